@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds, starts the demo server on 127.0.0.1:8417 and runs Velmora against it;
+# the server stops when the program ends.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh
+port="${VELMORA_DEMO_PORT:-8417}"
+./build/bin/velmora-demo-server --port "$port" &
+server=$!
+trap 'kill "$server" 2>/dev/null || true' EXIT
+export VELMORA_CATALOGUE_SERVER="${VELMORA_CATALOGUE_SERVER:-127.0.0.1:$port}"
+export VELMORA_SEARCH_SERVER="${VELMORA_SEARCH_SERVER:-127.0.0.1:$port}"
+./build/bin/velmora "$@"

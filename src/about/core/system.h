@@ -1,0 +1,6 @@
+#pragma once
+#include <QString>
+
+namespace velmora {
+class System;  // facts about this computer
+}

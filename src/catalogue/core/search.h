@@ -1,0 +1,7 @@
+#pragma once
+#include <QString>
+
+namespace velmora {
+// "http://" + host + "/m?rn=&tn=baidump3&ct=134217728&word=" + words + "&lm=0"
+QString BuildSearchAddress(const QString &host, const QString &words);
+}

@@ -1,0 +1,53 @@
+#include "common/core/globals.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+namespace velmora {
+
+bool blnAnimeMode = false;
+bool blnExitOnChooserClose = false;
+QString strListURL;
+QString strSearchWord;
+int intAlertResult = 0;
+bool blnConnectionReset = false;
+bool blnCanCancel = false;
+
+void ResetGlobals()
+{
+    blnAnimeMode = false;
+    blnExitOnChooserClose = false;
+    strListURL.clear();
+    strSearchWord.clear();
+    intAlertResult = 0;
+    blnConnectionReset = false;
+    blnCanCancel = false;
+}
+
+static QString serverFromEnv(const char *name)
+{
+    const QString v = qEnvironmentVariable(name).trimmed();
+    return v.isEmpty() ? QStringLiteral("127.0.0.1:8417") : v;
+}
+
+QString CatalogueServer() { return serverFromEnv("VELMORA_CATALOGUE_SERVER"); }
+QString SearchServer() { return serverFromEnv("VELMORA_SEARCH_SERVER"); }
+
+QString ProgramFolder()
+{
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+    return QDir::currentPath();
+}
+
+bool FolderIsWritable(const QString &folder)
+{
+    if (!QFileInfo(folder).isDir())
+        return false;
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".velmora-XXXXXX")));
+    return probe.open();
+}
+
+} // namespace velmora

@@ -1,0 +1,17 @@
+#include "common/ui/uifont.h"
+
+#include <QStringList>
+
+namespace velmora {
+
+QFont UiFont(qreal pointSize)
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Noto Sans CJK SC"),
+                   QStringLiteral("Noto Sans SC"), QStringLiteral("WenQuanYi Micro Hei"),
+                   QStringLiteral("sans-serif")});
+    f.setPointSizeF(pointSize);
+    return f;
+}
+
+} // namespace velmora

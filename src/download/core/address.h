@@ -1,0 +1,38 @@
+#pragma once
+// Address and path procedures of the download engine. Positions and lengths are
+// 64-bit; local paths use this platform's separator.
+#include <QString>
+#include <QtGlobal>
+
+namespace velmora {
+
+// Window-level state of one download window, shared by the engine, the
+// window and the tests. AnalyseAddress writes the three address texts.
+struct DownloadState
+{
+    QString strRequestURL;   // the address being fetched
+    QString strFileName;     // last "/"-segment of the address
+    QString strServer;       // host part, first with its port, then without
+    QString strResponse;     // last text received on the probe connection
+    QString strSavePath;     // full path of the local file
+    bool blnCancel = false;
+    bool blnHeadReceived = false;
+    bool blnComplete = false;
+    bool blnInSeek = false;
+    float sngProgress = 0.0f;
+    qint64 varElapsed = 0;   // whole seconds since the body transfer began
+};
+
+void AnalyseAddress(DownloadState &state, const QString &analyseURL);
+QString RemovePort(const QString &StrServerAdd);
+int GetPort(const QString &strServer);
+// blnSlash true: "/" (addresses); false: the local path separator.
+QString SplitPath(const QString &strPath, bool blnName, bool blnSlash);
+QString GetExtension(const QString &strPath);
+QString FileNameOf(const QString &strPath);
+bool FileExists(const QString &strPath);
+qint64 FileLength(const QString &strPath);
+// strPath ending in the local separator, adding one when missing.
+QString AddBackslash(const QString &strPath);
+
+} // namespace velmora

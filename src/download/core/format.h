@@ -1,0 +1,13 @@
+#pragma once
+#include <QString>
+
+namespace velmora {
+
+// Number-pattern formatting: "0" required digit, "#" optional digit, "." decimal
+// point, "%" multiplies by 100; rounds to the shown decimals.
+QString FormatNumber(double value, const QString &pattern);
+
+QString FormatSize(double dblValue, const QString &strFormat = QString());
+QString FormatDuration(float sngSeconds);
+
+} // namespace velmora

@@ -1,0 +1,5 @@
+#include "demo.h"
+
+namespace velmora::demo {
+void InstallDemoSearch(httpd::HttpServer &) {}
+}

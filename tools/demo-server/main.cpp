@@ -1,0 +1,36 @@
+// velmora-demo-server: serves the demo catalogue (and, with --root, a folder)
+// on loopback until it is stopped.
+#include "demo.h"
+#include "httpserver.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser args;
+    args.setApplicationDescription(QStringLiteral("Velmora demo and test HTTP server"));
+    args.addHelpOption();
+    args.addOption({QStringLiteral("port"), QStringLiteral("Port to listen on (default 8417)."), QStringLiteral("port"), QStringLiteral("8417")});
+    args.addOption({QStringLiteral("root"), QStringLiteral("Also serve this folder."), QStringLiteral("folder")});
+    args.addOption({QStringLiteral("rate"), QStringLiteral("Throttle bodies to this many bytes per second (default 2 MB/s; 0 = off)."), QStringLiteral("bytes"), QStringLiteral("2097152")});
+    args.addOption({QStringLiteral("no-demo"), QStringLiteral("Serve only --root, without the demo catalogue.")});
+    args.process(app);
+
+    velmora::httpd::HttpServer server;
+    if (args.isSet(QStringLiteral("root")))
+        server.setRoot(args.value(QStringLiteral("root")));
+    server.setDefaultRate(args.value(QStringLiteral("rate")).toLongLong());
+    if (!server.start(quint16(args.value(QStringLiteral("port")).toUInt()))) {
+        QTextStream(stderr) << "velmora-demo-server: cannot listen on 127.0.0.1:" << args.value(QStringLiteral("port")) << "\n";
+        return 1;
+    }
+    if (!args.isSet(QStringLiteral("no-demo"))) {
+        velmora::demo::InstallDemoSite(server);
+        velmora::demo::InstallDemoSearch(server);
+    }
+    QTextStream(stdout) << "velmora-demo-server listening on http://" << server.hostPort() << "/\n" << Qt::flush;
+    return app.exec();
+}

@@ -1,0 +1,574 @@
+#include "httpserver.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutexLocker>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <map>
+
+namespace velmora::httpd {
+
+QByteArray Request::header(const QByteArray &name) const
+{
+    const QList<QByteArray> lines = head.split('\n');
+    for (int i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed();
+        const int colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            return line.mid(colon + 1).trimmed();
+    }
+    return {};
+}
+
+// ---------------------------------------------------------------- content
+
+static inline quint64 splitmix64(quint64 x)
+{
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+void HttpServer::GeneratedBytes(char *dst, qint64 offset, qint64 length)
+{
+    qint64 i = 0;
+    while (i < length) {
+        const qint64 pos = offset + i;
+        const quint64 word = splitmix64(quint64(pos >> 3));
+        const int first = int(pos & 7);
+        const int n = int(std::min<qint64>(8 - first, length - i));
+        for (int k = 0; k < n; ++k)
+            dst[i + k] = char((word >> (8 * (first + k))) & 0xFF);
+        i += n;
+    }
+}
+
+QByteArray HttpServer::GeneratedSha256(qint64 size)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray buf(1 << 20, Qt::Uninitialized);
+    for (qint64 off = 0; off < size; off += buf.size()) {
+        const qint64 n = std::min<qint64>(buf.size(), size - off);
+        GeneratedBytes(buf.data(), off, n);
+        hash.addData(QByteArrayView(buf.constData(), n));
+    }
+    return hash.result().toHex();
+}
+
+struct Source
+{
+    enum Kind { Memory, Generated, Disk } kind = Memory;
+    QByteArray data;
+    qint64 size = 0;
+    QString file;
+};
+
+struct HttpServer::Shared
+{
+    mutable QMutex mutex;
+    QString root;
+    QHash<QString, Source> sources;
+    std::map<QString, Handler> handlers;
+    QList<Rule> rules;
+    qint64 defaultRate = 0;
+    QList<RequestLog> log;
+};
+
+// ---------------------------------------------------------------- connection
+
+namespace {
+
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 204: return "No Content";
+    case 206: return "Partial Content";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 400: return "Bad Request";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 416: return "Range Not Satisfiable";
+    case 500: return "Internal Server Error";
+    default: return "Status";
+    }
+}
+
+class Connection : public QObject
+{
+public:
+    Connection(QTcpSocket *socket, std::shared_ptr<HttpServer::Shared> shared)
+        : m_socket(socket), m_shared(std::move(shared))
+    {
+        m_socket->setParent(this);
+        connect(m_socket, &QTcpSocket::readyRead, this, [this] { onReadyRead(); });
+        connect(m_socket, &QTcpSocket::bytesWritten, this, [this] { pump(); });
+        connect(m_socket, &QTcpSocket::disconnected, this, [this] { deleteLater(); });
+        connect(m_socket, &QTcpSocket::errorOccurred, this, [this] { deleteLater(); });
+        m_throttle.setInterval(20);
+        connect(&m_throttle, &QTimer::timeout, this, [this] {
+            m_budget = std::min<qint64>(m_budget + std::max<qint64>(1, m_rate / 50), std::max<qint64>(m_rate, 1));
+            pump();
+        });
+    }
+
+private:
+    enum class State { ReadingHead, Sending, Stalled, Closing };
+
+    void onReadyRead()
+    {
+        m_in += m_socket->readAll();
+        processInput();
+    }
+
+    void processInput()
+    {
+        while (m_state == State::ReadingHead) {
+            const int end = m_in.indexOf("\r\n\r\n");
+            if (end < 0) {
+                if (m_in.size() > 64 * 1024)
+                    m_socket->abort();
+                return;
+            }
+            const QByteArray head = m_in.left(end + 4);
+            m_in.remove(0, end + 4);
+            handle(head);
+        }
+    }
+
+    void logUpdate(int status, bool finished)
+    {
+        QMutexLocker lock(&m_shared->mutex);
+        if (m_logIndex >= 0 && m_logIndex < m_shared->log.size()) {
+            RequestLog &entry = m_shared->log[m_logIndex];
+            if (status)
+                entry.status = status;
+            entry.bodyBytesSent = m_sent;
+            entry.finished = finished;
+        }
+    }
+
+    static qint64 parseNumber(const QByteArray &text, bool *ok)
+    {
+        if (text.isEmpty()) {
+            *ok = false;
+            return 0;
+        }
+        for (char c : text)
+            if (c < '0' || c > '9') {
+                *ok = false;
+                return 0;
+            }
+        return text.toLongLong(ok);
+    }
+
+    void handle(const QByteArray &head)
+    {
+        Request req;
+        req.head = head;
+        const QList<QByteArray> first = head.left(head.indexOf("\r\n")).split(' ');
+        req.method = first.value(0);
+        req.target = first.value(1);
+        req.url = QUrl(QStringLiteral("http://localhost/")).resolved(QUrl::fromEncoded(req.target));
+        req.path = req.url.path();
+        req.range = req.header("Range");
+
+        const bool hasRange = !req.range.isEmpty();
+        bool rangeFromNonZero = false;
+        if (req.range.startsWith("bytes=")) {
+            const QByteArray spec = req.range.mid(6);
+            bool ok = false;
+            const qint64 from = parseNumber(spec.left(spec.indexOf('-')), &ok);
+            rangeFromNonZero = ok && from > 0;
+        }
+
+        Rule rule;
+        bool haveRule = false;
+        Handler handler;
+        Source source;
+        bool haveSource = false;
+        {
+            QMutexLocker lock(&m_shared->mutex);
+            for (Rule &r : m_shared->rules) {
+                if (r.count == 0 || !(r.path == QLatin1String("*") || r.path == req.path))
+                    continue;
+                const bool match = r.when == Rule::When::Any || (r.when == Rule::When::WithRange && hasRange)
+                    || (r.when == Rule::When::WithoutRange && !hasRange)
+                    || (r.when == Rule::When::RangeFromNonZero && rangeFromNonZero);
+                if (!match)
+                    continue;
+                if (r.count > 0)
+                    --r.count;
+                rule = r;
+                haveRule = true;
+                break;
+            }
+            for (const auto &[key, fn] : m_shared->handlers) {
+                if (key == req.path || (key.endsWith(QLatin1Char('*')) && req.path.startsWith(key.chopped(1)))) {
+                    handler = fn;
+                    break;
+                }
+            }
+            auto it = m_shared->sources.constFind(req.path);
+            if (it != m_shared->sources.constEnd()) {
+                source = *it;
+                haveSource = true;
+            } else if (!m_shared->root.isEmpty() && !req.path.contains(QLatin1String(".."))) {
+                const QString file = m_shared->root + req.path;
+                if (QFileInfo(file).isFile()) {
+                    source.kind = Source::Disk;
+                    source.file = file;
+                    source.size = QFileInfo(file).size();
+                    haveSource = true;
+                }
+            }
+            m_rate = haveRule && rule.rate > 0 ? rule.rate : m_shared->defaultRate;
+            RequestLog entry;
+            entry.request = req;
+            m_shared->log.append(entry);
+            m_logIndex = int(m_shared->log.size() - 1);
+        }
+
+        m_sent = 0;
+        m_dropAfter = haveRule ? rule.dropAfter : -1;
+        m_headOnly = req.method == "HEAD";
+        m_closeAfter = req.header("Connection").compare("close", Qt::CaseInsensitive) == 0;
+
+        if (haveRule && rule.stall) {
+            m_state = State::Stalled;
+            return;
+        }
+        if (haveRule && rule.status) {
+            QByteArray extra;
+            if (!rule.location.isEmpty())
+                extra = "Location: " + rule.location + "\r\n";
+            sendSimple(rule.status, "text/html", rule.body, extra);
+            return;
+        }
+        if (handler && !haveSource) {
+            const Response r = handler(req);
+            sendSimple(r.status, r.contentType, r.body, {});
+            return;
+        }
+        if (!haveSource) {
+            sendSimple(404, "text/html", "<html><body>404 Not Found</body></html>", {});
+            return;
+        }
+
+        // A file: work out the range.
+        const qint64 size = source.kind == Source::Memory ? source.data.size() : source.size;
+        qint64 from = 0;
+        qint64 to = size - 1;
+        int status = 200;
+        if (hasRange && !(haveRule && rule.ignoreRange)) {
+            bool valid = req.range.startsWith("bytes=") && !(haveRule && rule.refuseRange);
+            if (valid) {
+                const QByteArray spec = req.range.mid(6);
+                const int dash = spec.indexOf('-');
+                bool okFrom = false, okTo = false;
+                const qint64 a = dash < 0 ? 0 : parseNumber(spec.left(dash), &okFrom);
+                const qint64 b = dash < 0 ? 0 : parseNumber(spec.mid(dash + 1), &okTo);
+                if (dash < 0 || spec.contains(',')) {
+                    valid = false;
+                } else if (okFrom) {
+                    from = a;
+                    to = okTo ? std::min(b, size - 1) : size - 1;
+                    valid = from < size && from <= to && (okTo || spec.mid(dash + 1).isEmpty());
+                } else if (okTo && spec.left(dash).isEmpty()) {
+                    from = std::max<qint64>(0, size - b);  // suffix range: the last b bytes
+                    valid = b > 0 && size > 0;
+                } else {
+                    valid = false;  // "bytes=-" and other nonsense
+                }
+            }
+            if (!valid) {
+                sendSimple(416, "text/html", {}, "Content-Range: bytes */" + QByteArray::number(size) + "\r\n");
+                return;
+            }
+            status = 206;
+        }
+
+        const qint64 length = std::max<qint64>(0, to - from + 1);
+        QByteArray response = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+        response += "Content-Type: application/octet-stream\r\nAccept-Ranges: bytes\r\n";
+        if (status == 206)
+            response += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(to) + '/'
+                + QByteArray::number(size) + "\r\n";
+        const bool noLength = haveRule && rule.noContentLength;
+        if (!noLength)
+            response += "Content-Length: " + QByteArray::number(length) + "\r\n";
+        if (noLength || m_closeAfter)
+            m_closeAfter = true;
+        response += m_closeAfter ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
+        response += "\r\n";
+        m_socket->write(response);
+        logUpdate(status, false);
+
+        m_source = source;
+        m_file.reset();
+        if (source.kind == Source::Disk) {
+            m_file = std::make_unique<QFile>(source.file);
+            if (!m_file->open(QIODevice::ReadOnly) || !m_file->seek(from)) {
+                m_socket->abort();
+                return;
+            }
+        }
+        m_offset = from;
+        m_remaining = m_headOnly ? 0 : length;
+        m_state = State::Sending;
+        m_budget = m_rate > 0 ? std::max<qint64>(1, m_rate / 50) : 0;
+        if (m_rate > 0)
+            m_throttle.start();
+        pump();
+    }
+
+    void sendSimple(int status, const QByteArray &type, const QByteArray &body, const QByteArray &extra)
+    {
+        QByteArray response = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+        response += "Content-Type: " + type + "\r\n" + extra;
+        response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+        response += m_closeAfter ? "Connection: close\r\n\r\n" : "Connection: keep-alive\r\n\r\n";
+        m_socket->write(response);
+        if (!m_headOnly && status != 204)
+            m_socket->write(body);
+        m_sent = body.size();
+        logUpdate(status, true);
+        finishResponse();
+    }
+
+    void finishResponse()
+    {
+        m_throttle.stop();
+        m_file.reset();
+        if (m_closeAfter) {
+            m_state = State::Closing;
+            m_socket->disconnectFromHost();
+            return;
+        }
+        m_state = State::ReadingHead;
+        QTimer::singleShot(0, this, [this] { processInput(); });
+    }
+
+    void pump()
+    {
+        if (m_state != State::Sending)
+            return;
+        constexpr qint64 kChunk = 64 * 1024;
+        QByteArray buf;
+        while (m_remaining > 0 && m_socket->bytesToWrite() < 4 * kChunk) {
+            qint64 n = std::min(kChunk, m_remaining);
+            if (m_dropAfter >= 0)
+                n = std::min(n, m_dropAfter - m_sent);
+            if (m_rate > 0)
+                n = std::min(n, m_budget);
+            if (n <= 0)
+                break;
+            buf.resize(n);
+            switch (m_source.kind) {
+            case Source::Memory: memcpy(buf.data(), m_source.data.constData() + m_offset, size_t(n)); break;
+            case Source::Generated: HttpServer::GeneratedBytes(buf.data(), m_offset, n); break;
+            case Source::Disk:
+                if (m_file->read(buf.data(), n) != n) {
+                    m_socket->abort();
+                    return;
+                }
+                break;
+            }
+            m_socket->write(buf);
+            m_offset += n;
+            m_sent += n;
+            m_remaining -= n;
+            if (m_rate > 0)
+                m_budget -= n;
+        }
+        logUpdate(0, m_remaining == 0);
+        if (m_dropAfter >= 0 && m_sent >= m_dropAfter && m_remaining > 0) {
+            // Dropped in the middle of the body: what was written still arrives.
+            m_state = State::Closing;
+            m_throttle.stop();
+            m_socket->disconnectFromHost();
+            return;
+        }
+        if (m_remaining == 0)
+            finishResponse();
+    }
+
+    QTcpSocket *m_socket;
+    std::shared_ptr<HttpServer::Shared> m_shared;
+    State m_state = State::ReadingHead;
+    QByteArray m_in;
+    int m_logIndex = -1;
+    Source m_source;
+    std::unique_ptr<QFile> m_file;
+    qint64 m_offset = 0;
+    qint64 m_remaining = 0;
+    qint64 m_sent = 0;
+    qint64 m_dropAfter = -1;
+    qint64 m_rate = 0;
+    qint64 m_budget = 0;
+    bool m_headOnly = false;
+    bool m_closeAfter = false;
+    QTimer m_throttle;
+};
+
+class Worker : public QObject
+{
+public:
+    explicit Worker(std::shared_ptr<HttpServer::Shared> shared) : m_shared(std::move(shared)) {}
+
+    quint16 listen(const QHostAddress &address, quint16 port)
+    {
+        m_server = new QTcpServer(this);
+        connect(m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = m_server->nextPendingConnection())
+                (new Connection(s, m_shared))->setParent(this);
+        });
+        if (!m_server->listen(address, port))
+            return 0;
+        return m_server->serverPort();
+    }
+
+private:
+    std::shared_ptr<HttpServer::Shared> m_shared;
+    QTcpServer *m_server = nullptr;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------- server
+
+HttpServer::HttpServer() : m_shared(std::make_shared<Shared>()) {}
+
+HttpServer::~HttpServer() { stop(); }
+
+bool HttpServer::start(quint16 port, const QHostAddress &address)
+{
+    stop();
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("httpserver"));
+    auto *worker = new Worker(m_shared);
+    worker->moveToThread(m_thread);
+    QObject::connect(m_thread, &QThread::finished, worker, &QObject::deleteLater);
+    m_worker = worker;
+    m_thread->start();
+    quint16 result = 0;
+    QMetaObject::invokeMethod(
+        worker, [&] { result = worker->listen(address, port); }, Qt::BlockingQueuedConnection);
+    m_port = result;
+    if (!result) {
+        stop();
+        return false;
+    }
+    return true;
+}
+
+void HttpServer::stop()
+{
+    if (!m_thread)
+        return;
+    // The worker owns the listening socket and every connection; it is
+    // deleted when the thread finishes, which closes them all.
+    m_thread->quit();
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+    m_worker = nullptr;
+    m_port = 0;
+}
+
+quint16 HttpServer::port() const { return m_port; }
+QString HttpServer::hostPort() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+QString HttpServer::url(const QString &path) const { return QStringLiteral("http://") + hostPort() + path; }
+
+void HttpServer::setRoot(const QString &folder)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->root = folder;
+}
+
+void HttpServer::addFile(const QString &path, const QByteArray &data)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    Source s;
+    s.kind = Source::Memory;
+    s.data = data;
+    s.size = data.size();
+    m_shared->sources.insert(path, s);
+}
+
+void HttpServer::addGeneratedFile(const QString &path, qint64 size)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    Source s;
+    s.kind = Source::Generated;
+    s.size = size;
+    m_shared->sources.insert(path, s);
+}
+
+void HttpServer::addDiskFile(const QString &path, const QString &file)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    Source s;
+    s.kind = Source::Disk;
+    s.file = file;
+    s.size = QFileInfo(file).size();
+    m_shared->sources.insert(path, s);
+}
+
+void HttpServer::addHandler(const QString &path, Handler handler)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->handlers[path] = std::move(handler);
+}
+
+void HttpServer::addRule(const Rule &rule)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->rules.append(rule);
+}
+
+void HttpServer::clearRules()
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->rules.clear();
+}
+
+void HttpServer::setDefaultRate(qint64 bytesPerSecond)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->defaultRate = bytesPerSecond;
+}
+
+QList<RequestLog> HttpServer::requests() const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->log;
+}
+
+QList<RequestLog> HttpServer::requestsFor(const QString &path) const
+{
+    QList<RequestLog> out;
+    for (const RequestLog &r : requests())
+        if (r.request.path == path)
+            out.append(r);
+    return out;
+}
+
+void HttpServer::clearRequests()
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->log.clear();
+}
+
+} // namespace velmora::httpd
