@@ -1,0 +1,177 @@
+// The loopback server every other test relies on: if it lies about ranges or
+// faults, the download tests prove nothing.
+#include "httpserver.h"
+
+#include <QtTest>
+#include <QTcpSocket>
+
+using velmora::httpd::HttpServer;
+using velmora::httpd::Rule;
+
+namespace {
+
+struct Answer
+{
+    int status = 0;
+    QByteArray head;
+    QByteArray body;
+};
+
+// Sends one raw request and reads until the server closes or the body is whole.
+Answer rawGet(const HttpServer &server, const QByteArray &target, const QByteArray &extra = {})
+{
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, server.port());
+    if (!s.waitForConnected(5000))
+        return {};
+    s.write("GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + extra + "\r\n");
+    QByteArray all;
+    while (s.state() == QAbstractSocket::ConnectedState && s.waitForReadyRead(5000))
+        all += s.readAll();
+    all += s.readAll();
+    Answer a;
+    const int end = all.indexOf("\r\n\r\n");
+    a.head = all.left(end);
+    a.body = end < 0 ? QByteArray() : all.mid(end + 4);
+    a.status = a.head.mid(9, 3).toInt();
+    return a;
+}
+
+QByteArray header(const QByteArray &head, const QByteArray &name)
+{
+    for (const QByteArray &line : head.split('\n'))
+        if (line.toLower().startsWith(name.toLower() + ':'))
+            return line.mid(name.size() + 1).trimmed();
+    return {};
+}
+
+} // namespace
+
+class TestHttpServer : public QObject
+{
+    Q_OBJECT
+    HttpServer server;
+    QByteArray data;
+
+private slots:
+    void initTestCase()
+    {
+        data.resize(10000);
+        for (int i = 0; i < data.size(); ++i)
+            data[i] = char(i * 7 + 3);
+        server.addFile(QStringLiteral("/f.bin"), data);
+        server.addGeneratedFile(QStringLiteral("/gen.bin"), 300000);
+        QVERIFY(server.start());
+    }
+    void init() { server.clearRules(); }
+
+    void ranges_data()
+    {
+        QTest::addColumn<QByteArray>("range");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("length");
+        QTest::newRow("none") << QByteArray() << 200 << 0 << 10000;
+        QTest::newRow("from zero") << QByteArray("bytes=0-") << 206 << 0 << 10000;
+        QTest::newRow("resume") << QByteArray("bytes=5904-") << 206 << 5904 << 4096;
+        QTest::newRow("closed range") << QByteArray("bytes=10-19") << 206 << 10 << 10;
+        QTest::newRow("suffix") << QByteArray("bytes=-100") << 206 << 9900 << 100;
+        QTest::newRow("last byte") << QByteArray("bytes=9999-") << 206 << 9999 << 1;
+        QTest::newRow("past the end") << QByteArray("bytes=10000-") << 416 << 0 << 0;
+        QTest::newRow("no number at all") << QByteArray("bytes=-") << 416 << 0 << 0;
+    }
+    void ranges()
+    {
+        QFETCH(QByteArray, range);
+        QFETCH(int, status);
+        QFETCH(int, from);
+        QFETCH(int, length);
+        const Answer a = rawGet(server, "/f.bin", range.isEmpty() ? QByteArray() : "Range: " + range + "\r\n");
+        QCOMPARE(a.status, status);
+        if (status == 416)
+            return;
+        QCOMPARE(header(a.head, "Content-Length").toInt(), length);
+        QCOMPARE(a.body, data.mid(from, length));
+        if (status == 206)
+            QCOMPARE(header(a.head, "Content-Range"),
+                     QByteArray("bytes ") + QByteArray::number(from) + '-' + QByteArray::number(from + length - 1) + "/10000");
+    }
+
+    void absoluteTargetAsAProxyRequestWouldSendIt()
+    {
+        const Answer a = rawGet(server, server.url(QStringLiteral("/f.bin")).toLatin1());
+        QCOMPARE(a.status, 200);
+        QCOMPARE(a.body, data);
+    }
+
+    void generatedContentIsTheSameSequenceAtAnyOffset()
+    {
+        const Answer whole = rawGet(server, "/gen.bin");
+        QCOMPARE(whole.body.size(), 300000);
+        QCOMPARE(QCryptographicHash::hash(whole.body, QCryptographicHash::Sha256).toHex(),
+                 HttpServer::GeneratedSha256(300000));
+        const Answer tail = rawGet(server, "/gen.bin", "Range: bytes=123457-\r\n");
+        QCOMPARE(tail.body, whole.body.mid(123457));
+    }
+
+    void faults()
+    {
+        Rule drop;
+        drop.path = QStringLiteral("/gen.bin");
+        drop.dropAfter = 5000;
+        drop.count = 1;
+        server.addRule(drop);
+        const Answer dropped = rawGet(server, "/gen.bin");
+        QCOMPARE(dropped.status, 200);
+        QCOMPARE(header(dropped.head, "Content-Length").toInt(), 300000);
+        QCOMPARE(dropped.body.size(), 5000);
+        QCOMPARE(rawGet(server, "/gen.bin").body.size(), 300000);  // the rule was used up
+
+        Rule ignore;
+        ignore.path = QStringLiteral("/f.bin");
+        ignore.ignoreRange = true;
+        server.addRule(ignore);
+        const Answer ignored = rawGet(server, "/f.bin", "Range: bytes=100-\r\n");
+        QCOMPARE(ignored.status, 200);
+        QCOMPARE(ignored.body, data);
+        server.clearRules();
+
+        Rule moved;
+        moved.path = QStringLiteral("/old");
+        moved.status = 302;
+        moved.location = server.url(QStringLiteral("/f.bin")).toLatin1();
+        server.addRule(moved);
+        const Answer redirect = rawGet(server, "/old");
+        QCOMPARE(redirect.status, 302);
+        QCOMPARE(header(redirect.head, "Location"), moved.location);
+
+        Rule noLength;
+        noLength.path = QStringLiteral("/f.bin");
+        noLength.noContentLength = true;
+        server.addRule(noLength);
+        const Answer unsized = rawGet(server, "/f.bin");
+        QVERIFY(header(unsized.head, "Content-Length").isEmpty());
+        QCOMPARE(unsized.body, data);
+        QCOMPARE(rawGet(server, "/missing").status, 404);
+    }
+
+    void stalledRequestIsLoggedAndNeverAnswered()
+    {
+        Rule stall;
+        stall.path = QStringLiteral("/f.bin");
+        stall.stall = true;
+        server.addRule(stall);
+        server.clearRequests();
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(s.waitForConnected(5000));
+        s.write("GET /f.bin HTTP/1.1\r\nHost: x\r\nRange: bytes=0-\r\n\r\n");
+        QVERIFY(!s.waitForReadyRead(300));
+        QTRY_COMPARE(server.requests().size(), 1);
+        QCOMPARE(server.requests().first().request.range, QByteArray("bytes=0-"));
+        QCOMPARE(server.requests().first().status, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHttpServer)
+#include "tst_httpserver.moc"
