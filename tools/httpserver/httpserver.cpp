@@ -249,6 +249,11 @@ private:
             m_state = State::Stalled;
             return;
         }
+        if (haveRule && rule.closeWithoutAnswer) {
+            m_state = State::Closing;
+            m_socket->disconnectFromHost();
+            return;
+        }
         if (haveRule && rule.status) {
             QByteArray extra;
             if (!rule.location.isEmpty())
@@ -297,8 +302,13 @@ private:
                 return;
             }
             status = 206;
+            if (haveRule && rule.rangeShift)
+                from = std::clamp<qint64>(from + rule.rangeShift, 0, to);
         }
 
+        const qint64 extra = haveRule ? std::max<qint64>(0, rule.extraBytes) : 0;
+        to += extra;
+        m_sourceSize = size;
         const qint64 length = std::max<qint64>(0, to - from + 1);
         QByteArray response = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
         response += "Content-Type: application/octet-stream\r\nAccept-Ranges: bytes\r\n";
@@ -375,7 +385,17 @@ private:
             if (n <= 0)
                 break;
             buf.resize(n);
-            switch (m_source.kind) {
+            if (m_offset + n > m_sourceSize) {
+                // Filler past the end of the file (Rule::extraBytes).
+                const qint64 inFile = std::max<qint64>(0, m_sourceSize - m_offset);
+                n = inFile > 0 ? inFile : n;
+                buf.resize(n);
+                if (inFile == 0)
+                    buf.fill('#');
+            }
+            if (m_offset >= m_sourceSize) {
+                // filler already in buf
+            } else switch (m_source.kind) {
             case Source::Memory: memcpy(buf.data(), m_source.data.constData() + m_offset, size_t(n)); break;
             case Source::Generated: HttpServer::GeneratedBytes(buf.data(), m_offset, n); break;
             case Source::Disk:
@@ -412,6 +432,7 @@ private:
     Source m_source;
     std::unique_ptr<QFile> m_file;
     qint64 m_offset = 0;
+    qint64 m_sourceSize = 0;
     qint64 m_remaining = 0;
     qint64 m_sent = 0;
     qint64 m_dropAfter = -1;

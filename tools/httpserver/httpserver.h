@@ -49,6 +49,11 @@ struct Rule
     qint64 dropAfter = -1;     // close the connection after this many body bytes
     bool stall = false;        // read the request, never answer
     qint64 rate = 0;           // body bytes per second; 0 = as fast as possible
+    bool closeWithoutAnswer = false;  // read the request, then close without a status line
+    qint64 extraBytes = 0;     // the file's answer is this many bytes longer than the file
+                               // (Content-Length and Content-Range count them; filler bytes)
+    qint64 rangeShift = 0;     // a 206 starts this many bytes after the asked offset
+                               // (and its Content-Range says so)
 };
 
 struct Response

@@ -1,0 +1,16 @@
+#pragma once
+// Where the Save-As dialog starts and what it filters on.
+#include <QString>
+
+namespace velmora {
+
+// "MP3 格式文件 (*.mp3)" for "MP3": the filter entry of the Save-As dialog.
+// The dialog matches its pattern without regard to letter case, so it also
+// covers "*." + the type as written.
+QString SaveDialogFilter(const QString &FileType);
+
+// "My Music" beside the program when the program's folder is writable,
+// otherwise "My Music" in the user's music folder. Never created here.
+QString InitialSaveFolder();
+
+} // namespace velmora
