@@ -1,0 +1,195 @@
+#include "download/ui/seekbar.h"
+
+#include "download/core/progress.h"
+
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+#include <cmath>
+
+namespace velmora {
+
+namespace {
+
+constexpr int kKnobWidthPx = kKnobWidthTwips / kTwipsPerPixel;     // 141
+constexpr int kKnobHeightPx = kSeekHeightTwips / kTwipsPerPixel;   // 111
+
+int TwipsToPixels(int twips)
+{
+    return int(std::lround(double(twips) / kTwipsPerPixel));
+}
+
+QImage MakeTexture()
+{
+    QImage img(1, SeekBar::kBarHeightPx, QImage::Format_ARGB32_Premultiplied);
+    const QColor rows[SeekBar::kBarHeightPx] = {
+        QColor(0xb9, 0xde, 0xff), QColor(0x8c, 0xc8, 0xff), QColor(0x5f, 0xb0, 0xf7),
+        QColor(0x3a, 0x96, 0xea), QColor(0x22, 0x80, 0xdc), QColor(0x1b, 0x70, 0xc8),
+        QColor(0x17, 0x62, 0xb2), QColor(0x13, 0x54, 0x9a), QColor(0x0f, 0x44, 0x80)};
+    for (int y = 0; y < SeekBar::kBarHeightPx; ++y)
+        img.setPixelColor(0, y, rows[y]);
+    return img;
+}
+
+QImage MakeKnob(bool hover)
+{
+    QImage img(kKnobWidthPx, kKnobHeightPx, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    const QColor edge = hover ? QColor(0xd9, 0x6a, 0x00) : QColor(0x1b, 0x5f, 0xae);
+    const QColor top = hover ? QColor(0xff, 0xf1, 0xd6) : QColor(0xee, 0xf6, 0xff);
+    const QColor bottom = hover ? QColor(0xff, 0xc8, 0x6b) : QColor(0xb8, 0xd8, 0xf8);
+    const QColor accent = hover ? QColor(0xe8, 0x7a, 0x00) : QColor(0x22, 0x80, 0xdc);
+
+    // The balloon above the bar, with its pointer down to the knob.
+    QPainterPath balloon;
+    balloon.addRoundedRect(QRectF(0.5, 4.5, 140.0, 58.0), 9, 9);
+    QPainterPath pointer;
+    pointer.moveTo(5.0, 55.0);
+    pointer.lineTo(22.0, 55.0);
+    pointer.lineTo(10.0, 76.0);
+    pointer.closeSubpath();
+    const QPainterPath shape = balloon.united(pointer);
+    QLinearGradient fill(0, 4, 0, 76);
+    fill.setColorAt(0, top);
+    fill.setColorAt(1, bottom);
+    p.setPen(QPen(edge, 1.0));
+    p.setBrush(fill);
+    p.drawPath(shape);
+
+    // A download arrow in a ring.
+    const QPointF c(30.0, 33.0);
+    p.setPen(QPen(accent, 3.0));
+    p.setBrush(Qt::white);
+    p.drawEllipse(c, 17.0, 17.0);
+    QPainterPath arrow;
+    arrow.moveTo(c.x() - 4, c.y() - 10);
+    arrow.lineTo(c.x() + 4, c.y() - 10);
+    arrow.lineTo(c.x() + 4, c.y() + 1);
+    arrow.lineTo(c.x() + 10, c.y() + 1);
+    arrow.lineTo(c.x(), c.y() + 11);
+    arrow.lineTo(c.x() - 10, c.y() + 1);
+    arrow.lineTo(c.x() - 4, c.y() + 1);
+    arrow.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(accent);
+    p.drawPath(arrow);
+
+    // Three stripes of falling length, like lines of received data.
+    p.setBrush(edge);
+    const qreal lengths[3] = {76.0, 60.0, 42.0};
+    for (int i = 0; i < 3; ++i)
+        p.drawRoundedRect(QRectF(56.0, 19.0 + i * 11.0, lengths[i], 6.0), 3, 3);
+
+    // The knob itself, centred on the bar's middle line.
+    const QPointF k(10.0, 88.5);
+    if (hover) {
+        QRadialGradient glow(k, 16.0);
+        glow.setColorAt(0.0, QColor(0xff, 0xb0, 0x40, 200));
+        glow.setColorAt(1.0, QColor(0xff, 0xb0, 0x40, 0));
+        p.setBrush(glow);
+        p.drawEllipse(k, 16.0, 16.0);
+    }
+    QRadialGradient disc(k - QPointF(3, 3), 12.0);
+    disc.setColorAt(0.0, Qt::white);
+    disc.setColorAt(1.0, accent);
+    p.setPen(QPen(edge, 1.5));
+    p.setBrush(disc);
+    p.drawEllipse(k, 9.0, 9.0);
+    return img;
+}
+
+} // namespace
+
+SeekBar::SeekBar(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("picSeek"));
+    setFixedSize(kSeekWidthTwips / kTwipsPerPixel, kSeekHeightTwips / kTwipsPerPixel);
+    setCursor(Qt::PointingHandCursor);
+    setMouseTracking(true);
+}
+
+QImage SeekBar::SeekTexture()
+{
+    static const QImage img = MakeTexture();
+    return img;
+}
+
+QImage SeekBar::KnobPicture(bool hover)
+{
+    static const QImage normal = MakeKnob(false);
+    static const QImage hovered = MakeKnob(true);
+    return hover ? hovered : normal;
+}
+
+int SeekBar::KnobTwips(float sngProgress)
+{
+    // The knob never leaves the bar, even past 100 %.
+    const float p = sngProgress < 0 ? 0.0f : (sngProgress > 1 ? 1.0f : sngProgress);
+    return int(std::floor(float(kSeekWidthTwips - kKnobWidthTwips) * p));
+}
+
+void SeekBar::DrawSeek(int seekLengthTwips)
+{
+    m_seekLength = seekLengthTwips;
+    update();
+}
+
+void SeekBar::setProgress(float sngProgress)
+{
+    DrawSeek(KnobTwips(sngProgress));
+}
+
+void SeekBar::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.fillRect(rect(), palette().window());
+    const int x = TwipsToPixels(m_seekLength);
+    if (m_seekLength != 0 && x > 0)
+        p.drawImage(QRect(0, kBarTopPx, x, kBarHeightPx), SeekTexture());
+    p.drawImage(QPoint(x, 0), KnobPicture(m_inSeek));
+}
+
+void SeekBar::setInSeek(bool in)
+{
+    m_inSeek = in;
+    if (in) {
+        // Keep receiving moves once the pointer leaves, to put back the normal look.
+        if (QWidget::mouseGrabber() != this)
+            grabMouse();
+    } else if (QWidget::mouseGrabber() == this) {
+        releaseMouse();
+    }
+    DrawSeek(m_seekLength);
+}
+
+void SeekBar::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPointF pos = event->position();
+    setInSeek(pos.x() >= 0 && pos.x() <= width() && pos.y() >= 0 && pos.y() <= height());
+    QWidget::mouseMoveEvent(event);
+}
+
+void SeekBar::leaveEvent(QEvent *event)
+{
+    // Normally the grab brings the first move outside; this covers a grab
+    // that some other window took away meanwhile.
+    if (m_inSeek && QWidget::mouseGrabber() != this)
+        setInSeek(false);
+    QWidget::leaveEvent(event);
+}
+
+void SeekBar::hideEvent(QHideEvent *event)
+{
+    if (QWidget::mouseGrabber() == this)
+        releaseMouse();
+    m_inSeek = false;
+    QWidget::hideEvent(event);
+}
+
+} // namespace velmora

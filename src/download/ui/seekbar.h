@@ -1,0 +1,46 @@
+#pragma once
+// picSeek: the drawn progress bar of the download window, with the picture
+// that rides on the end of the bar and its hover look.
+#include <QImage>
+#include <QWidget>
+
+namespace velmora {
+
+class SeekBar : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SeekBar(QWidget *parent = nullptr);
+
+    // Draws the bar filled to seekLengthTwips (15 twips to a pixel) with the
+    // knob at its end. Stores what to draw and schedules a repaint.
+    void DrawSeek(int seekLengthTwips);
+    // The knob position for a fraction received / total, then DrawSeek.
+    void setProgress(float sngProgress);
+    static int KnobTwips(float sngProgress);
+
+    int seekLength() const { return m_seekLength; }
+    // blnInSeek: the pointer is over the bar.
+    bool inSeek() const { return m_inSeek; }
+
+    // The pictures: the 1 x 9 bar texture and the 141 x 111 knob (normal or hover).
+    static QImage SeekTexture();
+    static QImage KnobPicture(bool hover);
+
+    static constexpr int kBarTopPx = 84;     // 1260 twips
+    static constexpr int kBarHeightPx = 9;   // 135 twips
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void setInSeek(bool in);
+
+    int m_seekLength = 0;
+    bool m_inSeek = false;
+};
+
+} // namespace velmora
