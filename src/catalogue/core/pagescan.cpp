@@ -1,0 +1,59 @@
+#include "catalogue/core/pagescan.h"
+
+namespace velmora {
+
+QString RemoveFourSpaceRuns(QString text)
+{
+    // QString::replace works left to right and never re-reads what it produced.
+    return text.replace(QStringLiteral("    "), QString());
+}
+
+QString CleanLinkText(QString text)
+{
+    text.remove(QStringLiteral("<font color=#e10900>"), Qt::CaseInsensitive);
+    text.remove(QStringLiteral("<font style=color:#e10900>"), Qt::CaseInsensitive);
+    text.remove(QStringLiteral("</font>"), Qt::CaseInsensitive);
+    text.replace(QStringLiteral("&amp;"), QStringLiteral("&"), Qt::CaseInsensitive);
+    text.replace(QStringLiteral("&lt;"), QStringLiteral("<"), Qt::CaseInsensitive);
+    text.replace(QStringLiteral("&gt;"), QStringLiteral(">"), Qt::CaseInsensitive);
+    return text;
+}
+
+qsizetype ScanPage(QStringView page, QStringView key, const LinkSink &sink)
+{
+    static const QString marker = QStringLiteral("href=\"");
+    static const QString linkEnd = QStringLiteral("</a>");
+    const qsizetype markerLen = marker.size();
+
+    // Case-insensitive searches on the page itself: no upper-cased copy, and
+    // positions always refer to the original text.
+    qsizetype taken = 0;
+    qsizetype pos = page.indexOf(marker, 0, Qt::CaseInsensitive);
+    while (pos >= 0) {
+        const qsizetype valueStart = pos + markerLen;
+        const qsizetype q = page.indexOf(QLatin1Char('"'), valueStart);
+        if (q < 0)
+            break;  // no closing quote: the page ends inside the attribute
+        const QStringView address = page.mid(valueStart, q - valueStart);
+        qsizetype next;
+        if (address.contains(key, Qt::CaseInsensitive)) {
+            const qsizetype gt = page.indexOf(QLatin1Char('>'), valueStart);
+            if (gt < 0)
+                break;
+            const qsizetype e = page.indexOf(linkEnd, gt + 1, Qt::CaseInsensitive);
+            if (e < 0)
+                break;
+            const QString text = CleanLinkText(RemoveFourSpaceRuns(page.mid(gt + 1, e - gt - 1).toString()));
+            ++taken;
+            if (!sink(address.toString(), text))
+                break;
+            next = e + 1;
+        } else {
+            next = q + 1;
+        }
+        pos = page.indexOf(marker, next, Qt::CaseInsensitive);
+    }
+    return taken;
+}
+
+} // namespace velmora

@@ -1,0 +1,358 @@
+#include "catalogue/ui/frmmain.h"
+
+#include "about/ui/frmabout.h"
+#include "catalogue/core/inet.h"
+#include "catalogue/core/search.h"
+#include "catalogue/ui/artwork.h"
+#include "catalogue/ui/frmsearch.h"
+#include "catalogue/ui/webbrowser.h"
+#include "common/core/globals.h"
+#include "common/ui/msgbox.h"
+#include "common/ui/tooltip.h"
+#include "common/ui/uifont.h"
+#include "download/ui/frmdownload.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTreeWidget>
+
+namespace velmora {
+
+namespace {
+const QString kDone = QStringLiteral("完成");
+const QString kRedirecting = QStringLiteral("正在重新定向 URL, 请稍候...");
+const QString kSearchGroup = QStringLiteral("搜索 Internet 的结果");
+constexpr int kClientWidth = 751;
+constexpr int kClientHeight = 443;
+} // namespace
+
+// Marks a handler as running. A window closed meanwhile is only hidden; it is
+// deleted once the last running handler has unwound.
+class frmMain::Busy
+{
+public:
+    explicit Busy(frmMain *w) : m_w(w) { ++m_w->m_handlers; }
+    ~Busy()
+    {
+        if (--m_w->m_handlers == 0 && m_w->m_closed)
+            m_w->deleteLater();
+    }
+    Busy(const Busy &) = delete;
+    Busy &operator=(const Busy &) = delete;
+
+private:
+    frmMain *m_w;
+};
+
+frmMain::frmMain(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_tvSingle(new QTreeWidget(this)),
+      m_cmdLoad(new QPushButton(QStringLiteral("加载曲目列表(&L)"), this)),
+      m_cmdDownload(new QPushButton(QStringLiteral("下载(&D)..."), this)),
+      m_cmdSearch(new QPushButton(QStringLiteral("搜索(&S)..."), this)),
+      m_cmdAbout(new QPushButton(QStringLiteral("关于(&A)..."), this)),
+      m_statusBar(new QStatusBar(this)),
+      m_panel1(new QLabel(kDone)),
+      m_inet(new Inet(this)),
+      m_browser(new WebBrowser(this)),
+      m_tree(m_tvSingle),
+      m_loader(m_tree, *m_inet, m_state)
+{
+    setFont(UiFont(9));
+    setFixedSize(kClientWidth, kClientHeight);
+
+    m_tvSingle->setGeometry(12, 72, 568, 340);
+    m_tvSingle->setHeaderHidden(true);
+    m_tvSingle->setColumnCount(1);
+    m_tvSingle->setIconSize(QSize(16, 16));
+    m_tvSingle->setRootIsDecorated(true);
+    m_tvSingle->setUniformRowHeights(true);
+    m_tvSingle->setExpandsOnDoubleClick(true);
+    m_tvSingle->installEventFilter(this);
+    connect(m_tvSingle, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item, int) { tvSingle_NodeClick(item); });
+
+    QPushButton *buttons[] = {m_cmdLoad, m_cmdDownload, m_cmdSearch, m_cmdAbout};
+    for (int i = 0; i < 4; ++i) {
+        buttons[i]->setGeometry(596, 72 + i * 42, 143, 30);
+        buttons[i]->setAutoDefault(false);
+    }
+    m_cmdLoad->setDefault(true);
+    setTabOrder(m_cmdLoad, m_cmdDownload);
+    setTabOrder(m_cmdDownload, m_cmdSearch);
+    setTabOrder(m_cmdSearch, m_cmdAbout);
+    connect(m_cmdLoad, &QPushButton::clicked, this, &frmMain::cmdLoad_Click);
+    connect(m_cmdDownload, &QPushButton::clicked, this, &frmMain::cmdDownload_Click);
+    connect(m_cmdSearch, &QPushButton::clicked, this, &frmMain::cmdSearch_Click);
+    connect(m_cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
+
+    m_statusBar->setSizeGripEnabled(false);
+    m_statusBar->addWidget(m_panel1, 1);
+    m_statusBar->setGeometry(0, kClientHeight - 22, kClientWidth, 22);
+
+    m_picRes = AnimeBackground(size());
+    m_background = MusicBackground(size());
+    m_shown = m_background;
+
+    // The polling timer runs from creation: its first tick finds the browser
+    // idle, shows "完成" and stops.
+    m_timTimer.setInterval(10);
+    connect(&m_timTimer, &QTimer::timeout, this, &frmMain::timTimer_Timer);
+    m_timTimer.start();
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - rect().center());
+    }
+
+    Form_Load();
+    // Whoever opens the window enables it.
+    setEnabled(false);
+}
+
+frmMain::~frmMain() = default;
+
+QString frmMain::statusText() const
+{
+    return m_panel1->text();
+}
+
+void frmMain::setStatus(const QString &text)
+{
+    m_panel1->setText(text);
+    m_panel1->update();
+    emit statusTextChanged(text);
+}
+
+void frmMain::setPointerBusy(bool busy)
+{
+    if (busy)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
+}
+
+void frmMain::Form_Load()
+{
+    m_state.blnQuit = false;
+    m_state.strLoadingText = blnAnimeMode ? QStringLiteral("正在从 Quillon 服务器加载动画列表, 请稍候...")
+                                          : QStringLiteral("正在从 Quillon 服务器加载曲目列表, 请稍候...");
+    setWindowIcon(qApp->windowIcon());
+    setWindowTitle(kProductTitle);
+    InitNode();
+    InitToolTip();
+    if (blnAnimeMode) {
+        m_shown = m_picRes;
+        m_cmdSearch->hide();
+        m_cmdLoad->setText(QStringLiteral("加载动画列表(&L)"));
+        strListURL = QStringLiteral("http://") + CatalogueServer() + QStringLiteral("/quillon/animes.txt");
+    } else {
+        strListURL = QStringLiteral("http://") + CatalogueServer() + QStringLiteral("/quillon/albums.txt");
+    }
+}
+
+void frmMain::InitToolTip()
+{
+    auto make = [](std::unique_ptr<clsToolTip> &tip, QWidget *control, const QString &title, const QString &text) {
+        tip = std::make_unique<clsToolTip>();
+        tip->setParentControl(control);
+        tip->setToolTipTitle(title);
+        tip->setToolTipText(text);
+        tip->Create();
+    };
+    if (blnAnimeMode) {
+        make(m_tipLoad, m_cmdLoad, QStringLiteral("加载动画列表(&L)"), QStringLiteral("连接至 Quillon 服务器并加载动画列表"));
+        make(m_tipDownload, m_cmdDownload, QStringLiteral("下载(&D)..."), QStringLiteral("从服务器下载动画列表中选定的项目"));
+        make(m_tipAbout, m_cmdAbout, QStringLiteral("关于(&A)..."), QStringLiteral("显示程序信息, 版本号和版权信息"));
+        make(m_tipTree, m_tvSingle, QStringLiteral("动画下载列表"), QStringLiteral("显示当前可用的动画下载列表"));
+    } else {
+        make(m_tipLoad, m_cmdLoad, QStringLiteral("加载曲目列表(&L)"), QStringLiteral("连接至 Quillon 服务器并加载曲目列表"));
+        make(m_tipDownload, m_cmdDownload, QStringLiteral("下载(&D)..."), QStringLiteral("从服务器下载曲目列表中选定的项目"));
+        make(m_tipAbout, m_cmdAbout, QStringLiteral("关于(&A)..."), QStringLiteral("显示程序信息, 版本号和版权信息"));
+        make(m_tipSearch, m_cmdSearch, QStringLiteral("搜索(&S)..."), QStringLiteral("搜索 Internet 上的相关内容"));
+        make(m_tipTree, m_tvSingle, QStringLiteral("曲目下载列表"), QStringLiteral("显示当前可用的曲目下载列表"));
+    }
+}
+
+void frmMain::InitNode()
+{
+    m_loader.InitNode();
+}
+
+void frmMain::LoadTrackList(const QString &URL, const QString &Key, const QString &Category)
+{
+    m_loader.LoadTrackList(URL, Key, Category);
+}
+
+void frmMain::cmdLoad_Click()
+{
+    Busy busy(this);
+    setStatus(m_state.strLoadingText);
+    setPointerBusy(true);
+    m_cmdLoad->setEnabled(false);
+    m_cmdSearch->setEnabled(false);
+
+    const bool finished = m_loader.LoadCatalogue(strListURL, [this] {
+        ShowMessage(this, QMessageBox::Information, kBadEntryText);
+    });
+    if (!finished || m_state.blnQuit)
+        return;  // the window is closing: leave it as it is
+
+    setStatus(kDone);
+    setPointerBusy(false);
+    m_cmdLoad->setEnabled(true);
+    m_cmdSearch->setEnabled(true);
+}
+
+void frmMain::cmdSearch_Click()
+{
+    Busy busy(this);
+    {
+        frmSearch dlg(this);
+        dlg.exec();
+    }
+    if (!strSearchWord.trimmed().isEmpty() && !m_closed) {
+        const QString words = strSearchWord;
+        const QString address = BuildSearchAddress(SearchServer(), words);
+        setStatus(QStringLiteral("正在通过 Internet 搜索与\"") + words + QStringLiteral("\"相关的内容, 请稍候..."));
+        setPointerBusy(true);
+        m_cmdLoad->setEnabled(false);
+        m_cmdSearch->setEnabled(false);
+        InitNode();
+        LoadTrackList(address, QStringLiteral(".mp3"), kSearchGroup);
+        setStatus(kDone);
+        setPointerBusy(false);
+        m_cmdLoad->setEnabled(true);
+        m_cmdSearch->setEnabled(true);
+        if (m_tree.nodeCount() >= 2 && !m_state.blnQuit) {
+            ShowMessage(this, QMessageBox::Information,
+                        QStringLiteral("Velmora 已完成对 Internet 的搜索并找到 ") + QString::number(m_tree.nodeCount() - 2)
+                            + QStringLiteral(" 项相关内容."));
+        }
+    }
+    strSearchWord.clear();
+}
+
+void frmMain::cmdDownload_Click()
+{
+    Busy busy(this);
+    m_browser->Stop();
+    const QString address = m_tree.tag(m_state.intSelectedIndex);
+    if (address.isEmpty()) {
+        ShowMessage(this, QMessageBox::Information, QStringLiteral("请先选择需要下载的项目."));
+        return;
+    }
+    const qsizetype sep = address.indexOf(QStringLiteral("://"));
+    const QString scheme = sep < 0 ? QString() : address.left(sep).toUpper();
+    if (scheme != QLatin1String("HTTP")) {
+        m_browser->Navigate(address);
+        m_timTimer.start();
+        return;
+    }
+    setEnabled(false);
+    QString user, password;
+    StartDownload(this, address, user, password);
+}
+
+void frmMain::cmdAbout_Click()
+{
+    Busy busy(this);
+    frmAbout dlg(this);
+    dlg.exec();
+}
+
+void frmMain::timTimer_Timer()
+{
+    if (m_browser->Busy()) {
+        setStatus(kRedirecting);
+        setPointerBusy(true);
+        return;
+    }
+    m_timTimer.stop();
+    setStatus(m_inet->StillExecuting() ? m_state.strLoadingText : kDone);
+    setPointerBusy(false);
+}
+
+void frmMain::tvSingle_NodeClick(QTreeWidgetItem *node)
+{
+    NodeClick(m_tree, m_state, TreeWidgetAdapter::indexOf(node));
+}
+
+void frmMain::tvSingle_KeyDown(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (key != Qt::Key_C || (modifiers & ~Qt::KeypadModifier) != Qt::ControlModifier)
+        return;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    if (m_tree.exists(m_state.intSelectedIndex))
+        clipboard->setText(m_tree.text(m_state.intSelectedIndex));
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_tvSingle && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        tvSingle_KeyDown(key->key(), key->modifiers());
+        // The tree's own copy would take its current row, not the clicked node.
+        if (key->matches(QKeySequence::Copy))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::keyPressEvent(QKeyEvent *event)
+{
+    // Enter presses the focused button, or else the default button.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        auto *focused = qobject_cast<QPushButton *>(focusWidget());
+        QPushButton *target = focused ? focused : m_cmdLoad;
+        if (target->isVisible() && target->isEnabled())
+            target->click();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void frmMain::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.drawPixmap(0, 0, m_shown);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    if (!blnExitOnChooserClose && m_inet->StillExecuting()) {
+        const auto answer = ShowMessage(this, QMessageBox::Question,
+                                        QStringLiteral("Velmora 正在执行用户的请求, 是否强制退出?"),
+                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        if (answer != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+        m_inet->Cancel();
+        m_state.blnQuit = true;
+    }
+    // A handler still running (a fetch, a message box, a dialog) must not go
+    // on working for a window that is gone: it stops at its next check.
+    if (m_handlers > 0) {
+        m_inet->Cancel();
+        m_state.blnQuit = true;
+    }
+    blnExitOnChooserClose = true;
+    m_closed = true;
+    event->accept();
+    emit returnToChooser();
+    if (m_handlers == 0)
+        deleteLater();
+}
+
+} // namespace velmora

@@ -1,0 +1,31 @@
+#pragma once
+// WebBrowser: hands addresses the program does not fetch itself to the
+// desktop (QDesktopServices), which gives no word of completion; so the
+// component counts as busy for a short while after each navigation.
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+namespace velmora {
+
+class WebBrowser : public QObject
+{
+    Q_OBJECT
+public:
+    explicit WebBrowser(QObject *parent = nullptr);
+
+    void Navigate(const QString &url);
+    void Stop();
+    bool Busy() const { return m_busy.isActive(); }
+
+    // How long a navigation counts as running (default one second).
+    void setBusyDuration(int milliseconds) { m_busy.setInterval(milliseconds); }
+    // The last address handed on.
+    QString lastAddress() const { return m_last; }
+
+private:
+    QTimer m_busy;
+    QString m_last;
+};
+
+} // namespace velmora
