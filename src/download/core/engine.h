@@ -77,6 +77,8 @@ public:
     qint64 Received() const { return m_received; }
     qint64 Total() const { return m_total; }
     DownloadState &state() { return S; }
+    void setProblemAnswerer(IProblemAnswerer *answerer) { m_answerer = answerer; }
+    void setSaveDialog(ISaveDialog *dialog) { m_saveDialog = dialog; }
 
     // Free bytes for a file to be saved at path; DiskFreeSpace by default.
     std::function<qint64(const QString &)> freeSpace;

@@ -1,14 +1,239 @@
 #include "download/ui/frmdownload.h"
 
-#include <QWidget>
+#include "common/core/globals.h"
+#include "common/ui/uifont.h"
+#include "download/core/engine.h"
+#include "download/core/problems.h"
+#include "download/core/progress.h"
+#include "download/ui/savedialog.h"
+#include "download/ui/seekbar.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 
 namespace velmora {
 
-bool StartDownload(QWidget *mainWindow, const QString &, QString &, QString &)
+std::function<void(frmDownload *)> frmDownload::onCreated;
+
+DownloadState &frmDownload::State()
 {
-    if (mainWindow)
-        mainWindow->setEnabled(true);
-    return false;
+    static DownloadState state;
+    return state;
+}
+
+// The window as the engine sees it: texts and states only.
+class frmDownload::View : public DownloadView
+{
+public:
+    explicit View(frmDownload *w) : w(w) {}
+    void ShowWindow() override
+    {
+        w->show();
+        w->raise();
+        w->activateWindow();
+    }
+    void CloseWindow() override { w->Unload(); }
+    void SetSourceLabel(const QString &t) override { w->SourceLabel->setText(t); }
+    void SetToLabel(const QString &t) override { w->ToLabel->setText(t); }
+    void SetStatusLabel(const QString &t) override { w->StatusLabel->setText(t); }
+    void SetRateLabel(const QString &t) override { w->RateLabel->setText(t); }
+    void SetTimeLabel(const QString &t) override { w->TimeLabel->setText(t); }
+    void SetCompleteLabel(const QString &t) override { w->CompleteLabel->setText(t); }
+    void SetEstimatedTimeLeft(const QString &t) override { w->EstimatedTimeLeft->setText(t); }
+    void SetCancelCaption(const QString &t) override { w->CancelButton->setText(t); }
+    void SetOpenFolderEnabled(bool on) override
+    {
+        w->OpenButton->setEnabled(on);
+        w->FolderButton->setEnabled(on);
+    }
+    void SetProgress(float, int knobTwips) override { w->picSeek->DrawSeek(knobTwips); }
+    void Beep() override { QApplication::beep(); }
+
+private:
+    frmDownload *w;
+};
+
+namespace {
+
+QLabel *addLabel(QWidget *parent, const QString &text, int x, int y, int width, bool bold = false)
+{
+    auto *label = new QLabel(text, parent);
+    QFont f = UiFont(9);
+    f.setBold(bold);
+    label->setFont(f);
+    label->setGeometry(x, y, width, 18);
+    return label;
+}
+
+// A text box that only shows: no frame, the window's background.
+QLineEdit *addTextBox(QWidget *parent, const QString &text, int x, int y, int width)
+{
+    auto *box = new QLineEdit(text, parent);
+    box->setReadOnly(true);
+    box->setFrame(false);
+    box->setFocusPolicy(Qt::NoFocus);
+    box->setFont(UiFont(9));
+    box->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
+    box->setGeometry(x, y, width, 18);
+    return box;
+}
+
+QPushButton *addButton(QWidget *parent, const QString &text, int x, int y)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setFont(UiFont(9));
+    button->setGeometry(x, y, 89, 25);  // 1335 x 375 twips
+    return button;
+}
+
+// The problem dialogs of the program.
+std::unique_ptr<IProblemAnswerer> CreateDialogAnswerer(QWidget *)
+{
+    return std::make_unique<ScriptedProblemAnswerer>();
+}
+
+} // namespace
+
+frmDownload::frmDownload(QWidget *mainWindow)
+    : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), m_mainWindow(mainWindow),
+      m_view(std::make_unique<View>(this))
+{
+    // Window load.
+    setWindowTitle(kProductTitle);
+    setFixedSize(440, 340);
+    setFont(UiFont(9));
+
+    addLabel(this, QStringLiteral("项目:"), 12, 12, 60);
+    SourceLabel = addTextBox(this, QString(), 76, 12, 352);
+    addLabel(this, QStringLiteral("下载到:"), 12, 34, 60);
+    ToLabel = addTextBox(this, QString(), 76, 34, 352);
+    addLabel(this, QStringLiteral("详细信息"), 12, 60, 120, true);
+    addLabel(this, QStringLiteral("状态"), 24, 82, 80);
+    StatusLabel = addLabel(this, QString(), 110, 82, 318);
+
+    picSeek = new SeekBar(this);
+    picSeek->setGeometry(8, 104, kSeekWidthTwips / kTwipsPerPixel, kSeekHeightTwips / kTwipsPerPixel);
+    picSeek->setCursor(Qt::PointingHandCursor);
+    picSeek->DrawSeek(0);
+
+    CompleteLabel = addTextBox(this, QStringLiteral("文件下载"), 12, 220, 416);
+    addLabel(this, QStringLiteral("传输速度:"), 24, 244, 100);
+    RateLabel = addLabel(this, QString(), 130, 244, 298);
+    EstimatedTimeLeft = addLabel(this, QStringLiteral("估计剩余时间:"), 24, 266, 100);
+    TimeLabel = addLabel(this, QString(), 130, 266, 298);
+
+    OpenButton = addButton(this, QStringLiteral("打开(&O)"), 148, 302);
+    FolderButton = addButton(this, QStringLiteral("打开文件夹(&F)"), 243, 302);
+    CancelButton = addButton(this, QStringLiteral("取消"), 338, 302);
+    OpenButton->setEnabled(false);
+    FolderButton->setEnabled(false);
+    connect(CancelButton, &QPushButton::clicked, this, &frmDownload::CancelButton_Click);
+    connect(OpenButton, &QPushButton::clicked, this, &frmDownload::OpenButton_Click);
+    connect(FolderButton, &QPushButton::clicked, this, &frmDownload::FolderButton_Click);
+
+    m_fileDialog = std::make_unique<FileSaveDialog>(this);
+    m_dialogAnswerer = CreateDialogAnswerer(this);
+    m_answerer = m_dialogAnswerer.get();
+    m_saveDialog = m_fileDialog.get();
+    m_engine = new DownloadEngine(State(), m_view.get(), m_saveDialog, m_answerer, this);
+}
+
+frmDownload::~frmDownload() = default;
+
+void frmDownload::setProblemAnswerer(IProblemAnswerer *answerer)
+{
+    m_answerer = answerer ? answerer : m_dialogAnswerer.get();
+    m_engine->setProblemAnswerer(m_answerer);
+}
+
+void frmDownload::setSaveDialog(ISaveDialog *dialog)
+{
+    m_saveDialog = dialog ? dialog : m_fileDialog.get();
+    m_engine->setSaveDialog(m_saveDialog);
+}
+
+bool frmDownload::DownloadFile(const QString &StrURL, QString &UserName, QString &Password)
+{
+    m_unloaded = false;
+    return m_engine->DownloadFile(StrURL, UserName, Password);
+}
+
+void frmDownload::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        CancelButton->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void frmDownload::CancelButton_Click()
+{
+    if (State().blnComplete && !m_engine->isRunning()) {
+        close();
+        return;
+    }
+    StatusLabel->setText(QStringLiteral("取消"));
+    m_engine->Cancel();
+}
+
+void frmDownload::OpenButton_Click()
+{
+    const QString path = State().strSavePath;
+    if (!ShellOpen(path))
+        m_answerer->ShowAlert(QStringLiteral("无法打开文件"), path, false);
+    close();
+}
+
+void frmDownload::FolderButton_Click()
+{
+    const QString path = State().strSavePath;
+    const QString folder = SplitPath(path, false, false);
+    ShellOpen(folder);  // a missing folder is not reported
+    close();
+}
+
+void frmDownload::closeEvent(QCloseEvent *event)
+{
+    if (m_engine->isRunning()) {
+        // The close box during a download is a Cancel: the engine finishes
+        // its step, reports, and unloads the window itself.
+        event->ignore();
+        CancelButton_Click();
+        return;
+    }
+    event->accept();
+    Unload();
+}
+
+void frmDownload::Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    hide();
+    if (m_mainWindow)
+        m_mainWindow->setEnabled(true);
+    // Deleted from the event loop, never under a running wait of the engine.
+    if (!m_engine->isRunning())
+        deleteLater();
+}
+
+bool StartDownload(QWidget *mainWindow, const QString &StrURL, QString &UserName, QString &Password)
+{
+    QPointer<frmDownload> window = new frmDownload(mainWindow);
+    if (frmDownload::onCreated)
+        frmDownload::onCreated(window);
+    const bool ok = window->DownloadFile(StrURL, UserName, Password);
+    // A window the engine unloaded while it ran is deleted now that it has returned.
+    if (window && window->isHidden() && !ok)
+        window->deleteLater();
+    return ok;
 }
 
 } // namespace velmora
