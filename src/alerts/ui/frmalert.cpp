@@ -1,0 +1,53 @@
+#include "alerts/ui/frmalert.h"
+
+#include "common/core/globals.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace velmora {
+
+FrmAlert::FrmAlert()
+    : ProblemDialog(QStringLiteral("frmAlert"),
+                    QStringLiteral("Velmora 在下载文件过程中产生了错误. 为防止问题扩散, 已将程序暂时中止运行. "
+                                   "此向导将帮您解决问题, 这样您就可以继续进行正常的操作."))
+    , m_canCancel(blnCanCancel)
+{
+    AlertBeep();
+    // Only "下一步>" answers; closing the window leaves no answer.
+    intAlertResult = 0;
+
+    comOperation()->addItem(QStringLiteral("忽略此问题. (建议采用)"));
+    if (m_canCancel)
+        comOperation()->addItem(QStringLiteral("取消下载任务."));
+
+    connect(comOperation(), &QComboBox::currentIndexChanged, this, &FrmAlert::operationSelected);
+    comOperation()->setCurrentIndex(0);
+    operationSelected(0);
+
+    connect(cmdNext(), &QPushButton::clicked, this, &FrmAlert::next);
+}
+
+void FrmAlert::operationSelected(int position)
+{
+    if (position == 0) {
+        lblDes()->setText(m_canCancel
+                              ? QStringLiteral("选择 \"忽略此问题\" 不会解决文件中任何的问题. Velmora 将尝试重新下载当前文件.")
+                              : QStringLiteral("选择 \"忽略此问题\" 不会解决文件中任何的问题. 类似的情况还可能再次出现."));
+    } else if (position == 1) {
+        lblDes()->setText(QStringLiteral("选择 \"取消下载任务.\" 不会解决文件中任何的问题. Velmora 将取消当前下载任务."));
+    }
+}
+
+void FrmAlert::next()
+{
+    const int position = comOperation()->currentIndex();
+    if (position == 0)
+        intAlertResult = 1;
+    else if (position == 1)
+        intAlertResult = 2;
+    accept();
+}
+
+} // namespace velmora

@@ -1,0 +1,132 @@
+#include "alerts/ui/problemdialog.h"
+
+#include "alerts/ui/alerts.h"
+#include "alerts/ui/artwork.h"
+#include "common/core/globals.h"
+#include "common/ui/uifont.h"
+#include "download/core/address.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+
+namespace velmora {
+
+namespace {
+
+QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(geometry);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+} // namespace
+
+void AlertBeep()
+{
+    QApplication::beep();
+    emit AlertDialogs::instance()->beeped();
+}
+
+ProblemDialog::ProblemDialog(const QString &objectName, const QString &introduction)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                           | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(objectName);
+    setWindowTitle(kProductTitle);
+    setFixedSize(450, 322);
+    setFont(UiFont(8.25));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    m_picTop = new QLabel(this);
+    m_picTop->setObjectName(QStringLiteral("picTop"));
+    m_picTop->setGeometry(0, 0, 450, 61);
+    m_picTop->setPixmap(AlertBannerPicture());
+
+    m_imgAlert = new QLabel(this);
+    m_imgAlert->setObjectName(QStringLiteral("imgAlert"));
+    m_imgAlert->setGeometry(12, 68, 41, 34);
+    m_imgAlert->setPixmap(AlertIconPicture());
+
+    m_lblDescription = MakeLabel(this, "lblDescription", introduction, QRect(60, 68, 369, 41));
+    m_lblDescription->setWordWrap(true);
+
+    MakeLabel(this, "lblFile", QStringLiteral("文件:"), QRect(12, 123, 28, 13));
+    m_txtFile = new QLineEdit(this);
+    m_txtFile->setObjectName(QStringLiteral("txtFile"));
+    m_txtFile->setGeometry(60, 120, 365, 21);
+    m_txtFile->setReadOnly(true);
+    m_txtFile->setFocusPolicy(Qt::ClickFocus);
+
+    MakeLabel(this, "lblProblem", QStringLiteral("问题: "), QRect(12, 156, 31, 13));
+    m_lblAbend = MakeLabel(this, "lblAbend", QString(), QRect(60, 156, 0, 13));
+
+    MakeLabel(this, "lblAction", QStringLiteral("请选择一项操作, 然后单击 \"下一步\" 按钮. "), QRect(12, 192, 220, 13));
+    MakeLabel(this, "Label2", QStringLiteral("操作: "), QRect(12, 216, 31, 13));
+
+    m_comOperation = new QComboBox(this);
+    m_comOperation->setObjectName(QStringLiteral("comOperation"));
+    m_comOperation->setEditable(false);
+    m_comOperation->setGeometry(60, 212, 365, 21);
+
+    m_lblDes = MakeLabel(this, "lblDes", QString(), QRect(60, 244, 365, 37));
+    m_lblDes->setWordWrap(true);
+
+    m_cmdNext = new QPushButton(QStringLiteral("下一步>"), this);
+    m_cmdNext->setObjectName(QStringLiteral("cmdNext"));
+    m_cmdNext->setGeometry(368, 296, 73, 21);
+    m_cmdNext->setDefault(true);
+    m_cmdNext->setAutoDefault(false);
+
+    setTabOrder(m_comOperation, m_cmdNext);
+}
+
+void ProblemDialog::setFile(const QString &strFile)
+{
+    m_txtFile->setText(FileNameOf(strFile));
+    m_txtFile->setCursorPosition(0);
+}
+
+void ProblemDialog::setProblem(const QString &strProblem)
+{
+    m_lblAbend->setText(strProblem);
+    // Sized to its text, keeping its place and height.
+    const int width = m_lblAbend->fontMetrics().horizontalAdvance(strProblem) + 2;
+    m_lblAbend->setGeometry(60, 156, width, 13);
+}
+
+bool ProblemDialog::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        m_comOperation->setFocus(Qt::ActiveWindowFocusReason);
+    return QDialog::event(event);
+}
+
+void ProblemDialog::showEvent(QShowEvent *event)
+{
+    if (QScreen *s = screen())
+        move(s->availableGeometry().center() - rect().center());
+    m_comOperation->setFocus(Qt::OtherFocusReason);
+    QDialog::showEvent(event);
+}
+
+void ProblemDialog::paintEvent(QPaintEvent *event)
+{
+    QDialog::paintEvent(event);
+    // The separator under the problem, in the 3-D shadow colour.
+    QPainter p(this);
+    p.setPen(palette().color(QPalette::Dark));
+    p.drawLine(0, 180, 452, 180);
+}
+
+} // namespace velmora
