@@ -14,16 +14,27 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace velmora {
 
 namespace {
+
+// The layout was drawn for a font 13 pixels high; where the face standing in
+// for it (with CJK glyphs) needs a taller line, a label grows downwards
+// instead of clipping its text. Place and width stay as drawn.
+QRect FitLine(const QWidget *label, QRect geometry)
+{
+    geometry.setHeight(std::max(geometry.height(), label->fontMetrics().height()));
+    return geometry;
+}
 
 QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry)
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
-    label->setGeometry(geometry);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(FitLine(label, geometry));
     return label;
 }
 
@@ -102,7 +113,7 @@ void ProblemDialog::setProblem(const QString &strProblem)
     m_lblAbend->setText(strProblem);
     // Sized to its text, keeping its place and height.
     const int width = m_lblAbend->fontMetrics().horizontalAdvance(strProblem) + 2;
-    m_lblAbend->setGeometry(60, 156, width, 13);
+    m_lblAbend->setGeometry(FitLine(m_lblAbend, QRect(60, 156, width, 13)));
 }
 
 bool ProblemDialog::event(QEvent *event)
