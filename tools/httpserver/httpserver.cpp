@@ -182,6 +182,8 @@ private:
         req.target = first.value(1);
         req.url = QUrl(QStringLiteral("http://localhost/")).resolved(QUrl::fromEncoded(req.target));
         req.path = req.url.path();
+        if (req.path.isEmpty())
+            req.path = QStringLiteral("/");  // an absolute target without a path names "/"
         req.range = req.header("Range");
 
         const bool hasRange = !req.range.isEmpty();
@@ -258,6 +260,7 @@ private:
             QByteArray extra;
             if (!rule.location.isEmpty())
                 extra = "Location: " + rule.location + "\r\n";
+            extra += rule.extraHeaders;
             sendSimple(rule.status, "text/html", rule.body, extra);
             return;
         }

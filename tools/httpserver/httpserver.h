@@ -52,6 +52,7 @@ struct Rule
     bool closeWithoutAnswer = false;  // read the request, then close without a status line
     qint64 extraBytes = 0;     // the file's answer is this many bytes longer than the file
                                // (Content-Length and Content-Range count them; filler bytes)
+    QByteArray extraHeaders;   // raw header lines ("Name: value\r\n") added to a status answer
     qint64 rangeShift = 0;     // a 206 starts this many bytes after the asked offset
                                // (and its Content-Range says so)
 };

@@ -1,0 +1,133 @@
+// velmora-fetch: runs the download engine without a window. The Save-As
+// dialog is answered by --save, the problem dialogs by the --answer options.
+#include "download/core/engine.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+void printLine(const QString &line)
+{
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+class PathDialog : public velmora::ISaveDialog
+{
+public:
+    explicit PathDialog(QString path) : m_path(std::move(path)) {}
+    QString ShowSaveDialog(const QString &, const QString &) override { return m_path; }
+
+private:
+    QString m_path;
+};
+
+// Answers from the command line and prints every question.
+class ArgumentAnswerer : public velmora::IProblemAnswerer
+{
+public:
+    int fileExists = 1;
+    int reset = 1;
+    int alert = 1;
+    const velmora::DownloadEngine *engine = nullptr;
+
+    int ShowFileAlert(const QString &, bool blnReset) override
+    {
+        if (!blnReset) {
+            printLine(QStringLiteral("alert: 文件已存在"));
+            return fileExists;
+        }
+        printLine(QStringLiteral("alert: 服务器连接重置"));
+        if (reset != 1)
+            return reset;
+        // Resume only while resuming gets somewhere: a try that ended with
+        // no more bytes than the one before it gives up (answer 2).
+        const qint64 now = engine ? engine->Received() : 0;
+        const bool progressed = now > m_lastReset;
+        m_lastReset = now;
+        return progressed ? 1 : 2;
+    }
+
+    int ShowAlert(const QString &strProblem, const QString &, bool) override
+    {
+        printLine(QStringLiteral("alert: ") + strProblem);
+        return alert;
+    }
+
+private:
+    qint64 m_lastReset = -1;
+};
+
+int answerValue(const QCommandLineParser &args, const QString &name, int max)
+{
+    bool ok = false;
+    const int v = args.value(name).toInt(&ok);
+    if (!ok || v < 1 || v > max) {
+        printLine(QStringLiteral("velmora-fetch: --%1 takes 1 to %2").arg(name).arg(max));
+        std::exit(2);
+    }
+    return v;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velmora-fetch"));
+    QCommandLineParser args;
+    args.setApplicationDescription(QStringLiteral(
+        "Downloads one file with Velmora's download engine, without a window.\n"
+        "Each problem the engine raises is printed as \"alert: <title>\" and answered\n"
+        "from the options below. The last line is \"result: complete <bytes>\" (exit 0)\n"
+        "or \"result: incomplete\" (exit 1).\n"
+        "Answer 1 to \"服务器连接重置\" resumes the transfer; it is given only while\n"
+        "resuming makes progress: a resume that adds no bytes is answered 2, so a\n"
+        "server that keeps dropping the connection ends as incomplete."));
+    args.addHelpOption();
+    args.addPositionalArgument(QStringLiteral("URL"), QStringLiteral("The http:// address to fetch."));
+    args.addOption({QStringLiteral("save"), QStringLiteral("Where to save the file (answers the Save-As dialog)."),
+                    QStringLiteral("PATH")});
+    args.addOption({QStringLiteral("answer-file-exists"),
+                    QStringLiteral("Answer to \"文件已存在\": 1 resume, 2 download again, 3 give up (default 1)."),
+                    QStringLiteral("1|2|3"), QStringLiteral("1")});
+    args.addOption({QStringLiteral("answer-reset"),
+                    QStringLiteral("Answer to \"服务器连接重置\": 1 resume, 2 give up (default 1)."),
+                    QStringLiteral("1|2"), QStringLiteral("1")});
+    args.addOption({QStringLiteral("answer-alert"),
+                    QStringLiteral("Answer to the other problems: 1 ignore / try again, 2 cancel (default 1)."),
+                    QStringLiteral("1|2"), QStringLiteral("1")});
+    args.process(app);
+
+    if (args.positionalArguments().size() != 1 || !args.isSet(QStringLiteral("save"))) {
+        printLine(QStringLiteral("usage: velmora-fetch URL --save PATH [--answer-file-exists 1|2|3] "
+                                 "[--answer-reset 1|2] [--answer-alert 1|2]"));
+        return 2;
+    }
+
+    ArgumentAnswerer answerer;
+    answerer.fileExists = answerValue(args, QStringLiteral("answer-file-exists"), 3);
+    answerer.reset = answerValue(args, QStringLiteral("answer-reset"), 2);
+    answerer.alert = answerValue(args, QStringLiteral("answer-alert"), 2);
+    PathDialog dialog(QFileInfo(args.value(QStringLiteral("save"))).absoluteFilePath());
+
+    velmora::DownloadState state;
+    velmora::DownloadView view;
+    velmora::DownloadEngine engine(state, &view, &dialog, &answerer);
+    answerer.engine = &engine;
+
+    QString user;
+    QString password;
+    const bool ok = engine.DownloadFile(args.positionalArguments().first(), user, password);
+    if (ok) {
+        printLine(QStringLiteral("result: complete %1").arg(engine.Total()));
+        return 0;
+    }
+    printLine(QStringLiteral("result: incomplete"));
+    return 1;
+}
