@@ -11,11 +11,10 @@
 
 namespace velmora {
 
-QString TempListPath()
+QString TempListPath(const QString &programFolder)
 {
-    const QString program = ProgramFolder();
-    if (FolderIsWritable(program))
-        return QDir(program).filePath(QStringLiteral("temp.dat"));
+    if (FolderIsWritable(programFolder))
+        return QDir(programFolder).filePath(QStringLiteral("temp.dat"));
     QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
     if (cache.isEmpty())
         cache = QDir::tempPath();

@@ -3,6 +3,7 @@
 // page scan that fills the tree, and the tree's click rule. The main window
 // and velmora-scan share all of it.
 #include "catalogue/core/cataloguetree.h"
+#include "common/core/globals.h"
 
 #include <QString>
 
@@ -29,7 +30,7 @@ inline const QString kBadEntryText = QStringLiteral("读取曲目列表时发生
 // Where the fetched list is kept while a load reads it: "temp.dat" in the
 // program's folder, or in the per-user cache folder (created when missing)
 // when the program's folder cannot be written.
-QString TempListPath();
+QString TempListPath(const QString &programFolder = ProgramFolder());
 
 // The group key for a category and the item key for a node count.
 inline QString GroupKey(const QString &category) { return QStringLiteral("Node ") + category; }
