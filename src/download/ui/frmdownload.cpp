@@ -1,5 +1,6 @@
 #include "download/ui/frmdownload.h"
 
+#include "alerts/ui/alerts.h"
 #include "common/core/globals.h"
 #include "common/ui/uifont.h"
 #include "download/core/engine.h"
@@ -34,7 +35,6 @@ public:
     void ShowWindow() override
     {
         w->show();
-        w->raise();
         w->activateWindow();
     }
     void CloseWindow() override { w->Unload(); }
@@ -94,7 +94,7 @@ QPushButton *addButton(QWidget *parent, const QString &text, int x, int y)
 // The problem dialogs of the program.
 std::unique_ptr<IProblemAnswerer> CreateDialogAnswerer(QWidget *)
 {
-    return std::make_unique<ScriptedProblemAnswerer>();
+    return std::make_unique<DialogProblemAnswerer>();
 }
 
 } // namespace

@@ -1,0 +1,338 @@
+// The download window driven as a user would: real widgets under the
+// offscreen platform, the loopback server, the real Save-As dialog and the
+// real problem dialogs where a case is about them.
+#include "alerts/ui/alerts.h"
+#include "alerts/ui/problemdialog.h"
+#include "common/core/globals.h"
+#include "download/core/engine.h"
+#include "download/core/progress.h"
+#include "download/ui/frmdownload.h"
+#include "download/ui/seekbar.h"
+#include "httpserver.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace velmora;
+using velmora::httpd::HttpServer;
+using velmora::httpd::Rule;
+
+namespace {
+
+class PathDialog : public ISaveDialog
+{
+public:
+    QString path;
+    QString ShowSaveDialog(const QString &, const QString &) override { return path; }
+};
+
+// Receives what the window hands to the desktop.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
+// Runs fn on the next modal widget of type T that shows up.
+template<typename T>
+void whenModal(const std::function<void(T *)> &fn)
+{
+    auto *timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, fn] {
+        if (auto *w = qobject_cast<T *>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            fn(w);
+        }
+    });
+    timer->start();
+}
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+class tst_FrmDownload : public QObject
+{
+    Q_OBJECT
+
+private:
+    HttpServer server;
+    QTemporaryDir dir;
+    QWidget mainWindow;
+    PathDialog saveDialog;
+    ScriptedProblemAnswerer answerer;
+    QPointer<frmDownload> window;
+    std::function<void(frmDownload *)> extraSetup;
+
+    bool download(const QString &path)
+    {
+        QString user, password;
+        mainWindow.setEnabled(false);
+        return StartDownload(&mainWindow, server.url(path), user, password);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(server.start());
+        mainWindow.resize(200, 100);
+        mainWindow.show();
+        frmDownload::onCreated = [this](frmDownload *w) {
+            window = w;
+            w->setSaveDialog(&saveDialog);
+            w->setProblemAnswerer(&answerer);
+            if (extraSetup)
+                extraSetup(w);
+        };
+    }
+    void init()
+    {
+        server.clearRules();
+        server.clearRequests();
+        server.setDefaultRate(0);
+        answerer = ScriptedProblemAnswerer();
+        extraSetup = nullptr;
+    }
+    void cleanup()
+    {
+        if (window)
+            window->close();
+        flushDeletes();
+    }
+
+    void completeDownloadStaysOpen()
+    {
+        const qint64 size = 600 * 1024;
+        server.addGeneratedFile(QStringLiteral("/music/Theme.mp3"), size);
+        server.setDefaultRate(300 * 1024);
+        saveDialog.path = dir.filePath(QStringLiteral("Theme.mp3"));
+        bool shotTaken = false;
+        QStringList startTexts;
+        extraSetup = [&](frmDownload *w) {
+            // As designed before anything runs.
+            startTexts << w->windowTitle() << w->CancelButton->text() << w->CompleteLabel->text()
+                       << w->EstimatedTimeLeft->text() << QString::number(w->OpenButton->isEnabled())
+                       << QString::number(w->FolderButton->isEnabled());
+            connect(w->engine(), &DownloadEngine::bodyProgress, w, [&, w](qint64 received, qint64 total) {
+                if (!shotTaken && received * 2 >= total) {
+                    shotTaken = true;
+                    QCOMPARE(w->StatusLabel->text(), QStringLiteral("保存"));
+                    QVERIFY(w->RateLabel->text().endsWith(QStringLiteral("/秒")));
+                    QVERIFY(w->TimeLabel->text().contains(QStringLiteral("已复制")));
+                    QVERIFY(w->picSeek->seekLength() > 0);
+                    QVERIFY(!mainWindow.isEnabled());
+                    testing::SaveScreenshot(w, QStringLiteral("frmdownload-progress"));
+                }
+            });
+        };
+        QVERIFY(download(QStringLiteral("/music/Theme.mp3")));
+        QCOMPARE(startTexts, QStringList({kProductTitle, QStringLiteral("取消"), QStringLiteral("文件下载"),
+                                          QStringLiteral("估计剩余时间:"), QStringLiteral("0"), QStringLiteral("0")}));
+        QVERIFY(shotTaken);
+        QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(size));
+        QVERIFY(window && window->isVisible());
+        QVERIFY(!mainWindow.isEnabled());
+        QCOMPARE(window->StatusLabel->text(), QStringLiteral("保存"));
+        QCOMPARE(window->CancelButton->text(), QStringLiteral("关闭"));
+        QCOMPARE(window->EstimatedTimeLeft->text(), QStringLiteral("下载完毕:"));
+        QVERIFY(window->OpenButton->isEnabled() && window->FolderButton->isEnabled());
+        QCOMPARE(window->SourceLabel->text(), QStringLiteral("Theme.mp3 来自 Quillon"));
+        QCOMPARE(window->ToLabel->text(), saveDialog.path);
+        QCOMPARE(window->CompleteLabel->text(), QStringLiteral("100% 已完成 (Theme.mp3)"));
+        // About two seconds of body at this rate: the clock ticked, and only from the body on.
+        const qint64 elapsed = frmDownload::State().varElapsed;
+        QVERIFY(elapsed >= 1 && elapsed <= 3);
+        QCOMPARE(window->TimeLabel->text(), CompletedTimeText(size, elapsed));
+        testing::SaveScreenshot(window, QStringLiteral("frmdownload-complete"));
+
+        // "关闭" closes it without a word; the main window is usable again.
+        window->CancelButton->click();
+        QVERIFY(mainWindow.isEnabled());
+        flushDeletes();
+        QVERIFY(window.isNull());
+        QVERIFY(answerer.asked.isEmpty());
+
+        // The next download gets a window as designed.
+        startTexts.clear();
+        server.setDefaultRate(0);
+        QVERIFY(download(QStringLiteral("/music/Theme.mp3")));  // answered "文件已存在" with 1
+        QCOMPARE(startTexts.mid(1), QStringList({QStringLiteral("取消"), QStringLiteral("文件下载"),
+                                                 QStringLiteral("估计剩余时间:"), QStringLiteral("0"), QStringLiteral("0")}));
+        QTest::keyClick(window, Qt::Key_Escape);  // Escape closes a finished window too
+        QVERIFY(mainWindow.isEnabled());
+        flushDeletes();
+        QVERIFY(window.isNull());
+    }
+
+    void stopDuringBody_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("Cancel button") << 0;
+        QTest::newRow("Escape") << 1;
+        QTest::newRow("close box") << 2;
+    }
+    void stopDuringBody()
+    {
+        QFETCH(int, how);
+        const QString path = QStringLiteral("/stop-%1.bin").arg(how);
+        server.addGeneratedFile(path, 8 * 1024 * 1024);
+        server.setDefaultRate(512 * 1024);
+        saveDialog.path = dir.filePath(path.mid(1));
+        QString statusAtStop;
+        extraSetup = [&](frmDownload *w) {
+            connect(w->engine(), &DownloadEngine::bodyProgress, w, [&, w](qint64 received) {
+                if (received < 30000 || !statusAtStop.isEmpty())
+                    return;
+                if (how == 0)
+                    w->CancelButton->click();
+                else if (how == 1)
+                    QTest::keyClick(w, Qt::Key_Escape);
+                else
+                    w->close();
+                statusAtStop = w->StatusLabel->text();
+                QVERIFY(w->isVisible() || how == 2);
+            });
+        };
+        QVERIFY(!download(path));
+        QCOMPARE(statusAtStop, QStringLiteral("取消"));
+        QCOMPARE(answerer.asked, QStringList({QStringLiteral("下载未完成")}));
+        QVERIFY(mainWindow.isEnabled());
+        // The window went away, but only after the engine had returned.
+        QVERIFY(window && window->isHidden());
+        flushDeletes();
+        QVERIFY(window.isNull());
+        // What was written is a correct beginning, ready for a resume.
+        QFile f(saveDialog.path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray data = f.readAll();
+        QVERIFY(data.size() >= 30000 && data.size() < 8 * 1024 * 1024);
+        QByteArray expect(data.size(), Qt::Uninitialized);
+        HttpServer::GeneratedBytes(expect.data(), 0, expect.size());
+        QVERIFY(data == expect);
+    }
+
+    void openAndFolderButtons()
+    {
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        server.addGeneratedFile(QStringLiteral("/open.txt"), 3000);
+        saveDialog.path = dir.filePath(QStringLiteral("open.txt"));
+        QFile::remove(saveDialog.path);
+
+        QVERIFY(download(QStringLiteral("/open.txt")));
+        window->OpenButton->click();
+        QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(saveDialog.path)}));
+        QVERIFY(mainWindow.isEnabled());
+        flushDeletes();
+        QVERIFY(window.isNull());
+
+        QFile::remove(saveDialog.path);
+        QVERIFY(download(QStringLiteral("/open.txt")));
+        window->FolderButton->click();
+        QCOMPARE(catcher.urls.last(), QUrl::fromLocalFile(dir.path() + QLatin1Char('/')));
+        flushDeletes();
+
+        // The file went away after the download: said so, and the window closes.
+        QVERIFY(download(QStringLiteral("/open.txt")));
+        QFile::remove(saveDialog.path);
+        const int opened = int(catcher.urls.size());
+        window->OpenButton->click();
+        QCOMPARE(answerer.asked.last(), QStringLiteral("无法打开文件"));
+        QCOMPARE(answerer.questions.last().file, saveDialog.path);
+        QCOMPARE(catcher.urls.size(), opened);
+        QVERIFY(mainWindow.isEnabled());
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    }
+
+    void realSaveDialog()
+    {
+        server.addGeneratedFile(QStringLiteral("/d/Song.MP3"), 5000);
+        const QString myMusic = QDir(ProgramFolder()).filePath(QStringLiteral("My Music"));
+        const bool made = QDir().mkpath(myMusic);
+        QVERIFY(made);
+        const QString chosen = dir.filePath(QStringLiteral("chosen.mp3"));
+        QStringList seen;
+        extraSetup = [&](frmDownload *w) {
+            w->setSaveDialog(nullptr);  // the window's own dialog
+            whenModal<QFileDialog>([&](QFileDialog *d) {
+                seen << d->windowTitle() << d->nameFilters().join(QLatin1Char('|'))
+                     << QDir(d->directory()).absolutePath() << QString::number(d->acceptMode() == QFileDialog::AcceptSave);
+                testing::SaveScreenshot(d, QStringLiteral("frmdownload-saveas"));
+                d->selectFile(chosen);
+                QMetaObject::invokeMethod(d, "accept");
+            });
+        };
+        QVERIFY(download(QStringLiteral("/d/Song.MP3")));
+        QCOMPARE(seen, QStringList({QStringLiteral("另存为"), QStringLiteral("MP3 格式文件 (*.mp3)"),
+                                    QDir(myMusic).absolutePath(), QStringLiteral("1")}));
+        QCOMPARE(testing::Sha256OfFile(chosen), HttpServer::GeneratedSha256(5000));
+        window->close();
+        flushDeletes();
+
+        // Cancelled: nothing is fetched, and the download ends unfinished.
+        server.clearRequests();
+        extraSetup = [&](frmDownload *w) {
+            w->setSaveDialog(nullptr);
+            whenModal<QFileDialog>([](QFileDialog *d) { d->reject(); });
+        };
+        QVERIFY(!download(QStringLiteral("/d/Song.MP3")));
+        QCOMPARE(answerer.asked, QStringList({QStringLiteral("下载未完成")}));
+        QCOMPARE(server.requests().size(), 1);  // the probe only
+        QDir(myMusic).removeRecursively();
+    }
+
+    void realProblemDialogs()
+    {
+        // "文件已存在" and "服务器连接重置" put to the user in the real dialogs.
+        const QString path = QStringLiteral("/dialogs.bin");
+        server.addGeneratedFile(path, 200000);
+        Rule r;
+        r.path = path;
+        r.when = Rule::When::RangeFromNonZero;
+        r.count = 1;
+        r.dropAfter = 50000;
+        server.addRule(r);
+        saveDialog.path = dir.filePath(QStringLiteral("dialogs.bin"));
+        {
+            QByteArray part(20000, Qt::Uninitialized);
+            HttpServer::GeneratedBytes(part.data(), 0, part.size());
+            QFile f(saveDialog.path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(part);
+        }
+        QStringList problems;
+        QMetaObject::Connection c = connect(AlertDialogs::instance(), &AlertDialogs::aboutToShow, this, [&](QDialog *d) {
+            auto *p = qobject_cast<ProblemDialog *>(d);
+            QVERIFY(p);
+            problems << p->lblAbend()->text();
+            QTimer::singleShot(0, p, [p] { p->cmdNext()->click(); });  // the recommended first choice
+        });
+        extraSetup = [](frmDownload *w) { w->setProblemAnswerer(nullptr); };
+        QVERIFY(download(path));
+        disconnect(c);
+        QCOMPARE(problems, QStringList({QStringLiteral("文件已存在"), QStringLiteral("服务器连接重置")}));
+        QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(200000));
+    }
+};
+
+QTEST_MAIN(tst_FrmDownload)
+#include "tst_frmdownload.moc"
