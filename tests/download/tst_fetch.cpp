@@ -1,0 +1,109 @@
+// velmora-fetch as a child process: its output lines and exit codes.
+#include "httpserver.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using velmora::httpd::HttpServer;
+using velmora::httpd::Rule;
+
+class tst_Fetch : public QObject
+{
+    Q_OBJECT
+
+private:
+    HttpServer server;
+    QTemporaryDir dir;
+
+    // Runs the tool; the server answers on its own thread meanwhile.
+    int fetch(const QStringList &args, QStringList *lines)
+    {
+        QProcess p;
+        p.setProgram(velmora::testing::BinDir() + QStringLiteral("/velmora-fetch"));
+        p.setArguments(args);
+        p.start();
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            return -1;
+        }
+        *lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return p.exitCode();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(server.start());
+        QVERIFY(QFile::exists(velmora::testing::BinDir() + QStringLiteral("/velmora-fetch")));
+    }
+    void init()
+    {
+        server.clearRules();
+        server.clearRequests();
+    }
+
+    void completeAndExisting()
+    {
+        server.addGeneratedFile(QStringLiteral("/a.bin"), 123457);
+        const QString save = dir.filePath(QStringLiteral("sub/a.bin"));  // the folder is made
+        QStringList lines;
+        QCOMPARE(fetch({server.url(QStringLiteral("/a.bin")), QStringLiteral("--save"), save}, &lines), 0);
+        QCOMPARE(lines, QStringList({QStringLiteral("result: complete 123457")}));
+        QCOMPARE(velmora::testing::Sha256OfFile(save), HttpServer::GeneratedSha256(123457));
+
+        // Again: "文件已存在", answered 3 (give up) leaves it alone.
+        QCOMPARE(fetch({server.url(QStringLiteral("/a.bin")), QStringLiteral("--save"), save,
+                        QStringLiteral("--answer-file-exists"), QStringLiteral("3")}, &lines), 1);
+        QCOMPARE(lines, QStringList({QStringLiteral("alert: 文件已存在"), QStringLiteral("alert: 下载未完成"),
+                                     QStringLiteral("result: incomplete")}));
+    }
+
+    void problems()
+    {
+        QStringList lines;
+        QCOMPARE(fetch({server.url(QStringLiteral("/none.bin")), QStringLiteral("--save"), dir.filePath(QStringLiteral("none.bin"))}, &lines), 1);
+        QCOMPARE(lines, QStringList({QStringLiteral("alert: 文件不存在"), QStringLiteral("alert: 下载未完成"),
+                                     QStringLiteral("result: incomplete")}));
+        QCOMPARE(fetch({server.url(QStringLiteral("/x.bin")), QStringLiteral("--answer-reset"), QStringLiteral("5"),
+                        QStringLiteral("--save"), dir.filePath(QStringLiteral("x.bin"))}, &lines), 2);
+    }
+
+    void droppingServer()
+    {
+        // Drops twice, then serves: resumed to a byte-exact file.
+        server.addGeneratedFile(QStringLiteral("/drop.bin"), 400000);
+        Rule r;
+        r.path = QStringLiteral("/drop.bin");
+        r.when = Rule::When::WithRange;
+        r.count = 2;
+        r.dropAfter = 100000;
+        server.addRule(r);
+        const QString save = dir.filePath(QStringLiteral("drop.bin"));
+        QStringList lines;
+        QCOMPARE(fetch({server.url(QStringLiteral("/drop.bin")), QStringLiteral("--save"), save}, &lines), 0);
+        QCOMPARE(lines.last(), QStringLiteral("result: complete 400000"));
+        QVERIFY(lines.size() >= 2 && lines.size() <= 3);
+        QCOMPARE(lines.first(), QStringLiteral("alert: 服务器连接重置"));
+        QCOMPARE(velmora::testing::Sha256OfFile(save), HttpServer::GeneratedSha256(400000));
+
+        // A server that drops every time before the resume margin is made
+        // up: every resume adds nothing, so the tool stops instead of looping.
+        server.clearRules();
+        server.addGeneratedFile(QStringLiteral("/always.bin"), 400000);
+        r.path = QStringLiteral("/always.bin");
+        r.count = -1;
+        r.dropAfter = 3000;
+        server.addRule(r);
+        QCOMPARE(fetch({server.url(QStringLiteral("/always.bin")), QStringLiteral("--save"), dir.filePath(QStringLiteral("always.bin"))}, &lines), 1);
+        QCOMPARE(lines.last(), QStringLiteral("result: incomplete"));
+        QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("alert: 下载未完成"));
+        QVERIFY(lines.count(QStringLiteral("alert: 服务器连接重置")) <= 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Fetch)
+#include "tst_fetch.moc"
