@@ -52,10 +52,10 @@ QImage MakeKnob(bool hover)
     QPainterPath pointer;
     pointer.moveTo(5.0, 55.0);
     pointer.lineTo(22.0, 55.0);
-    pointer.lineTo(10.0, 76.0);
+    pointer.lineTo(10.0, 80.0);
     pointer.closeSubpath();
     const QPainterPath shape = balloon.united(pointer);
-    QLinearGradient fill(0, 4, 0, 76);
+    QLinearGradient fill(0, 4, 0, 80);
     fill.setColorAt(0, top);
     fill.setColorAt(1, bottom);
     p.setPen(QPen(edge, 1.0));
