@@ -64,6 +64,10 @@ BalloonTip::BalloonTip(QWidget *control, const QRect &toolRect)
     m_delay.setSingleShot(true);
     m_delay.setInterval(kShowDelay);
     connect(&m_delay, &QTimer::timeout, this, &BalloonTip::delayElapsed);
+    // The tip follows the pointer over the control the way the platform tip
+    // watches the control's mouse messages: moves without a button held
+    // must reach us too.
+    control->setMouseTracking(true);
     control->installEventFilter(this);
     if (QWidget *top = control->window(); top != control)
         top->installEventFilter(this);

@@ -34,6 +34,8 @@ public:
     bool hasIcon() const { return m_icon; }
     QRect toolRect() const { return m_toolRect; }
     QWidget *control() const { return m_control; }
+    // True while a hover is waiting for the show delay.
+    bool hoverPending() const { return m_delay.isActive(); }
 
     // Shows the balloon with its pointer at `globalPoint`.
     void popUpAt(const QPoint &globalPoint);

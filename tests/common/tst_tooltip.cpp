@@ -1,0 +1,257 @@
+// The balloon tooltip against real widgets: what Create builds, how later
+// title/text changes reach a live tip, and when the balloon shows and hides.
+#include "common/ui/tooltip.h"
+
+#include <QtTest>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using velmora::BalloonTip;
+using velmora::clsToolTip;
+
+namespace {
+
+void sendEnter(QWidget *w, const QPoint &pos)
+{
+    QEnterEvent e(pos, w->mapTo(w->window(), pos), w->mapToGlobal(pos));
+    QApplication::sendEvent(w, &e);
+}
+
+void sendMove(QWidget *w, const QPoint &pos)
+{
+    QMouseEvent e(QEvent::MouseMove, pos, w->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+void sendPress(QWidget *w, const QPoint &pos)
+{
+    QMouseEvent e(QEvent::MouseButtonPress, pos, w->mapToGlobal(pos), Qt::LeftButton, Qt::LeftButton,
+                  Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+void sendLeave(QWidget *w)
+{
+    QEvent e(QEvent::Leave);
+    QApplication::sendEvent(w, &e);
+}
+
+QList<BalloonTip *> tipsOf(QWidget *control)
+{
+    return control->findChildren<BalloonTip *>(Qt::FindDirectChildrenOnly);
+}
+
+} // namespace
+
+class TestToolTip : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        window = new QWidget;
+        window->resize(300, 200);
+        auto *layout = new QVBoxLayout(window);
+        button = new QPushButton(QStringLiteral("加载(&L)"), window);
+        button->setFixedSize(120, 30);
+        other = new QLineEdit(window);
+        layout->addWidget(button);
+        layout->addWidget(other);
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+    }
+
+    void cleanup() { delete window; }
+
+    void settingsBeforeCreateReachTheFirstTip()
+    {
+        clsToolTip tip;
+        tip.setParentControl(button);
+        tip.setToolTipTitle(QStringLiteral("动画下载(&A)..."));
+        tip.setToolTipText(QStringLiteral("下载TV版, OVA版以及剧场版动画"));
+        QVERIFY(!tip.tipWindow());
+        QVERIFY(tipsOf(button).isEmpty());
+
+        tip.Create();
+        BalloonTip *w = tip.tipWindow();
+        QVERIFY(w);
+        // The title goes through unchanged, "&" included.
+        QCOMPARE(w->title(), QStringLiteral("动画下载(&A)..."));
+        QCOMPARE(w->text(), QStringLiteral("下载TV版, OVA版以及剧场版动画"));
+        QVERIFY(w->hasIcon());
+        QCOMPARE(w->toolRect(), button->rect());
+        QVERIFY(w->windowFlags() & Qt::ToolTip);
+        QVERIFY(!w->isVisible());
+    }
+
+    void changesAfterCreateUpdateTheLiveTip()
+    {
+        clsToolTip tip;
+        tip.setParentControl(button);
+        tip.setToolTipTitle(QStringLiteral("旧标题"));
+        tip.setToolTipText(QStringLiteral("旧内容"));
+        tip.Create();
+        BalloonTip *w = tip.tipWindow();
+
+        tip.setToolTipText(QStringLiteral("新内容, 比原来的长得多的一段说明文字"));
+        QCOMPARE(w->text(), QStringLiteral("新内容, 比原来的长得多的一段说明文字"));
+        QCOMPARE(w->title(), QStringLiteral("旧标题"));
+        QVERIFY(w->hasIcon());
+
+        // A title set on a live tip comes without the icon.
+        tip.setToolTipTitle(QStringLiteral("新标题"));
+        QCOMPARE(w->title(), QStringLiteral("新标题"));
+        QVERIFY(!w->hasIcon());
+        QCOMPARE(tip.tipWindow(), w);
+
+        // Create again: the stored title and text, icon back, same single tip.
+        tip.Create();
+        QCOMPARE(tipsOf(button).size(), 1);
+        QCOMPARE(tip.tipWindow()->title(), QStringLiteral("新标题"));
+        QVERIFY(tip.tipWindow()->hasIcon());
+    }
+
+    void createTwiceLeavesOneTip()
+    {
+        clsToolTip tip;
+        tip.setParentControl(button);
+        tip.setToolTipTitle(QStringLiteral("T"));
+        tip.setToolTipText(QStringLiteral("X"));
+        tip.Create();
+        QPointer<BalloonTip> first = tip.tipWindow();
+        tip.Create();
+        QVERIFY(!first);
+        QCOMPARE(tipsOf(button).size(), 1);
+        QCOMPARE(tipsOf(button).constFirst(), tip.tipWindow());
+
+        // Two objects on one control are two tips; each Create replaces only its own.
+        clsToolTip second;
+        second.setParentControl(button);
+        second.Create();
+        second.Create();
+        QCOMPARE(tipsOf(button).size(), 2);
+    }
+
+    void tipOutlivesItsObjectButNotItsControl()
+    {
+        QPointer<BalloonTip> w;
+        {
+            clsToolTip tip;
+            tip.setParentControl(other);
+            tip.setToolTipTitle(QStringLiteral("搜索内容(&C)"));
+            tip.setToolTipText(QStringLiteral("输入希望搜索的专辑, 曲目或艺术家名称"));
+            tip.Create();
+            w = tip.tipWindow();
+        }
+        QVERIFY(w);
+        sendEnter(other, QPoint(5, 5));
+        QTRY_VERIFY(w->isVisible());
+        delete other;
+        other = nullptr;
+        QVERIFY(!w);
+    }
+
+    void createWithoutControlMakesNoTip()
+    {
+        clsToolTip tip;
+        tip.setToolTipTitle(QStringLiteral("T"));
+        tip.setToolTipText(QStringLiteral("X"));
+        QCOMPARE(tip.Create(), false);
+        QVERIFY(!tip.tipWindow());
+        tip.setToolTipText(QStringLiteral("Y"));  // goes nowhere, harmlessly
+    }
+
+    void hoverShowsAndLeaveOrPressHides()
+    {
+        clsToolTip tip;
+        tip.setParentControl(button);
+        tip.setToolTipTitle(QStringLiteral("加载曲目列表(&L)"));
+        tip.setToolTipText(QStringLiteral("连接至 Quillon 服务器并加载曲目列表"));
+        tip.Create();
+        BalloonTip *w = tip.tipWindow();
+
+        sendEnter(button, QPoint(10, 10));
+        QVERIFY(w->hoverPending());
+        QVERIFY(!w->isVisible());
+        QTRY_VERIFY(w->isVisible());
+        // The balloon hangs below the pointer, its stem on the pointer's column.
+        const QPoint pointer = button->mapToGlobal(QPoint(10, 10));
+        QVERIFY(w->geometry().top() >= pointer.y() || w->geometry().bottom() <= pointer.y());
+        QVERIFY(w->geometry().left() <= pointer.x() && w->geometry().right() >= pointer.x());
+
+        sendLeave(button);
+        QVERIFY(!w->isVisible());
+
+        sendMove(button, QPoint(30, 12));
+        QTRY_VERIFY(w->isVisible());
+        sendPress(button, QPoint(30, 12));
+        QVERIFY(!w->isVisible());
+        QVERIFY(!w->hoverPending());
+
+        // Leaving before the delay is up cancels the pending show.
+        sendLeave(button);
+        sendEnter(button, QPoint(3, 3));
+        sendLeave(button);
+        QVERIFY(!w->hoverPending());
+        QVERIFY(!w->isVisible());
+    }
+
+    void areaIsTheClientRectMeasuredAtCreate()
+    {
+        clsToolTip tip;
+        tip.setParentControl(button);
+        tip.setToolTipTitle(QStringLiteral("T"));
+        tip.setToolTipText(QStringLiteral("X"));
+        tip.Create();
+        BalloonTip *w = tip.tipWindow();
+        const QRect measured = button->rect();
+        button->setFixedSize(220, 40);
+
+        sendEnter(button, QPoint(200, 35));  // on the control now, outside the measured area
+        QVERIFY(!w->hoverPending());
+        QVERIFY(!w->isVisible());
+        QCOMPARE(w->toolRect(), measured);
+
+        sendMove(button, QPoint(measured.width() - 1, measured.height() - 1));
+        QTRY_VERIFY(w->isVisible());
+        sendMove(button, QPoint(200, 35));
+        QVERIFY(!w->isVisible());
+    }
+
+    void noTipWhileTheWindowIsInactiveOrDisabled()
+    {
+        clsToolTip tip;
+        tip.setParentControl(button);
+        tip.setToolTipTitle(QStringLiteral("T"));
+        tip.setToolTipText(QStringLiteral("X"));
+        tip.Create();
+        BalloonTip *w = tip.tipWindow();
+
+        QWidget elsewhere;
+        elsewhere.resize(100, 100);
+        elsewhere.show();
+        elsewhere.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+        sendEnter(button, QPoint(5, 5));
+        QTRY_VERIFY(!w->hoverPending());
+        QVERIFY(!w->isVisible());
+
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        window->setEnabled(false);
+        sendMove(button, QPoint(6, 6));
+        QTRY_VERIFY(!w->hoverPending());
+        QVERIFY(!w->isVisible());
+    }
+
+private:
+    QWidget *window = nullptr;
+    QPushButton *button = nullptr;
+    QLineEdit *other = nullptr;
+};
+
+QTEST_MAIN(TestToolTip)
+#include "tst_tooltip.moc"
