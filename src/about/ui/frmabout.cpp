@@ -320,6 +320,7 @@ void frmAbout::InitSysinfo()
     for (const SysinfoRow &row : rows) {
         auto *item = new QTreeWidgetItem(lstSysinfo, {row.first, row.second});
         item->setIcon(0, icon);
+        item->setToolTip(1, row.second);  // the column is narrow for long values
     }
 }
 
