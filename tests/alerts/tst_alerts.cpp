@@ -1,7 +1,6 @@
 // The two download problem dialogs, driven through their open procedures.
 #include "alerts/ui/alerts.h"
-#include "alerts/ui/frmalert.h"
-#include "alerts/ui/frmfilealert.h"
+#include "alerts/ui/problemdialog.h"
 #include "common/core/globals.h"
 #include "testsupport.h"
 
@@ -20,65 +19,54 @@ namespace {
 
 struct Seen
 {
-    QString objectName;
-    QString title;
-    QStringList choices;
-    QStringList descriptions;   // lblDes for each position, in order
-    QString abend;
-    QString file;
-    int codeAtOpen = -1;        // intAlertResult once the window is shown
-    bool resetFlag = false;
-    bool cancelFlag = false;
+    QString abend, file;
+    QStringList choices, descriptions;  // lblDes for each position, in order
+    int codeAtOpen = -1;                // intAlertResult once the window is shown
+    bool modeFlag = false;              // blnConnectionReset or blnCanCancel while shown
     bool focusOnList = false;
 };
 
-// Opens a dialog through `open` and, once its modal loop runs, records what
-// it shows and then lets `act` answer it.
-int Drive(const std::function<int()> &open, const std::function<void(ProblemDialog *)> &act, Seen *seen = nullptr)
+using Action = std::function<void(ProblemDialog *)>;
+
+// Opens a dialog through `open`; once its modal loop runs, records what it
+// shows and lets `act` answer it.
+int Drive(const std::function<int()> &open, const Action &act, Seen *seen = nullptr)
 {
-    QMetaObject::Connection c = QObject::connect(
-        AlertDialogs::instance(), &AlertDialogs::aboutToShow, [&](QDialog *d) {
-            auto *dialog = qobject_cast<ProblemDialog *>(d);
-            QTimer::singleShot(0, dialog, [dialog, seen, act] {
-                if (seen) {
-                    seen->objectName = dialog->objectName();
-                    seen->title = dialog->windowTitle();
-                    seen->abend = dialog->lblAbend()->text();
-                    seen->file = dialog->txtFile()->text();
-                    seen->codeAtOpen = intAlertResult;
-                    seen->resetFlag = blnConnectionReset;
-                    seen->cancelFlag = blnCanCancel;
-                    seen->focusOnList = dialog->focusWidget() == dialog->comOperation();
-                    QComboBox *list = dialog->comOperation();
-                    for (int i = 0; i < list->count(); ++i)
-                        seen->choices << list->itemText(i);
-                    for (int i = 0; i < list->count(); ++i) {
-                        list->setCurrentIndex(i);
-                        seen->descriptions << dialog->lblDes()->text();
-                    }
-                    list->setCurrentIndex(0);
+    const auto c = QObject::connect(AlertDialogs::instance(), &AlertDialogs::aboutToShow, [&](QDialog *d) {
+        auto *dialog = qobject_cast<ProblemDialog *>(d);
+        QTimer::singleShot(0, dialog, [dialog, seen, act] {
+            if (seen) {
+                seen->abend = dialog->lblAbend()->text();
+                seen->file = dialog->txtFile()->text();
+                seen->codeAtOpen = intAlertResult;
+                seen->modeFlag = blnConnectionReset || blnCanCancel;
+                seen->focusOnList = dialog->focusWidget() == dialog->comOperation();
+                QComboBox *list = dialog->comOperation();
+                for (int i = 0; i < list->count(); ++i) {
+                    seen->choices << list->itemText(i);
+                    list->setCurrentIndex(i);
+                    seen->descriptions << dialog->lblDes()->text();
                 }
-                act(dialog);
-            });
+                list->setCurrentIndex(0);
+            }
+            act(dialog);
+            if (dialog->isVisible()) // a failed check inside act must not leave the loop waiting
+                dialog->reject();
         });
+    });
     const int result = open();
     QObject::disconnect(c);
     return result;
 }
 
-std::function<void(ProblemDialog *)> Choose(int position)
+Action Choose(int position, bool closeBox = false)
 {
-    return [position](ProblemDialog *d) {
+    return [=](ProblemDialog *d) {
         d->comOperation()->setCurrentIndex(position);
-        d->cmdNext()->click();
-    };
-}
-
-std::function<void(ProblemDialog *)> CloseBoxAfterChoosing(int position)
-{
-    return [position](ProblemDialog *d) {
-        d->comOperation()->setCurrentIndex(position);
-        d->close();
+        if (closeBox)
+            d->close();
+        else
+            d->cmdNext()->click();
     };
 }
 
@@ -93,286 +81,136 @@ class TestAlerts : public QObject
     Q_OBJECT
 private slots:
     void init() { ResetGlobals(); }
-    void cleanup() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-    void fileDialogModes_data();
-    void fileDialogModes();
-    void fileDialogAnswers_data();
-    void fileDialogAnswers();
-    void generalDialogModes_data();
-    void generalDialogModes();
-    void generalDialogAnswers_data();
-    void generalDialogAnswers();
-    void closeBox();
-    void fileBoxShowsTheName_data();
-    void fileBoxShowsTheName();
-    void keyboardChoosesAndConfirms();
-    void oneBeepPerOpening();
-    void layout();
-    void answererOpensTheDialogs();
-    void screenshots();
-};
-
-void TestAlerts::fileDialogModes_data()
-{
-    QTest::addColumn<bool>("reset");
-    QTest::addColumn<QString>("abend");
-    QTest::addColumn<QStringList>("choices");
-    QTest::addColumn<QStringList>("descriptions");
-
-    QTest::newRow("file exists")
-        << false << "文件已存在"
-        << QStringList{"续传已存在的文件. (建议采用)", "重新下载已存在的文件.", "忽略此问题."}
-        << QStringList{kContinue, kAgain, kIgnoreCancels};
-    QTest::newRow("connection reset")
-        << true << "服务器连接重置" << QStringList{"续传已存在的文件. (建议采用)", "忽略此问题."}
-        << QStringList{kContinue, kIgnoreCancels};
-}
-
-void TestAlerts::fileDialogModes()
-{
-    QFETCH(bool, reset);
-    QFETCH(QString, abend);
-    QFETCH(QStringList, choices);
-    QFETCH(QStringList, descriptions);
-
-    Seen seen;
-    const int code = Drive([&] { return ShowFileAlert(QStringLiteral("/tmp/a.mp3"), reset); },
-                           [](ProblemDialog *d) { d->cmdNext()->click(); }, &seen);
-    QCOMPARE(seen.objectName, QStringLiteral("frmFileAlert"));
-    QCOMPARE(seen.title, QStringLiteral("Velmora 1.13"));
-    QCOMPARE(seen.abend, abend);
-    QCOMPARE(seen.choices, choices);
-    QCOMPARE(seen.descriptions, descriptions);
-    QCOMPARE(seen.codeAtOpen, 1); // the first choice is selected and recorded at load
-    QCOMPARE(seen.resetFlag, reset);
-    QVERIFY(seen.focusOnList);
-    QCOMPARE(code, 1);
-    QCOMPARE(intAlertResult, 0);
-    QCOMPARE(blnConnectionReset, false);
-}
-
-void TestAlerts::fileDialogAnswers_data()
-{
-    QTest::addColumn<bool>("reset");
-    QTest::addColumn<int>("position");
-    QTest::addColumn<int>("code");
-
-    QTest::newRow("exists: continue") << false << 0 << 1;
-    QTest::newRow("exists: again") << false << 1 << 2;
-    QTest::newRow("exists: ignore") << false << 2 << 3;
-    QTest::newRow("reset: continue") << true << 0 << 1;
-    QTest::newRow("reset: ignore is 2") << true << 1 << 2;
-}
-
-void TestAlerts::fileDialogAnswers()
-{
-    QFETCH(bool, reset);
-    QFETCH(int, position);
-    QFETCH(int, code);
-    QCOMPARE(Drive([&] { return ShowFileAlert(QStringLiteral("/tmp/a.mp3"), reset); }, Choose(position)), code);
-    QCOMPARE(intAlertResult, 0);
-    QCOMPARE(blnConnectionReset, false);
-}
-
-void TestAlerts::generalDialogModes_data()
-{
-    QTest::addColumn<bool>("offerCancel");
-    QTest::addColumn<QStringList>("choices");
-    QTest::addColumn<QStringList>("descriptions");
-
-    QTest::newRow("cancel offered")
-        << true << QStringList{"忽略此问题. (建议采用)", "取消下载任务."}
-        << QStringList{"选择 \"忽略此问题\" 不会解决文件中任何的问题. Velmora 将尝试重新下载当前文件.",
-                       "选择 \"取消下载任务.\" 不会解决文件中任何的问题. Velmora 将取消当前下载任务."};
-    QTest::newRow("no cancel") << false << QStringList{"忽略此问题. (建议采用)"}
-                               << QStringList{"选择 \"忽略此问题\" 不会解决文件中任何的问题. 类似的情况还可能再次出现."};
-}
-
-void TestAlerts::generalDialogModes()
-{
-    QFETCH(bool, offerCancel);
-    QFETCH(QStringList, choices);
-    QFETCH(QStringList, descriptions);
-
-    Seen seen;
-    const QString problem = offerCancel ? QStringLiteral("服务器不支持续传") : QStringLiteral("无法解析域名");
-    Drive([&] { return ShowAlert(problem, QStringLiteral("http://h/d/x.rar"), offerCancel); },
-          [](ProblemDialog *d) { d->cmdNext()->click(); }, &seen);
-    QCOMPARE(seen.objectName, QStringLiteral("frmAlert"));
-    QCOMPARE(seen.title, QStringLiteral("Velmora 1.13"));
-    QCOMPARE(seen.abend, problem);
-    QCOMPARE(seen.choices, choices);
-    QCOMPARE(seen.descriptions, descriptions);
-    QCOMPARE(seen.cancelFlag, offerCancel);
-    QCOMPARE(seen.codeAtOpen, 0); // this dialog answers only through "下一步>"
-    QVERIFY(seen.focusOnList);
-    QCOMPARE(blnCanCancel, false);
-}
-
-void TestAlerts::generalDialogAnswers_data()
-{
-    QTest::addColumn<bool>("offerCancel");
-    QTest::addColumn<int>("position");
-    QTest::addColumn<int>("code");
-
-    QTest::newRow("cancel offered: ignore") << true << 0 << 1;
-    QTest::newRow("cancel offered: cancel") << true << 1 << 2;
-    QTest::newRow("no cancel: ignore") << false << 0 << 1;
-}
-
-void TestAlerts::generalDialogAnswers()
-{
-    QFETCH(bool, offerCancel);
-    QFETCH(int, position);
-    QFETCH(int, code);
-    QCOMPARE(Drive([&] { return ShowAlert(QStringLiteral("无法续传"), QString(), offerCancel); }, Choose(position)),
-             code);
-    QCOMPARE(intAlertResult, 0);
-    QCOMPARE(blnCanCancel, false);
-}
-
-void TestAlerts::closeBox()
-{
-    // The file dialog answers with whatever is selected when it is closed.
-    QCOMPARE(Drive([] { return ShowFileAlert(QStringLiteral("a"), false); }, CloseBoxAfterChoosing(0)), 1);
-    QCOMPARE(Drive([] { return ShowFileAlert(QStringLiteral("a"), false); }, CloseBoxAfterChoosing(2)), 3);
-    QCOMPARE(Drive([] { return ShowFileAlert(QStringLiteral("a"), true); }, CloseBoxAfterChoosing(1)), 2);
-    QCOMPARE(blnConnectionReset, false);
-
-    // The general dialog closed without "下一步>" gives no answer, even after a
-    // choice, and even if a stale answer was left behind.
-    QCOMPARE(Drive([] { return ShowAlert(QStringLiteral("无法续传"), QString(), true); }, CloseBoxAfterChoosing(1)),
-             0);
-    intAlertResult = 2;
-    QCOMPARE(Drive([] { return ShowAlert(QStringLiteral("下载未完成"), QString(), false); },
-                   CloseBoxAfterChoosing(0)),
-             0);
-    QCOMPARE(intAlertResult, 0);
-    QCOMPARE(blnCanCancel, false);
-}
-
-void TestAlerts::fileBoxShowsTheName_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("shown");
-
-    QTest::newRow("local path") << "/home/u/My Music/a b.mp3" << "a b.mp3";
-    QTest::newRow("windows-style path") << "C:\\music\\a.mp3" << "a.mp3";
-    QTest::newRow("address") << "http://h:81/d/x.rar" << "x.rar";
-    QTest::newRow("bare name") << "plain name" << "plain name";
-}
-
-void TestAlerts::fileBoxShowsTheName()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, shown);
-    Seen a;
-    Seen b;
-    Drive([&] { return ShowFileAlert(path, false); }, Choose(0), &a);
-    Drive([&] { return ShowAlert(QStringLiteral("文件不存在"), path, false); }, Choose(0), &b);
-    QCOMPARE(a.file, shown);
-    QCOMPARE(b.file, shown);
-}
-
-void TestAlerts::keyboardChoosesAndConfirms()
-{
-    // Focus is on the list: arrow keys pick, Enter presses "下一步>".
-    const auto keys = [](int downs) {
-        return [downs](ProblemDialog *d) {
-            QWidget *focus = d->focusWidget();
-            for (int i = 0; i < downs; ++i)
-                QTest::keyClick(focus, Qt::Key_Down);
-            QTest::keyClick(focus, Qt::Key_Return);
-        };
-    };
-    QCOMPARE(Drive([] { return ShowFileAlert(QStringLiteral("a"), false); }, keys(1)), 2);
-    QCOMPARE(Drive([] { return ShowFileAlert(QStringLiteral("a"), false); }, keys(2)), 3);
-    QCOMPARE(Drive([] { return ShowAlert(QStringLiteral("无法续传"), QString(), true); }, keys(1)), 2);
-    QCOMPARE(Drive([] { return ShowAlert(QStringLiteral("无法续传"), QString(), true); }, keys(0)), 1);
-}
-
-void TestAlerts::oneBeepPerOpening()
-{
-    QSignalSpy beeps(AlertDialogs::instance(), &AlertDialogs::beeped);
-    Drive([] { return ShowFileAlert(QStringLiteral("a"), false); }, Choose(1));
-    QCOMPARE(beeps.count(), 1);
-    Drive([] { return ShowAlert(QStringLiteral("无法续传"), QString(), true); }, Choose(1));
-    QCOMPARE(beeps.count(), 2);
-}
-
-void TestAlerts::layout()
-{
-    for (int kind = 0; kind < 2; ++kind) {
-        QRect abend;
-        QSize client;
-        bool isDefault = false;
-        QMap<QString, QRect> geometry;
-        const auto inspect = [&](ProblemDialog *d) {
-            client = d->size();
-            abend = d->lblAbend()->geometry();
-            isDefault = d->cmdNext()->isDefault();
-            for (const char *name : {"picTop", "imgAlert", "lblDescription", "txtFile", "comOperation", "lblDes",
-                                     "cmdNext", "lblAction"}) {
-                if (auto *w = d->findChild<QWidget *>(QString::fromLatin1(name)))
-                    geometry.insert(QString::fromLatin1(name), w->geometry());
-            }
-            QVERIFY(!d->comOperation()->isEditable());
-            QVERIFY(d->lblDes()->wordWrap());
-            QCOMPARE(d->cmdNext()->text(), QStringLiteral("下一步>"));
-            d->cmdNext()->click();
-        };
-        if (kind == 0)
-            Drive([] { return ShowFileAlert(QStringLiteral("a"), false); }, inspect);
-        else
-            Drive([] { return ShowAlert(QStringLiteral("无法获得权限"), QString(), false); }, inspect);
-
-        QCOMPARE(client, QSize(450, 322));
-        QVERIFY(isDefault);
-        QCOMPARE(geometry.value("picTop"), QRect(0, 0, 450, 61));
-        QCOMPARE(geometry.value("imgAlert"), QRect(12, 68, 41, 34));
-        QCOMPARE(geometry.value("lblDescription"), QRect(60, 68, 369, 41));
-        QCOMPARE(geometry.value("txtFile"), QRect(60, 120, 365, 21));
-        // One-line labels keep place and width; they may be taller than 13 where the font needs it.
-        QCOMPARE(geometry.value("lblAction").topLeft(), QPoint(12, 192));
-        QCOMPARE(geometry.value("lblAction").width(), 220);
-        QVERIFY(geometry.value("lblAction").height() >= 13);
-        QCOMPARE(geometry.value("comOperation"), QRect(60, 212, 365, 21));
-        QCOMPARE(geometry.value("lblDes"), QRect(60, 244, 365, 37));
-        QCOMPARE(geometry.value("cmdNext"), QRect(368, 296, 73, 21));
-        // The problem label is as wide as its text.
-        QCOMPARE(abend.topLeft(), QPoint(60, 156));
-        QVERIFY(abend.width() > 20 && abend.width() < 200);
+    // kind 0: file dialog (flag = blnReset); kind 1: general dialog (flag = blnOfferCancel).
+    void modes_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("flag");
+        QTest::addColumn<QString>("abend");
+        QTest::addColumn<QStringList>("choices");
+        QTest::addColumn<QStringList>("descriptions");
+        QTest::newRow("file exists") << 0 << false << "文件已存在"
+                                     << QStringList{"续传已存在的文件. (建议采用)", "重新下载已存在的文件.", "忽略此问题."}
+                                     << QStringList{kContinue, kAgain, kIgnoreCancels};
+        QTest::newRow("connection reset") << 0 << true << "服务器连接重置"
+                                          << QStringList{"续传已存在的文件. (建议采用)", "忽略此问题."}
+                                          << QStringList{kContinue, kIgnoreCancels};
+        QTest::newRow("cancel offered")
+            << 1 << true << "服务器不支持续传" << QStringList{"忽略此问题. (建议采用)", "取消下载任务."}
+            << QStringList{"选择 \"忽略此问题\" 不会解决文件中任何的问题. Velmora 将尝试重新下载当前文件.",
+                           "选择 \"取消下载任务.\" 不会解决文件中任何的问题. Velmora 将取消当前下载任务."};
+        QTest::newRow("no cancel") << 1 << false << "无法解析域名" << QStringList{"忽略此问题. (建议采用)"}
+                                   << QStringList{"选择 \"忽略此问题\" 不会解决文件中任何的问题. 类似的情况还可能再次出现."};
     }
-}
+    void modes()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, flag);
+        QFETCH(QString, abend);
+        QFETCH(QStringList, choices);
+        QFETCH(QStringList, descriptions);
+        QSignalSpy beeps(AlertDialogs::instance(), &AlertDialogs::beeped);
+        Seen seen;
+        const int code = Drive(
+            [&] {
+                return kind == 0 ? ShowFileAlert(QStringLiteral("/home/u/My Music/a b.mp3"), flag)
+                                 : ShowAlert(abend, QStringLiteral("C:\\music\\a b.mp3"), flag);
+            },
+            Choose(0), &seen);
+        QCOMPARE(seen.abend, abend);
+        QCOMPARE(seen.file, QStringLiteral("a b.mp3"));
+        QCOMPARE(seen.choices, choices);
+        QCOMPARE(seen.descriptions, descriptions);
+        QCOMPARE(seen.modeFlag, flag);
+        QVERIFY(seen.focusOnList);
+        // The file dialog records its answer on selection; the general one only on "下一步>".
+        QCOMPARE(seen.codeAtOpen, kind == 0 ? 1 : 0);
+        QCOMPARE(code, 1);
+        QCOMPARE(beeps.count(), 1);
+        QCOMPARE(intAlertResult, 0);
+        QVERIFY(!blnConnectionReset && !blnCanCancel);
+    }
 
-void TestAlerts::answererOpensTheDialogs()
-{
-    DialogProblemAnswerer answerer;
-    IProblemAnswerer &asked = answerer;
-    Seen seen;
-    QCOMPARE(Drive([&] { return asked.ShowFileAlert(QStringLiteral("/t/a.mp3"), true); }, Choose(1), &seen), 2);
-    QCOMPARE(seen.abend, QStringLiteral("服务器连接重置"));
-    QCOMPARE(Drive([&] { return asked.ShowAlert(QStringLiteral("无法续传"), QString(), true); }, Choose(1)), 2);
-}
-
-void TestAlerts::screenshots()
-{
-    const auto shoot = [](const QString &name) {
-        return [name](ProblemDialog *d) {
-            testing::SaveScreenshot(d, name);
-            d->cmdNext()->click();
+    void answers_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("flag");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<bool>("closeBox");
+        QTest::addColumn<int>("code");
+        QTest::newRow("exists: again") << 0 << false << 1 << false << 2;
+        QTest::newRow("exists: ignore") << 0 << false << 2 << false << 3;
+        QTest::newRow("reset: ignore is 2") << 0 << true << 1 << false << 2;
+        QTest::newRow("cancel offered: cancel") << 1 << true << 1 << false << 2;
+        // The close box: the file dialog answers with the selection, the general one with 0.
+        QTest::newRow("exists: close box untouched") << 0 << false << 0 << true << 1;
+        QTest::newRow("exists: close box on ignore") << 0 << false << 2 << true << 3;
+        QTest::newRow("general: close box") << 1 << true << 1 << true << 0;
+    }
+    void answers()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, flag);
+        QFETCH(int, position);
+        QFETCH(bool, closeBox);
+        QFETCH(int, code);
+        DialogProblemAnswerer answerer;
+        const auto open = [&] {
+            return kind == 0 ? answerer.ShowFileAlert(QStringLiteral("a"), flag)
+                             : answerer.ShowAlert(QStringLiteral("无法续传"), QString(), flag);
         };
-    };
-    Drive([] { return ShowFileAlert(QStringLiteral("/home/u/My Music/一首歌.mp3"), false); },
-          shoot(QStringLiteral("frmFileAlert-exists")));
-    Drive([] { return ShowFileAlert(QStringLiteral("/home/u/My Music/一首歌.mp3"), true); },
-          shoot(QStringLiteral("frmFileAlert-reset")));
-    Drive([] { return ShowAlert(QStringLiteral("服务器不支持续传"), QStringLiteral("http://h/d/x.rar"), true); },
-          shoot(QStringLiteral("frmAlert-cancel")));
-    Drive([] { return ShowAlert(QStringLiteral("无法解析域名"), QStringLiteral("http://h/d/x.rar"), false); },
-          shoot(QStringLiteral("frmAlert-ignore")));
-}
+        intAlertResult = 2; // a stale answer must not leak into a dialog closed without one
+        QCOMPARE(Drive(open, Choose(position, closeBox)), code);
+        QCOMPARE(intAlertResult, 0);
+        QVERIFY(!blnConnectionReset && !blnCanCancel);
+    }
+
+    void keyboardChoosesAndConfirms()
+    {
+        const auto keys = [](int downs) {
+            return [downs](ProblemDialog *d) {
+                for (int i = 0; i < downs; ++i)
+                    QTest::keyClick(d->focusWidget(), Qt::Key_Down);
+                QTest::keyClick(d->focusWidget(), Qt::Key_Return);
+            };
+        };
+        QCOMPARE(Drive([] { return ShowFileAlert(QStringLiteral("a"), false); }, keys(2)), 3);
+        QCOMPARE(Drive([] { return ShowAlert(QStringLiteral("无法续传"), QString(), true); }, keys(1)), 2);
+    }
+
+    void layoutAndScreenshots()
+    {
+        const auto check = [](const QString &shot) {
+            return [shot](ProblemDialog *d) {
+                QCOMPARE(d->windowTitle(), QStringLiteral("Velmora 1.13"));
+                QCOMPARE(d->size(), QSize(450, 322));
+                const QList<QPair<const char *, QRect>> table = {
+                    {"picTop", {0, 0, 450, 61}},          {"imgAlert", {12, 68, 41, 34}},
+                    {"lblDescription", {60, 68, 369, 41}}, {"txtFile", {60, 120, 365, 21}},
+                    {"comOperation", {60, 212, 365, 21}},  {"lblDes", {60, 244, 365, 37}},
+                    {"cmdNext", {368, 296, 73, 21}}};
+                for (const auto &[name, rect] : table)
+                    QCOMPARE(d->findChild<QWidget *>(QLatin1String(name))->geometry(), rect);
+                // The problem label starts in its place and is as wide as its text.
+                const QRect abend = d->lblAbend()->geometry();
+                QCOMPARE(abend.topLeft(), QPoint(60, 156));
+                QCOMPARE(abend.width(), d->lblAbend()->fontMetrics().horizontalAdvance(d->lblAbend()->text()) + 2);
+                QVERIFY(d->cmdNext()->isDefault());
+                QVERIFY(!d->comOperation()->isEditable());
+                testing::SaveScreenshot(d, shot);
+                d->cmdNext()->click();
+            };
+        };
+        const QString file = QStringLiteral("/home/u/My Music/一首歌.mp3");
+        Drive([&] { return ShowFileAlert(file, false); }, check(QStringLiteral("frmFileAlert-exists")));
+        Drive([&] { return ShowFileAlert(file, true); }, check(QStringLiteral("frmFileAlert-reset")));
+        Drive([] { return ShowAlert(QStringLiteral("服务器不支持续传"), QStringLiteral("http://h/x.rar"), true); },
+              check(QStringLiteral("frmAlert-cancel")));
+        Drive([] { return ShowAlert(QStringLiteral("无法解析域名"), QStringLiteral("http://h/x.rar"), false); },
+              check(QStringLiteral("frmAlert-ignore")));
+    }
+};
 
 QTEST_MAIN(TestAlerts)
 #include "tst_alerts.moc"

@@ -6,7 +6,6 @@
 #include <QtTest>
 
 using namespace velmora;
-using velmora::testing::SaveScreenshot;
 
 namespace {
 
@@ -15,15 +14,14 @@ QImage Grab(SeekBar &bar)
     return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-// Columns holding something other than the background.
-QList<int> PaintedColumns(const QImage &img, QRgb background, int yFrom = 0, int yTo = -1)
+// Columns holding something other than the background within rows yFrom..yTo.
+QList<int> PaintedColumns(const SeekBar &bar, const QImage &img, int yFrom = 0, int yTo = 110)
 {
-    if (yTo < 0)
-        yTo = img.height() - 1;
+    const QRgb bg = bar.palette().window().color().rgb();
     QList<int> cols;
     for (int x = 0; x < img.width(); ++x) {
         for (int y = yFrom; y <= yTo; ++y) {
-            if (img.pixel(x, y) != background) {
+            if (img.pixel(x, y) != bg) {
                 cols << x;
                 break;
             }
@@ -44,108 +42,68 @@ class TestSeekBar : public QObject
 {
     Q_OBJECT
 private slots:
-    void sizeAndPictures();
-    void emptyBarPaintsOnlyTheKnob();
-    void fullBarPutsTheKnobAtTheRightEdge();
-    void partialBar();
-    void hoverSwapsThePicture();
+    void painting_data()
+    {
+        QTest::addColumn<float>("progress");
+        QTest::addColumn<int>("knobX");      // pixels
+        QTest::addColumn<QString>("shot");
+        QTest::newRow("0%") << 0.0f << 0 << "picSeek-0";
+        QTest::newRow("60%") << 0.6f << 170 << "picSeek-60";        // 2547 twips
+        QTest::newRow("100%") << 1.0f << 283 << "picSeek-100";      // 4245 twips
+    }
+    void painting()
+    {
+        QFETCH(float, progress);
+        QFETCH(int, knobX);
+        QFETCH(QString, shot);
+        SeekBar bar;
+        QCOMPARE(bar.size(), QSize(424, 111));
+        bar.show();
+        bar.setProgress(progress);
+        const QImage img = Grab(bar);
+        // The knob picture ends 140 px right of its place (at 100 %: the right edge).
+        QCOMPARE(PaintedColumns(bar, img).first(), 0);
+        QCOMPARE(PaintedColumns(bar, img).last(), knobX + 140);
+        // The bar band (y 84..92) is painted exactly up to the knob; at 0 there is no bar.
+        const QList<int> band = PaintedColumns(bar, img, SeekBar::kBarTopPx, SeekBar::kBarTopPx + 8);
+        for (int x = 0; x < knobX; ++x)
+            QCOMPARE(band.at(x), x);
+        if (knobX == 0) {
+            QVERIFY(band.last() < 25); // only the knob's disc
+        } else {
+            // Nothing above or below the band, left of the knob.
+            QCOMPARE(img.pixel(knobX / 2, SeekBar::kBarTopPx - 1), bar.palette().window().color().rgb());
+            QCOMPARE(img.pixel(knobX / 2, SeekBar::kBarTopPx + 9), bar.palette().window().color().rgb());
+        }
+        testing::SaveScreenshot(&bar, shot);
+    }
+
+    void hoverSwapsThePicture()
+    {
+        SeekBar bar;
+        QCOMPARE(bar.cursor().shape(), Qt::PointingHandCursor);
+        bar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+        bar.setProgress(0.5f);
+        const QImage normal = Grab(bar);
+
+        Move(&bar, QPointF(50, 50));
+        QVERIFY(bar.inSeek());
+        const QImage hover = Grab(bar);
+        QVERIFY(hover != normal);
+        QCOMPARE(PaintedColumns(bar, hover).last(), PaintedColumns(bar, normal).last()); // same place
+
+        Move(&bar, QPointF(bar.width(), bar.height())); // the bounds count as inside
+        QVERIFY(bar.inSeek());
+        Move(&bar, QPointF(bar.width() + 1, 10));
+        QVERIFY(!bar.inSeek());
+        QCOMPARE(Grab(bar), normal);
+        Move(&bar, QPointF(10, -1));
+        QVERIFY(!bar.inSeek());
+        Move(&bar, QPointF(0, 0));
+        QCOMPARE(Grab(bar), hover);
+    }
 };
-
-void TestSeekBar::sizeAndPictures()
-{
-    SeekBar bar;
-    QCOMPARE(bar.size(), QSize(424, 111));
-    QCOMPARE(SeekBar::SeekTexture().size(), QSize(1, 9));
-    QCOMPARE(SeekBar::KnobPicture(false).size(), QSize(141, 111));
-    QVERIFY(SeekBar::KnobPicture(false) != SeekBar::KnobPicture(true));
-    QCOMPARE(bar.cursor().shape(), Qt::PointingHandCursor);
-}
-
-void TestSeekBar::emptyBarPaintsOnlyTheKnob()
-{
-    SeekBar bar;
-    bar.show();
-    bar.DrawSeek(0);
-    const QImage img = Grab(bar);
-    const QRgb bg = bar.palette().window().color().rgb();
-    const QList<int> cols = PaintedColumns(img, bg);
-    QVERIFY(!cols.isEmpty());
-    QCOMPARE(cols.first(), 0);
-    QCOMPARE(cols.last(), 140); // the knob picture's own width, nothing further right
-    SaveScreenshot(&bar, QStringLiteral("picSeek-0"));
-}
-
-void TestSeekBar::fullBarPutsTheKnobAtTheRightEdge()
-{
-    SeekBar bar;
-    bar.show();
-    bar.setProgress(1.0f);
-    QCOMPARE(bar.seekLength(), 4245);
-    const QImage img = Grab(bar);
-    const QRgb bg = bar.palette().window().color().rgb();
-    const QList<int> cols = PaintedColumns(img, bg);
-    QCOMPARE(cols.last(), bar.width() - 1);
-    // The bar runs from the left edge to the knob (283 px): every column of its band is painted.
-    const QList<int> band = PaintedColumns(img, bg, SeekBar::kBarTopPx, SeekBar::kBarTopPx + SeekBar::kBarHeightPx - 1);
-    QVERIFY(band.size() >= 283);
-    for (int x = 0; x < 283; ++x)
-        QCOMPARE(band.at(x), x);
-    // Above and below the band, left of the knob, nothing is painted.
-    QCOMPARE(img.pixel(100, SeekBar::kBarTopPx - 1), bg);
-    QCOMPARE(img.pixel(100, SeekBar::kBarTopPx + SeekBar::kBarHeightPx), bg);
-    QVERIFY(img.pixel(100, SeekBar::kBarTopPx + 4) != bg);
-}
-
-void TestSeekBar::partialBar()
-{
-    SeekBar bar;
-    bar.show();
-    bar.setProgress(0.6f);
-    QCOMPARE(bar.seekLength(), 2547);
-    const QImage img = Grab(bar);
-    const QRgb bg = bar.palette().window().color().rgb();
-    const int knobX = 170; // 2547 twips
-    QCOMPARE(PaintedColumns(img, bg).last(), knobX + 140);
-    // The bar fills the band up to the knob.
-    for (int x = 0; x < knobX; x += 13)
-        QVERIFY2(img.pixel(x, SeekBar::kBarTopPx + 4) != bg, qPrintable(QString::number(x)));
-    SaveScreenshot(&bar, QStringLiteral("picSeek-60"));
-
-    // Past 100 % the knob stays at the end.
-    bar.setProgress(1.3f);
-    QCOMPARE(bar.seekLength(), 4245);
-}
-
-void TestSeekBar::hoverSwapsThePicture()
-{
-    SeekBar bar;
-    bar.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&bar));
-    bar.setProgress(0.5f);
-    const QImage normal = Grab(bar);
-
-    Move(&bar, QPointF(50, 50));
-    QVERIFY(bar.inSeek());
-    const QImage hover = Grab(bar);
-    QVERIFY(hover != normal);
-    // The picture keeps its place: the painted extent is the same.
-    const QRgb bg = bar.palette().window().color().rgb();
-    QCOMPARE(PaintedColumns(hover, bg).last(), PaintedColumns(normal, bg).last());
-
-    // The bounds count as inside.
-    Move(&bar, QPointF(bar.width(), bar.height()));
-    QVERIFY(bar.inSeek());
-
-    Move(&bar, QPointF(bar.width() + 1, 10));
-    QVERIFY(!bar.inSeek());
-    QCOMPARE(Grab(bar), normal);
-
-    Move(&bar, QPointF(10, -1));
-    QVERIFY(!bar.inSeek());
-    Move(&bar, QPointF(0, 0));
-    QVERIFY(bar.inSeek());
-    QCOMPARE(Grab(bar), hover);
-}
 
 QTEST_MAIN(TestSeekBar)
 #include "tst_seekbar.moc"
