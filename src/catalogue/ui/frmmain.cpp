@@ -152,6 +152,7 @@ void frmMain::Form_Load()
     if (blnAnimeMode) {
         m_shown = m_picRes;
         m_cmdSearch->hide();
+        m_cmdAbout->setGeometry(m_cmdSearch->geometry());  // no gap where the search button was
         m_cmdLoad->setText(QStringLiteral("加载动画列表(&L)"));
         strListURL = QStringLiteral("http://") + CatalogueServer() + QStringLiteral("/quillon/animes.txt");
     } else {

@@ -42,7 +42,7 @@ public:
     Inet *Inet1() const { return m_inet; }
     WebBrowser *brwWebBrowser() const { return m_browser; }
     const CatalogueState &state() const { return m_state; }
-    const CatalogueTree &tree() const { return m_tree; }
+    const TreeWidgetAdapter &tree() const { return m_tree; }
     const clsToolTip *tipLoad() const { return m_tipLoad.get(); }
     const clsToolTip *tipDownload() const { return m_tipDownload.get(); }
     const clsToolTip *tipAbout() const { return m_tipAbout.get(); }

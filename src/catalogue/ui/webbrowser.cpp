@@ -16,7 +16,8 @@ void WebBrowser::Navigate(const QString &url)
     Stop();
     m_last = url;
     m_busy.start();
-    QDesktopServices::openUrl(QUrl::fromUserInput(url));
+    // The address goes on exactly as the page wrote it.
+    QDesktopServices::openUrl(QUrl(url));
 }
 
 void WebBrowser::Stop()
