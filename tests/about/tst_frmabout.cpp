@@ -159,6 +159,11 @@ void TestFrmAbout::hiddenCreditsBox()
     QCOMPARE(lines[2], QString());
     QVERIFY(!lines[3].isEmpty());
     QVERIFY(dlg.isVisible());
+
+    dlg.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    QTest::keyClick(&dlg, Qt::Key_C, Qt::AltModifier);  // 关闭(&C)
+    QTRY_VERIFY(!dlg.isVisible());
 }
 
 void TestFrmAbout::screenshots()
