@@ -1,0 +1,120 @@
+// velmora-scan run as a child process against the demo site prints the same
+// tree the main window shows after loading the same list.
+#include "catalogue/ui/frmmain.h"
+#include "common/core/globals.h"
+#include "demo.h"
+#include "httpserver.h"
+#include "testsupport.h"
+
+#include <QProcess>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace velmora;
+
+namespace {
+
+// The window's tree, walked through the widget itself.
+void Walk(const QTreeWidgetItem *item, int depth, QString &out)
+{
+    auto oneLine = [](QString s) {
+        s.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\t'), QLatin1Char(' '));
+        return s;
+    };
+    out += QString(depth * 2, QLatin1Char(' ')) + oneLine(item->text(0)) + QLatin1Char('\t')
+        + oneLine(item->data(0, Qt::UserRole).toString()) + QLatin1Char('\n');
+    for (int i = 0; i < item->childCount(); ++i)
+        Walk(item->child(i), depth + 1, out);
+}
+
+} // namespace
+
+class tst_VelmoraScan : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void sameTreeAsTheWindow_data();
+    void sameTreeAsTheWindow();
+    void badEntriesComeFirst();
+
+private:
+    QString scan(const QString &url, int *exitCode = nullptr);
+    httpd::HttpServer m_server;
+};
+
+void tst_VelmoraScan::initTestCase()
+{
+    QVERIFY(m_server.start());
+    demo::InstallDemoSite(m_server);
+    qputenv("VELMORA_CATALOGUE_SERVER", m_server.hostPort().toUtf8());
+    QVERIFY(QFileInfo::exists(testing::BinDir() + "/velmora-scan"));
+}
+
+QString tst_VelmoraScan::scan(const QString &url, int *exitCode)
+{
+    QProcess p;
+    p.setProgram(testing::BinDir() + "/velmora-scan");
+    p.setArguments({url});
+    p.start();
+    if (!p.waitForFinished(60000))
+        return QStringLiteral("(velmora-scan did not finish)");
+    if (exitCode)
+        *exitCode = p.exitCode();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+void tst_VelmoraScan::sameTreeAsTheWindow_data()
+{
+    QTest::addColumn<bool>("anime");
+    QTest::addColumn<QStringList>("mustShow");  // lines decoded from each kind of page
+    QTest::newRow("anime") << true
+                           << QStringList{"  TV 动画\t", "    青铜少女 剧场版\t",  // from the GBK page
+                                          "    星空回廊第03话 雨 & 伞\t", "\tftp://"};
+    QTest::newRow("music") << false
+                           << QStringList{"    夏日终章 原声 01 蝉鸣\t",  // from the page with a meta charset
+                                          "    星空回廊 片头曲 「远方的灯」\t", "\tmagnet:?"};
+}
+
+void tst_VelmoraScan::sameTreeAsTheWindow()
+{
+    QFETCH(bool, anime);
+    QFETCH(QStringList, mustShow);
+    ResetGlobals();
+    blnAnimeMode = anime;
+    std::unique_ptr<frmMain> w(new frmMain);
+    testing::MessageBoxAnswerer answerer(QMessageBox::Ok);
+    w->cmdLoad_Click();
+    QVERIFY(answerer.texts.isEmpty());
+    QString shown;
+    Walk(w->tvSingle()->topLevelItem(0), 0, shown);
+
+    int code = -1;
+    const QString printed = scan(strListURL, &code);
+    QCOMPARE(code, 0);
+    QCOMPARE(printed, shown);
+    for (const QString &s : mustShow)
+        QVERIFY2(printed.contains(s), qPrintable(s));
+    QVERIFY(printed.count(QLatin1Char('\n')) > 10);
+}
+
+void tst_VelmoraScan::badEntriesComeFirst()
+{
+    const QString list = "bad one\r\n" + m_server.url("/music/singles.html") + "::=.mp3::=单曲\r\n"
+        + "::=x::=y\r\n\r\n" + m_server.url("/music/ost.html") + "::=.mp3::=原声\r\n";
+    m_server.addFile("/scan/list.txt", list.toUtf8());
+    int code = -1;
+    const QStringList lines = scan(m_server.url("/scan/list.txt"), &code).split(QLatin1Char('\n'));
+    QCOMPARE(code, 0);
+    QCOMPARE(lines.mid(0, 3), (QStringList{"读取曲目列表时发生错误.", "读取曲目列表时发生错误.", "Quillon\t"}));
+    QCOMPARE(lines.at(3), QStringLiteral("  单曲\t"));
+    QVERIFY(lines.contains(QStringLiteral("  原声\t")));
+    QCOMPARE(lines.last(), QString());  // the output ends with a line break
+
+    // an unreachable list: the root alone
+    QCOMPARE(scan(m_server.url("/scan/missing.txt"), &code), QStringLiteral("Quillon\t\n"));
+    QCOMPARE(code, 0);
+}
+
+QTEST_MAIN(tst_VelmoraScan)
+#include "tst_velmorascan.moc"
