@@ -216,9 +216,30 @@ private slots:
         QCOMPARE(server.requestsFor(QStringLiteral("/old.bin")).size(), 1);  // only the probe
         QCOMPARE(ranges(server, QStringLiteral("/new.bin")), QList<QByteArray>({"bytes=0-"}));
 
+        // A second redirect is not probed: the HTTP client meets it and
+        // follows it on its own.
+        server.clearRules();
+        server.clearRequests();
+        r.path = QStringLiteral("/first.bin");
+        r.count = -1;
+        r.extraHeaders = "Location: " + server.url(QStringLiteral("/second.bin")).toLatin1() + "\r\n";
+        server.addRule(r);
+        Rule again = r;
+        again.path = QStringLiteral("/second.bin");
+        again.extraHeaders = "Location: " + server.url(QStringLiteral("/new.bin")).toLatin1() + "\r\n";
+        server.addRule(again);
+        Harness h3;
+        h3.dialog.path = target(QStringLiteral("twice.bin"));
+        const bool ok3 = h3.run(server.url(QStringLiteral("/first.bin")));
+        QVERIFY(ok3);
+        QCOMPARE(testing::Sha256OfFile(h3.dialog.path), HttpServer::GeneratedSha256(20000));
+        QCOMPARE(server.requestsFor(QStringLiteral("/first.bin")).size(), 1);
+        QCOMPARE(h3.dialog.defaultName, QStringLiteral("second.bin"));
+
         // A Location that is no absolute address goes to the HTTP client,
         // which refuses it; the download stops with the reason.
         server.clearRules();
+        r.path = QStringLiteral("/old.bin");
         r.extraHeaders = "Location: /new.bin\r\n";
         server.addRule(r);
         Harness h2;

@@ -17,6 +17,13 @@ void printLine(const QString &line)
     std::fflush(stdout);
 }
 
+// No window: nothing to show while the body runs.
+class SilentView : public velmora::DownloadView
+{
+public:
+    bool ShowsProgress() const override { return false; }
+};
+
 class PathDialog : public velmora::ISaveDialog
 {
 public:
@@ -117,7 +124,7 @@ int main(int argc, char **argv)
     PathDialog dialog(QFileInfo(args.value(QStringLiteral("save"))).absoluteFilePath());
 
     velmora::DownloadState state;
-    velmora::DownloadView view;
+    SilentView view;
     velmora::DownloadEngine engine(state, &view, &dialog, &answerer);
     answerer.engine = &engine;
 

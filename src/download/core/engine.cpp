@@ -372,13 +372,17 @@ ResumePoint:
             S.blnCancel = true;
             goto Finish;
         }
-        const ProgressFigures f = ComputeProgress(received, total, startOffset, resume,
-                                                  clockSeconds() - startTime, localName);
-        m_view->SetTimeLabel(f.timeLabel);
-        m_view->SetRateLabel(f.rateLabel);
-        S.sngProgress = f.sngProgress;
-        m_view->SetProgress(f.sngProgress, f.knobTwips);
-        m_view->SetCompleteLabel(f.completeLabel);
+        if (m_view->ShowsProgress()) {
+            const ProgressFigures f = ComputeProgress(received, total, startOffset, resume,
+                                                      clockSeconds() - startTime, localName);
+            m_view->SetTimeLabel(f.timeLabel);
+            m_view->SetRateLabel(f.rateLabel);
+            S.sngProgress = f.sngProgress;
+            m_view->SetProgress(f.sngProgress, f.knobTwips);
+            m_view->SetCompleteLabel(f.completeLabel);
+        } else {
+            S.sngProgress = float(double(received) / double(total));
+        }
         emit bodyProgress(received, total);
         yieldOnce();
         if (chunk.size() < 2)

@@ -39,6 +39,8 @@ public:
     virtual void SetOpenFolderEnabled(bool) {}
     // sngProgress 0..1 and the filled length of the bar in twips.
     virtual void SetProgress(float, int) {}
+    // False for a view that shows no figures: the engine then skips working them out.
+    virtual bool ShowsProgress() const { return true; }
     virtual void Beep() {}
 };
 

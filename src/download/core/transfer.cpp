@@ -77,27 +77,12 @@ bool Transfer::execute(const QString &address, const QByteArray &rangeHeader, bo
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
         if (reply != m_reply)
             return;
-        const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (!code.isValid())
+        const int code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        // A redirect the client is about to follow is not the answer yet;
+        // one it does not follow ends the request and is taken in finished.
+        if (code >= 300 && code < 400 && reply->hasRawHeader("Location"))
             return;
-        m_headersIn = true;
-        m_headers = reply->rawHeaderPairs();
-        QString text = QStringLiteral("HTTP/1.1 ") + QString::number(code.toInt()) + QLatin1Char(' ')
-            + QString::fromLatin1(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray())
-            + QStringLiteral("\r\n");
-        for (const auto &h : m_headers)
-            text += QString::fromLatin1(h.first) + QStringLiteral(": ") + QString::fromLatin1(h.second)
-                + QStringLiteral("\r\n");
-        m_headerText = text;
-        if (m_headersOnly) {
-            // The length is all this request is for: stop before the body.
-            m_ended = true;
-            disconnect(reply, nullptr, this, nullptr);
-            reply->abort();
-            reply->deleteLater();
-            m_reply = nullptr;
-        }
-        emit wake();
+        takeHeaders(reply);
     });
     connect(reply, &QIODevice::readyRead, this, [this] { emit wake(); });
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
@@ -105,10 +90,38 @@ bool Transfer::execute(const QString &address, const QByteArray &rangeHeader, bo
             return;
         if (reply->error() != QNetworkReply::NoError && m_error.isEmpty())
             m_error = reply->errorString();
+        if (!m_headersIn)
+            takeHeaders(reply);
+        if (!m_reply)
+            return;  // a headers-only request, already done with
         m_ended = true;
         emit wake();
     });
     return true;
+}
+
+void Transfer::takeHeaders(QNetworkReply *reply)
+{
+    const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!code.isValid())
+        return;
+    m_headersIn = true;
+    m_headers = reply->rawHeaderPairs();
+    QString text = QStringLiteral("HTTP/1.1 ") + QString::number(code.toInt()) + QLatin1Char(' ')
+        + QString::fromLatin1(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray())
+        + QStringLiteral("\r\n");
+    for (const auto &h : m_headers)
+        text += QString::fromLatin1(h.first) + QStringLiteral(": ") + QString::fromLatin1(h.second) + QStringLiteral("\r\n");
+    m_headerText = text;
+    if (m_headersOnly) {
+        // The length is all this request is for: stop before the body.
+        m_ended = true;
+        disconnect(reply, nullptr, this, nullptr);
+        reply->abort();
+        reply->deleteLater();
+        m_reply = nullptr;
+    }
+    emit wake();
 }
 
 bool Transfer::stillExecuting() const

@@ -55,6 +55,7 @@ signals:
 
 private:
     void onAuthentication(QNetworkReply *reply, QAuthenticator *auth);
+    void takeHeaders(QNetworkReply *reply);
 
     QNetworkAccessManager *m_nam = nullptr;
     QPointer<QNetworkReply> m_reply;
