@@ -56,6 +56,7 @@ private slots:
     void search();
     void searchCancelledOrForcedClosed();
     void downloadHandOff();
+    void aboutIsModal();
 
 private:
     frmMain *open(bool anime = false);
@@ -514,6 +515,30 @@ void tst_frmMain::downloadHandOff()
     QCOMPARE(m_status.first(), QStringLiteral("正在重新定向 URL, 请稍候..."));
     QCOMPARE(answerer.texts.size(), 3);
     QDesktopServices::unsetUrlHandler("ftp");
+}
+
+void tst_frmMain::aboutIsModal()
+{
+    open();
+    QPointer<QDialog> seen;
+    bool mainBlocked = false;
+    QTimer::singleShot(0, this, [&] {
+        seen = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        mainBlocked = seen && seen->isModal() && QApplication::activeModalWidget() != m_w.data();
+        if (seen)
+            seen->reject();
+    });
+    m_w->cmdAbout()->click();
+    QVERIFY(mainBlocked);  // the click returned only after the dialog had closed
+    QVERIFY(!QApplication::activeModalWidget());
+
+    // a second close of a closed window does not signal again
+    int returned = 0;
+    connect(m_w.data(), &frmMain::returnToChooser, this, [&] { ++returned; });
+    m_w->close();
+    m_w->close();
+    QCOMPARE(returned, 1);
+    QTRY_VERIFY(m_w.isNull());
 }
 
 QTEST_MAIN(tst_frmMain)

@@ -331,6 +331,10 @@ void frmMain::paintEvent(QPaintEvent *)
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    if (m_closed) {  // already closed, only waiting for its handlers to unwind
+        event->accept();
+        return;
+    }
     if (!blnExitOnChooserClose && m_inet->StillExecuting()) {
         const auto answer = ShowMessage(this, QMessageBox::Question,
                                         QStringLiteral("Velmora 正在执行用户的请求, 是否强制退出?"),
