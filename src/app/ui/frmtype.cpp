@@ -1,0 +1,255 @@
+#include "app/ui/frmtype.h"
+
+#include "app/ui/art.h"
+#include "app/ui/startup.h"
+#include "common/core/globals.h"
+#include "common/ui/uifont.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QUrl>
+
+namespace velmora {
+
+// --- PictureButton --------------------------------------------------------
+
+PictureButton::PictureButton(QWidget *parent) : QWidget(parent)
+{
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PictureButton::setPicture(const QPixmap &picture)
+{
+    m_picture = picture;
+    update();
+}
+
+bool PictureButton::shows(int index) const
+{
+    return m_images && !m_picture.isNull() && m_picture.cacheKey() == (*m_images)[size_t(index)].cacheKey();
+}
+
+int PictureButton::shownImage() const
+{
+    for (int i = 0; i < 3; ++i)
+        if (shows(i))
+            return i;
+    return -1;
+}
+
+bool PictureButton::isInside(const QPointF &pos) const
+{
+    return pos.x() >= 0 && pos.x() <= width() && pos.y() >= 0 && pos.y() <= height();
+}
+
+void PictureButton::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_images)
+        return;
+    if (isInside(event->position())) {
+        if (!shows(1) && !shows(2))
+            setPicture((*m_images)[1]);
+        // Keep seeing the pointer after it leaves, to put the normal image back.
+        if (QWidget::mouseGrabber() != this)
+            grabMouse();
+    } else {
+        if (!shows(0))
+            setPicture((*m_images)[0]);
+        if (QWidget::mouseGrabber() == this)
+            releaseMouse();
+    }
+}
+
+void PictureButton::mousePressEvent(QMouseEvent *event)
+{
+    m_pressed = isInside(event->position());
+    if (m_images && !shows(2))
+        setPicture((*m_images)[2]);
+}
+
+void PictureButton::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool click = m_pressed && isInside(event->position());
+    m_pressed = false;
+    if (click)
+        emit clicked();
+}
+
+void PictureButton::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    if (m_picture.isNull())
+        p.fillRect(rect(), palette().window());
+    else
+        p.drawPixmap(0, 0, m_picture);
+}
+
+void LinkArea::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+// --- frmType --------------------------------------------------------------
+
+const QString frmType::kMakerPage = QStringLiteral("https://quillon.example/");
+const QString frmType::kPartnerPage = QStringLiteral("https://partner.quillon.example/");
+const QString frmType::kSponsorPage = QStringLiteral("https://sponsor.quillon.example/");
+
+static QPointer<frmType> s_current;
+
+frmType *frmType::current() { return s_current; }
+
+frmType::frmType(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    s_current = this;
+    ShellEvents::instance()->m_ending = false;
+    setObjectName(QStringLiteral("frmType"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFont(UiFont(9));
+    setFixedSize(480, 357);
+    setEnabled(false);
+
+    m_background = art::ChooserBackground();
+    const QRect animeRect(209, 113, 102, 134);
+    const QRect musicRect(75, 155, 100, 122);
+    for (int i = 0; i < 3; ++i) {
+        imgAnimeRes[size_t(i)] = art::AnimeButtonImage(m_background, animeRect, i);
+        imgMusicRes[size_t(i)] = art::MusicButtonImage(m_background, musicRect, i);
+    }
+    picMouseIconRes = art::HandCursor();
+
+    picAnime = new PictureButton(this);
+    picAnime->setObjectName(QStringLiteral("picAnime"));
+    picAnime->setGeometry(animeRect);
+    picAnime->setImages(&imgAnimeRes);
+    picMusic = new PictureButton(this);
+    picMusic->setObjectName(QStringLiteral("picMusic"));
+    picMusic->setGeometry(musicRect);
+    picMusic->setImages(&imgMusicRes);
+
+    imgLogo = new LinkArea(this);
+    imgLogo->setObjectName(QStringLiteral("imgLogo"));
+    imgLogo->setGeometry(312, 256, 169, 89);
+    imgLogo->setToolTip(QStringLiteral("Powered by Quillon"));
+    imgPartner = new LinkArea(this);
+    imgPartner->setObjectName(QStringLiteral("imgPartner"));
+    imgPartner->setGeometry(320, 160, 153, 25);
+    imgPartner->setToolTip(QStringLiteral("合作伙伴: 星桥动漫社区"));
+
+    QPalette white = palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    lblSponsor = new QLabel(QStringLiteral("本程序由 Northwind 主机赞助"), this);
+    lblSponsor->setObjectName(QStringLiteral("lblSponsor"));
+    lblSponsor->setPalette(white);
+    lblSponsor->setFont(UiFont(8));
+    lblSponsor->setToolTip(QStringLiteral("赞助商: Northwind 主机"));
+    lblSponsor->adjustSize();
+    lblSponsor->move(292, 4);
+    lblSponsor->resize(lblSponsor->width(), 14);
+    lblSponsor->installEventFilter(this);
+    lblComment = new QLabel(QStringLiteral("提示: 关闭本窗口即可退出 Velmora. 所有资源均来自 Internet."), this);
+    lblComment->setObjectName(QStringLiteral("lblComment"));
+    lblComment->setPalette(white);
+    lblComment->setFont(UiFont(8));
+    lblComment->adjustSize();
+    lblComment->move(7, 337);
+    lblComment->resize(lblComment->width(), 14);
+
+    connect(picAnime, &PictureButton::clicked, this, [this] { Pick(true); });
+    connect(picMusic, &PictureButton::clicked, this, [this] { Pick(false); });
+    connect(imgLogo, &LinkArea::clicked, this, [this] { OpenPage(kMakerPage); });
+    connect(imgPartner, &LinkArea::clicked, this, [this] { OpenPage(kPartnerPage); });
+
+    // Centred on the screen (the chooser has no owner).
+    if (QScreen *s = QGuiApplication::primaryScreen()) {
+        QRect r(QPoint(0, 0), size());
+        r.moveCenter(s->availableGeometry().center());
+        move(r.topLeft());
+    }
+
+    Form_Load();
+    emit ShellEvents::instance()->chooserOpened(this);
+}
+
+frmType::~frmType() = default;
+
+void frmType::Form_Load()
+{
+    blnExitOnChooserClose = true;
+    setWindowTitle(kProductTitle);
+    const QIcon icon = art::AppIcon();
+    setWindowIcon(icon);
+    // The main window takes its icon from the application, which gets ours.
+    qApp->setWindowIcon(icon);
+
+    picMusic->setPicture(imgMusicRes[0]);
+    picAnime->setPicture(imgAnimeRes[0]);
+
+    for (QWidget *w : {static_cast<QWidget *>(picMusic), static_cast<QWidget *>(picAnime),
+                       static_cast<QWidget *>(imgPartner), static_cast<QWidget *>(imgLogo),
+                       static_cast<QWidget *>(lblSponsor)})
+        w->setCursor(picMouseIconRes);
+
+    tipAnime.setParentControl(picAnime);
+    tipAnime.setToolTipTitle(QStringLiteral("动画下载(&A)..."));
+    tipAnime.setToolTipText(QStringLiteral("下载TV版, OVA版以及剧场版动画"));
+    tipAnime.Create();
+    tipMusic.setParentControl(picMusic);
+    tipMusic.setToolTipTitle(QStringLiteral("动漫音乐(&M)..."));
+    tipMusic.setToolTipText(QStringLiteral("下载动漫相关歌曲, 单曲集以及原声集"));
+    tipMusic.Create();
+}
+
+void frmType::Pick(bool animeMode)
+{
+    blnExitOnChooserClose = false;
+    blnAnimeMode = animeMode;
+    OpenMainWindow();
+    close();
+}
+
+void frmType::OpenPage(const QString &address)
+{
+    // Whether a browser came up is not our concern.
+    QDesktopServices::openUrl(QUrl(address));
+}
+
+bool frmType::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lblSponsor && event->type() == QEvent::MouseButtonRelease) {
+        auto *me = static_cast<QMouseEvent *>(event);
+        if (lblSponsor->rect().contains(me->position().toPoint()))
+            OpenPage(kSponsorPage);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmType::closeEvent(QCloseEvent *event)
+{
+    if (QWidget::mouseGrabber() && isAncestorOf(QWidget::mouseGrabber()))
+        QWidget::mouseGrabber()->releaseMouse();
+    event->accept();
+    if (s_current == this)
+        s_current = nullptr;
+    if (blnExitOnChooserClose)
+        ShellEvents::instance()->EndProgram();
+}
+
+void frmType::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.drawPixmap(0, 0, m_background);
+}
+
+} // namespace velmora

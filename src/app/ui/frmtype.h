@@ -1,0 +1,103 @@
+#pragma once
+// The chooser: two picture buttons pick the catalogue kind and open the main
+// window; closing the chooser without a pick ends the program.
+#include "common/ui/tooltip.h"
+
+#include <QCursor>
+#include <QPixmap>
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+
+class QLabel;
+
+namespace velmora {
+
+// A picture box showing one of three images (normal, hover, pressed) with
+// the hover, press and click behaviour of the chooser's buttons.
+class PictureButton : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit PictureButton(QWidget *parent = nullptr);
+
+    // The three images the button switches between; they must outlive it.
+    void setImages(const std::array<QPixmap, 3> *images) { m_images = images; }
+    void setPicture(const QPixmap &picture);
+    QPixmap picture() const { return m_picture; }
+    // Which of the three images is shown, by identity; -1 for none of them.
+    int shownImage() const;
+
+    // Inclusive on all four edges: x == width() and y == height() are inside.
+    bool isInside(const QPointF &pos) const;
+
+signals:
+    void clicked();
+
+protected:
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    bool shows(int index) const;
+    const std::array<QPixmap, 3> *m_images = nullptr;
+    QPixmap m_picture;
+    bool m_pressed = false;
+};
+
+// An invisible clickable area (or label) that opens a web page.
+class LinkArea : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit LinkArea(QWidget *parent = nullptr) : QWidget(parent) {}
+signals:
+    void clicked();
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override;
+};
+
+class frmType : public QWidget
+{
+    Q_OBJECT
+public:
+    // Built disabled: whoever opens it enables it.
+    explicit frmType(QWidget *parent = nullptr);
+    ~frmType() override;
+
+    // The chooser currently loaded (null when none).
+    static frmType *current();
+
+    static const QString kMakerPage;
+    static const QString kPartnerPage;
+    static const QString kSponsorPage;
+
+    PictureButton *picAnime = nullptr;
+    PictureButton *picMusic = nullptr;
+    std::array<QPixmap, 3> imgAnimeRes;
+    std::array<QPixmap, 3> imgMusicRes;
+    QCursor picMouseIconRes;
+    LinkArea *imgLogo = nullptr;
+    LinkArea *imgPartner = nullptr;
+    QLabel *lblSponsor = nullptr;
+    QLabel *lblComment = nullptr;
+    clsToolTip tipAnime;
+    clsToolTip tipMusic;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void Form_Load();
+    void Pick(bool animeMode);
+    void OpenPage(const QString &address);
+
+    QPixmap m_background;
+};
+
+} // namespace velmora
