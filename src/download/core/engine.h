@@ -65,6 +65,7 @@ class DownloadEngine : public QObject
 public:
     static constexpr qint64 kChunk = 4096;        // body read size
     static constexpr qint64 kResumeMargin = 4096; // fetched again on resume
+    static constexpr qint64 kYieldIntervalMs = 10; // event loop served between chunks
 
     DownloadEngine(DownloadState &state, DownloadView *view, ISaveDialog *saveDialog,
                    IProblemAnswerer *answerer, QObject *parent = nullptr);
