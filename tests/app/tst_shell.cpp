@@ -63,6 +63,7 @@ private slots:
     void cleanup()
     {
         blnExitOnChooserClose = false;
+        ShellEvents::instance()->directMode = false;
         QList<QPointer<QWidget>> left;
         for (QWidget *w : QApplication::topLevelWidgets())
             if (qobject_cast<frmType *>(w) || qobject_cast<frmSplash *>(w) || qobject_cast<frmMain *>(w))
@@ -177,6 +178,19 @@ private slots:
         // The main window's return to the chooser must not bring one back now.
         QVERIFY(!frmType::current());
         QVERIFY(answerer.texts.isEmpty());
+    }
+
+    void directStartEndsWithTheMainWindow()
+    {
+        QSignalSpy ended(ShellEvents::instance(), &ShellEvents::endProgram);
+        QPointer<QWidget> main = OpenMainDirect(true);
+        QVERIFY(main->isVisible() && main->isEnabled());
+        QVERIFY(blnAnimeMode);
+        QVERIFY(!frmType::current());
+        QVERIFY(main->close());
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!frmType::current());
+        QTRY_VERIFY(!main);
     }
 
     void hoverPressAndPick_data()

@@ -112,7 +112,7 @@ frmType::frmType(QWidget *parent)
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     s_current = this;
-    ShellEvents::instance()->m_ending = false;
+    ShellEvents::instance()->beginRun();
     setObjectName(QStringLiteral("frmType"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(UiFont(9));
@@ -237,6 +237,11 @@ bool frmType::eventFilter(QObject *watched, QEvent *event)
 
 void frmType::closeEvent(QCloseEvent *event)
 {
+    // A disabled window takes no input, its close box included.
+    if (!isEnabled() && event->spontaneous()) {
+        event->ignore();
+        return;
+    }
     if (QWidget::mouseGrabber() && isAncestorOf(QWidget::mouseGrabber()))
         QWidget::mouseGrabber()->releaseMouse();
     event->accept();

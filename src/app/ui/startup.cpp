@@ -3,13 +3,11 @@
 #include "app/ui/art.h"
 #include "app/ui/frmsplash.h"
 #include "app/ui/frmtype.h"
+#include "catalogue/ui/frmmain.h"
 #include "common/core/globals.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QWidget>
-
-#include "catalogue/ui/frmmain.h"
 
 namespace velmora {
 
@@ -65,6 +63,7 @@ void SetTopMost(QWidget *window)
 frmSplash *StartUp()
 {
     ShellEvents::instance()->directMode = false;
+    ShellEvents::instance()->beginRun();
     return new frmSplash();
 }
 
@@ -84,6 +83,7 @@ QWidget *OpenMainWindow()
 QWidget *OpenMainDirect(bool animeMode)
 {
     ShellEvents::instance()->directMode = true;
+    ShellEvents::instance()->beginRun();
     qApp->setWindowIcon(art::AppIcon());
     blnAnimeMode = animeMode;
     blnExitOnChooserClose = false;

@@ -26,6 +26,8 @@ public:
     // unloaded and endProgram is announced.
     void EndProgram();
     bool ending() const { return m_ending; }
+    // A new run of the shell (a start, or a chooser opened afresh): ending is over.
+    void beginRun() { m_ending = false; }
 
 public slots:
     // Connected to the main window's returnToChooser(): a fresh chooser, shown
@@ -38,7 +40,6 @@ signals:
     void endProgram();
 
 private:
-    friend class frmType;
     bool m_ending = false;
 };
 
