@@ -143,11 +143,7 @@ private slots:
         QCOMPARE(GetDataHead(QStringLiteral("Location: /end"), QStringLiteral("Location:")), QStringLiteral("/end"));
         QCOMPARE(GetDataHead(QString(), QStringLiteral("Location:")), QString());
         QCOMPARE(GetDataHead(answer, QStringLiteral("Refresh:")), QString());
-        QCOMPARE(LeadingNumber("  1234abc"), qint64(1234));
-        QCOMPARE(LeadingNumber("5000000000"), qint64(5000000000));
-        QCOMPARE(LeadingNumber("x"), qint64(0));
-        QCOMPARE(DefaultNameOf(QStringLiteral("http://h")), QString());
-        QCOMPARE(DefaultNameOf(QStringLiteral("http://h/d/Song.MP3")), QStringLiteral("Song.MP3"));
+        QCOMPARE(LeadingNumber("5000000000"), qint64(5000000000));  // lengths past 32 bits
         QCOMPARE(BuildProbeRequest(QStringLiteral("http://h/a b\t.mp3"), QStringLiteral("h")),
                  QByteArray("GET http://h/a%20b%09.mp3 HTTP/1.1\r\nHost: h\r\nAccept: *.*, */*\r\n"
                             "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n\r\n"));
