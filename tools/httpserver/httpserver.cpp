@@ -189,9 +189,9 @@ private:
         const bool hasRange = !req.range.isEmpty();
         bool rangeFromNonZero = false;
         if (req.range.startsWith("bytes=")) {
-            const QByteArray spec = req.range.mid(6);
+            const QByteArray rangeSpec = req.range.mid(6);
             bool ok = false;
-            const qint64 from = parseNumber(spec.left(spec.indexOf('-')), &ok);
+            const qint64 from = parseNumber(rangeSpec.left(rangeSpec.indexOf('-')), &ok);
             rangeFromNonZero = ok && from > 0;
         }
 
@@ -282,18 +282,18 @@ private:
         if (hasRange && !(haveRule && rule.ignoreRange)) {
             bool valid = req.range.startsWith("bytes=") && !(haveRule && rule.refuseRange);
             if (valid) {
-                const QByteArray spec = req.range.mid(6);
-                const int dash = spec.indexOf('-');
+                const QByteArray rangeSpec = req.range.mid(6);
+                const int dash = rangeSpec.indexOf('-');
                 bool okFrom = false, okTo = false;
-                const qint64 a = dash < 0 ? 0 : parseNumber(spec.left(dash), &okFrom);
-                const qint64 b = dash < 0 ? 0 : parseNumber(spec.mid(dash + 1), &okTo);
-                if (dash < 0 || spec.contains(',')) {
+                const qint64 a = dash < 0 ? 0 : parseNumber(rangeSpec.left(dash), &okFrom);
+                const qint64 b = dash < 0 ? 0 : parseNumber(rangeSpec.mid(dash + 1), &okTo);
+                if (dash < 0 || rangeSpec.contains(',')) {
                     valid = false;
                 } else if (okFrom) {
                     from = a;
                     to = okTo ? std::min(b, size - 1) : size - 1;
-                    valid = from < size && from <= to && (okTo || spec.mid(dash + 1).isEmpty());
-                } else if (okTo && spec.left(dash).isEmpty()) {
+                    valid = from < size && from <= to && (okTo || rangeSpec.mid(dash + 1).isEmpty());
+                } else if (okTo && rangeSpec.left(dash).isEmpty()) {
                     from = std::max<qint64>(0, size - b);  // suffix range: the last b bytes
                     valid = b > 0 && size > 0;
                 } else {

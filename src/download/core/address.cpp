@@ -1,5 +1,7 @@
 #include "download/core/address.h"
 
+#include "download/core/format.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -27,17 +29,6 @@ qsizetype LastLocalSeparator(const QString &s)
             return i;
     }
     return -1;
-}
-
-double RoundHalfToEven(double x)
-{
-    const double f = std::floor(x);
-    const double d = x - f;
-    if (d > 0.5)
-        return f + 1;
-    if (d < 0.5)
-        return f;
-    return std::fmod(f, 2.0) == 0 ? f : f + 1;
 }
 
 // Reads the leading decimal number of a text the way a typed number is read:

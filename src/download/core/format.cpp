@@ -14,17 +14,6 @@ bool IsDigitPlaceholder(QChar c)
     return c == QLatin1Char('0') || c == QLatin1Char('#');
 }
 
-double RoundHalfToEven(double x)
-{
-    const double f = std::floor(x);
-    const double d = x - f;
-    if (d > 0.5)
-        return f + 1;
-    if (d < 0.5)
-        return f;
-    return std::fmod(f, 2.0) == 0 ? f : f + 1;
-}
-
 // The decimal digits of |value| rounded half up at `decimals` places, taken
 // from its 15 significant digits (so 1.45 rounds like the 1.45 it was meant
 // to be, not like the binary number just below it).
@@ -86,6 +75,17 @@ QString GeneralNumber(double value)
 }
 
 } // namespace
+
+double RoundHalfToEven(double x)
+{
+    const double f = std::floor(x);
+    const double d = x - f;
+    if (d > 0.5)
+        return f + 1;
+    if (d < 0.5)
+        return f;
+    return std::fmod(f, 2.0) == 0 ? f : f + 1;
+}
 
 QString FormatNumber(double value, const QString &pattern)
 {

@@ -7,6 +7,9 @@ namespace velmora {
 // point, "%" multiplies by 100; rounds to the shown decimals.
 QString FormatNumber(double value, const QString &pattern);
 
+// Rounds to a whole number, a half going to the even neighbour.
+double RoundHalfToEven(double x);
+
 QString FormatSize(double dblValue, const QString &strFormat = QString());
 QString FormatDuration(float sngSeconds);
 
