@@ -75,6 +75,7 @@ private slots:
         main->tvSingle()->scrollToItem(item);
         QTest::mouseClick(main->tvSingle()->viewport(), Qt::LeftButton, {},
                           main->tvSingle()->visualItemRect(item).center());
+        testing::SaveScreenshot(main, QStringLiteral("frmmain-loaded"));
 
         FixedSavePath save;
         save.path = dir.filePath(QStringLiteral("song.mp3"));
