@@ -227,7 +227,7 @@ private slots:
         Harness h3;
         h3.dialog.path = target(QStringLiteral("twice.bin"));
         const bool ok3 = h3.run(server.url(QStringLiteral("/first.bin")));
-        QVERIFY(ok3);
+        QVERIFY2(ok3, qPrintable(h3.answerer.asked.join(QLatin1Char('|'))));
         QCOMPARE(testing::Sha256OfFile(h3.dialog.path), HttpServer::GeneratedSha256(20000));
         QCOMPARE(server.requestsFor(QStringLiteral("/first.bin")).size(), 1);
         QCOMPARE(h3.dialog.defaultName, QStringLiteral("second.bin"));

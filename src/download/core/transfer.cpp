@@ -12,6 +12,8 @@ namespace {
 constexpr qint64 kBodyBuffer = 256 * 1024;
 // For the length request: as little as the client allows.
 constexpr qint64 kHeadBuffer = 1024;
+// Redirects followed for one request before its answer is taken as it is.
+constexpr int kMaxHops = 10;
 }
 
 Transfer::Transfer(QObject *parent) : QObject(parent), m_nam(new QNetworkAccessManager(this))
@@ -61,32 +63,43 @@ bool Transfer::execute(const QString &address, const QByteArray &rangeHeader, bo
         return false;
     }
 
+    m_rangeHeader = rangeHeader;
+    m_hops = 0;
+    startRequest(url);
+    return true;
+}
+
+void Transfer::startRequest(const QUrl &url)
+{
     QNetworkRequest request(url);
     request.setRawHeader("Accept", "*/*");
     // Byte ranges are counted on the bytes as stored: no transfer coding.
     request.setRawHeader("Accept-Encoding", "identity");
-    if (!rangeHeader.isEmpty())
-        request.setRawHeader("Range", rangeHeader);
+    if (!m_rangeHeader.isEmpty())
+        request.setRawHeader("Range", m_rangeHeader);
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    // Redirects are followed here, each hop with a reply of its own: the
+    // client's own following merges the headers of every hop into one reply
+    // (a 302's "Content-Length: 0" would then precede the file's length).
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
 
     QNetworkReply *reply = m_nam->get(request);
-    reply->setReadBufferSize(headersOnly ? kHeadBuffer : kBodyBuffer);
+    reply->setReadBufferSize(m_headersOnly ? kHeadBuffer : kBodyBuffer);
     m_reply = reply;
 
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
         if (reply != m_reply)
             return;
-        const int code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        // A redirect the client is about to follow is not the answer yet;
-        // one it does not follow ends the request and is taken in finished.
-        if (code >= 300 && code < 400 && reply->hasRawHeader("Location"))
+        if (followRedirect(reply))
             return;
         takeHeaders(reply);
     });
     connect(reply, &QIODevice::readyRead, this, [this] { emit wake(); });
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         if (reply != m_reply)
+            return;
+        if (!m_headersIn && followRedirect(reply))
             return;
         if (reply->error() != QNetworkReply::NoError && m_error.isEmpty())
             m_error = reply->errorString();
@@ -97,6 +110,23 @@ bool Transfer::execute(const QString &address, const QByteArray &rangeHeader, bo
         m_ended = true;
         emit wake();
     });
+}
+
+bool Transfer::followRedirect(QNetworkReply *reply)
+{
+    const int code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (code < 300 || code >= 400 || code == 304 || !reply->hasRawHeader("Location") || m_hops >= kMaxHops)
+        return false;
+    const QUrl next = reply->url().resolved(QUrl::fromEncoded(reply->rawHeader("Location")));
+    const QString scheme = next.scheme().toLower();
+    if (!next.isValid() || next.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return false;  // a redirect nobody can follow ends the request as it is
+    ++m_hops;
+    m_reply = nullptr;
+    disconnect(reply, nullptr, this, nullptr);
+    reply->abort();
+    reply->deleteLater();
+    startRequest(next);
     return true;
 }
 

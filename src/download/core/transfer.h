@@ -56,6 +56,8 @@ signals:
 private:
     void onAuthentication(QNetworkReply *reply, QAuthenticator *auth);
     void takeHeaders(QNetworkReply *reply);
+    void startRequest(const QUrl &url);
+    bool followRedirect(QNetworkReply *reply);
 
     QNetworkAccessManager *m_nam = nullptr;
     QPointer<QNetworkReply> m_reply;
@@ -65,6 +67,8 @@ private:
     bool m_ended = false;
     bool m_headersOnly = false;
     bool m_authTried = false;
+    QByteArray m_rangeHeader;
+    int m_hops = 0;
     QString m_headerText;
     QList<QPair<QByteArray, QByteArray>> m_headers;
     QString m_error;
