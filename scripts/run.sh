@@ -7,7 +7,7 @@ bash scripts/build.sh
 port="${VELMORA_DEMO_PORT:-8417}"
 ./build/bin/velmora-demo-server --port "$port" &
 server=$!
-trap 'kill "$server" 2>/dev/null || true' EXIT
+trap 'kill "$server" 2>/dev/null || true' EXIT INT TERM
 export VELMORA_CATALOGUE_SERVER="${VELMORA_CATALOGUE_SERVER:-127.0.0.1:$port}"
 export VELMORA_SEARCH_SERVER="${VELMORA_SEARCH_SERVER:-127.0.0.1:$port}"
 ./build/bin/velmora "$@"
