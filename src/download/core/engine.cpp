@@ -24,35 +24,6 @@ QString DefaultNameOf(const QString &address)
     return SplitPath(rest, true, true);
 }
 
-qint64 LeadingNumber(const QByteArray &text)
-{
-    const QByteArray t = text.trimmed();
-    qint64 value = 0;
-    for (char c : t) {
-        if (c < '0' || c > '9')
-            break;
-        if (value > (std::numeric_limits<qint64>::max() - 9) / 10)
-            return 0;  // not a length any file has
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
-// Start of the byte range a 206 answer carries ("bytes <from>-<to>/<size>"); -1 when unreadable.
-static qint64 ContentRangeStart(const QByteArray &value)
-{
-    QByteArray v = value.trimmed();
-    if (!v.startsWith("bytes"))
-        return -1;
-    v = v.mid(5).trimmed();
-    const int dash = v.indexOf('-');
-    if (dash <= 0)
-        return -1;
-    bool ok = false;
-    const qint64 from = v.left(dash).toLongLong(&ok);
-    return ok ? from : -1;
-}
-
 DownloadEngine::DownloadEngine(DownloadState &state, DownloadView *view, ISaveDialog *saveDialog,
                                IProblemAnswerer *answerer, QObject *parent)
     : QObject(parent), freeSpace(&DiskFreeSpace), S(state), m_view(view), m_saveDialog(saveDialog),
@@ -120,320 +91,395 @@ void DownloadEngine::onProbeData(const QString &text)
     m_probe->close();
 }
 
+namespace {
+const QString kConnecting = QStringLiteral("连接");
+const QString kResuming = QStringLiteral("续传");
+const QString kAskingInfo = QStringLiteral("获取文件信息");
+const QString kSaving = QStringLiteral("保存");
+} // namespace
+
 bool DownloadEngine::DownloadFile(const QString &StrURL, QString &UserName, QString &Password)
 {
-    m_running = true;
-    QString address = StrURL;
-    QString savePath;
-    QString localName;
-    QString remoteName;
-    bool resume = false;
-    qint64 &received = m_received;
-    qint64 &total = m_total;
-    qint64 startOffset = 0;
-    double startTime = 0;
-    bool success = false;
-    bool badBody = false;   // the server sent something that cannot be this file
-    QElapsedTimer sinceYield;
-    QFile file;
-    received = 0;
-    total = 0;
+    beginRun(StrURL, UserName, Password);
+    Next next = probe();
+    if (next == Next::GoOn)
+        next = chooseTarget();
+    for (;;) {
+        if (next == Next::GoOn)
+            transferOnce();
+        // A download that ended short may be continued from where it stopped.
+        if (finish() != Next::Resume)
+            break;
+        m_run.resume = true;
+        next = Next::GoOn;
+    }
+    endRun();
+    return m_run.success;
+}
 
-    // Step 1-2: fresh state, window shown.
+void DownloadEngine::beginRun(const QString &StrURL, const QString &UserName, const QString &Password)
+{
+    m_running = true;
+    m_file.close();
+    m_run = Run{};
+    m_run.address = StrURL;
+    m_run.userName = UserName;
+    m_run.password = Password;
+    m_received = 0;
+    m_total = 0;
+
     S.blnCancel = false;
-    AnalyseAddress(S, address);
+    AnalyseAddress(S, StrURL);
     S.sngProgress = 0;
     m_view->ShowWindow();
     m_view->SetSourceLabel(QString());
     m_view->SetTimeLabel(QString());
     m_view->SetToLabel(QString());
     m_view->SetRateLabel(QString());
-    m_view->SetStatusLabel(QStringLiteral("连接"));
+    m_view->SetStatusLabel(kConnecting);
     S.blnComplete = false;
     S.blnHeadReceived = false;
+}
 
+DownloadEngine::Next DownloadEngine::probe()
+{
+    const QString &address = m_run.address;
     // An address with a line break would write header lines of its own.
     if (HoldsLineBreak(address)) {
         m_answerer->ShowAlert(QStringLiteral("无效的地址"), address, false);
-        goto Finish;
+        return Next::Finish;
     }
-
-    // Step 3-4: the probe.
-    {
-        const int port = GetPort(S.strServer);
-        S.strServer = RemovePort(S.strServer);
-        m_probe->start(S.strServer, quint16(port), BuildProbeRequest(S.strRequestURL, S.strServer));
-        if (!waitUntil([this] { return S.blnHeadReceived || m_probe->failed(); }))
-            goto Finish;
-        if (!S.blnHeadReceived) {
-            m_probe->close();
-            m_answerer->ShowAlert(QStringLiteral("无法解析域名"), address, false);
-            goto Finish;
-        }
+    const int port = GetPort(S.strServer);
+    S.strServer = RemovePort(S.strServer);
+    m_probe->start(S.strServer, quint16(port), BuildProbeRequest(S.strRequestURL, S.strServer));
+    if (!waitUntil([this] { return S.blnHeadReceived || m_probe->failed(); }))
+        return Next::Finish;
+    if (!S.blnHeadReceived) {
+        m_probe->close();
+        m_answerer->ShowAlert(QStringLiteral("无法解析域名"), address, false);
+        return Next::Finish;
     }
+    return Next::GoOn;
+}
 
-    // Step 5-6: the address to fetch and where it goes.
+DownloadEngine::Next DownloadEngine::chooseTarget()
+{
+    // The probe may have been sent elsewhere by a redirect.
     if (!S.strRequestURL.trimmed().isEmpty())
-        address = S.strRequestURL;
-    {
-        const QString defaultName = DefaultNameOf(S.strRequestURL);
-        const QString type = GetExtension(defaultName);
-        savePath = m_saveDialog->ShowSaveDialog(defaultName, type);
-    }
-    if (savePath.isEmpty()) {
+        m_run.address = S.strRequestURL;
+    const QString defaultName = DefaultNameOf(S.strRequestURL);
+    m_run.savePath = m_saveDialog->ShowSaveDialog(defaultName, GetExtension(defaultName));
+    if (m_run.savePath.isEmpty()) {
         S.blnCancel = true;
-        goto Finish;
+        return Next::Finish;
     }
-    S.strSavePath = savePath;
+    S.strSavePath = m_run.savePath;
+    const Next next = askExistingFile();
+    m_run.localName = SplitPath(m_run.savePath, true, false);
+    m_run.remoteName = SplitPath(m_run.address, true, true);
+    return next;
+}
 
-    // Step 7: an existing file.
-    if (FileExists(savePath)) {
-        const int answer = m_answerer->ShowFileAlert(savePath, false);
-        if (answer == 1) {
-            resume = true;
-        } else if (answer == 2) {
-            QFile::remove(savePath);
-        } else if (answer == 3) {
-            goto Finish;
-        }
-        // Any other answer: written again from the start.
+DownloadEngine::Next DownloadEngine::askExistingFile()
+{
+    if (!FileExists(m_run.savePath))
+        return Next::GoOn;
+    const int answer = m_answerer->ShowFileAlert(m_run.savePath, false);
+    if (answer == 1)
+        m_run.resume = true;
+    else if (answer == 2)
+        QFile::remove(m_run.savePath);
+    else if (answer == 3)
+        return Next::Finish;
+    // Any other answer: written again from the start.
+    return Next::GoOn;
+}
+
+DownloadEngine::Next DownloadEngine::transferOnce()
+{
+    using Step = Next (DownloadEngine::*)();
+    static constexpr Step kSteps[] = {&DownloadEngine::askLength, &DownloadEngine::askRange,
+                                      &DownloadEngine::judgeStatus, &DownloadEngine::openTarget,
+                                      &DownloadEngine::receiveBody};
+    for (Step step : kSteps) {
+        const Next next = (this->*step)();
+        if (next != Next::GoOn)
+            return next;
     }
+    return Next::Finish;
+}
 
-    // Step 8.
-    localName = SplitPath(savePath, true, false);
-    remoteName = SplitPath(address, true, true);
-
-ResumePoint:
-    // Step 9.
-    if (resume) {
-        m_view->SetStatusLabel(QStringLiteral("续传"));
+DownloadEngine::Next DownloadEngine::askLength()
+{
+    qint64 &received = m_received;
+    if (m_run.resume) {
+        m_view->SetStatusLabel(kResuming);
+        // The last bytes of what is on disk are fetched again: the end of an
+        // interrupted write may not have reached the disk whole.
         if (received > 0)
             received -= kResumeMargin;
         else
-            received = FileLength(savePath) - kResumeMargin;
+            received = FileLength(m_run.savePath) - kResumeMargin;
         if (received < 0)
             received = 0;
-        startOffset = received;
+        m_run.startOffset = received;
     } else {
-        m_view->SetStatusLabel(QStringLiteral("获取文件信息"));
+        m_view->SetStatusLabel(kAskingInfo);
     }
     yieldOnce();
 
-    // Step 10-11: the length request, stopped as soon as its headers are in.
-    m_transfer->setCredentials(UserName, Password);
-    if (!m_transfer->execute(address, QByteArray(), true)) {
-        m_answerer->ShowAlert(m_transfer->errorString(), address, false);
-        goto Finish;
+    // The length request is stopped as soon as its headers are in.
+    m_transfer->setCredentials(m_run.userName, m_run.password);
+    if (request(QByteArray(), true) != Next::GoOn)
+        return Next::Finish;
+    // One second before now, so the first rate is not a division by almost nothing.
+    m_run.startTime = clockSeconds() - 1.0;
+    m_total = LeadingNumber(m_transfer->header("Content-Length"));
+    if (m_total == 0) {
+        m_answerer->ShowAlert(QStringLiteral("文件长度为零"), m_run.address, false);
+        return Next::Finish;
+    }
+    return Next::GoOn;
+}
+
+DownloadEngine::Next DownloadEngine::request(const QByteArray &range, bool headersOnly)
+{
+    if (!m_transfer->execute(m_run.address, range, headersOnly)) {
+        m_answerer->ShowAlert(m_transfer->errorString(), m_run.address, false);
+        return Next::Finish;
     }
     if (!waitUntil([this] { return !m_transfer->stillExecuting(); }))
-        goto Finish;
-    startTime = clockSeconds() - 1.0;
-    total = LeadingNumber(m_transfer->header("Content-Length"));
-    if (total == 0) {
-        m_answerer->ShowAlert(QStringLiteral("文件长度为零"), address, false);
-        goto Finish;
-    }
+        return Next::Finish;
+    return Next::GoOn;
+}
 
-    // Step 12: the range request. A fresh download asks from byte 0.
-    if (!m_transfer->execute(address, "bytes=" + QByteArray::number(received) + '-', false)) {
-        m_answerer->ShowAlert(m_transfer->errorString(), address, false);
-        goto Finish;
-    }
-    if (!waitUntil([this] { return !m_transfer->stillExecuting(); }))
-        goto Finish;
-
-    // Step 13: the local file is longer than the remote one.
-    if (received > 0 && received > total) {
-        const int answer = m_answerer->ShowAlert(QStringLiteral("无法续传"), address, true);
+DownloadEngine::Next DownloadEngine::askRange()
+{
+    // A fresh download asks from byte 0 too.
+    if (request("bytes=" + QByteArray::number(m_received) + '-', false) != Next::GoOn)
+        return Next::Finish;
+    if (m_received > 0 && m_received > m_total) {
+        // The local file is longer than the remote one: it is not a part of it.
+        const int answer = m_answerer->ShowAlert(QStringLiteral("无法续传"), m_run.address, true);
         if (answer != 1) {
             S.blnCancel = true;
-            goto Finish;
+            return Next::Finish;
         }
-        // Download again from the start: the request sent with the old
-        // offset is of no use, ask again from byte 0.
-        resume = false;
-        received = 0;
-        startOffset = 0;
-        if (!m_transfer->execute(address, "bytes=0-", false)) {
-            m_answerer->ShowAlert(m_transfer->errorString(), address, false);
-            goto Finish;
-        }
-        if (!waitUntil([this] { return !m_transfer->stillExecuting(); }))
-            goto Finish;
+        if (restartFromZero() != Next::GoOn)
+            return Next::Finish;
     }
-
-    // Step 14: nothing left to fetch. What lies beyond the remote length is
-    // an old tail, not part of this file.
-    if (received == total) {
-        if (FileLength(savePath) > total)
-            QFile::resize(savePath, total);
+    if (m_received == m_total) {
+        // Nothing left to fetch. What lies beyond the remote length is an
+        // old tail, not part of this file.
+        if (FileLength(m_run.savePath) > m_total)
+            QFile::resize(m_run.savePath, m_total);
         S.blnCancel = true;
-        goto Finish;
+        return Next::Finish;
     }
+    return Next::GoOn;
+}
 
-    // Step 15-16: the answer's status.
-    m_view->SetStatusLabel(QStringLiteral("保存"));
-    m_view->SetSourceLabel(remoteName + QStringLiteral(" 来自 Quillon"));
-    m_view->SetToLabel(savePath);
+DownloadEngine::Next DownloadEngine::restartFromZero()
+{
+    // The request sent with the old offset is of no use: ask again from byte 0.
+    m_run.resume = false;
+    m_received = 0;
+    m_run.startOffset = 0;
+    return request("bytes=0-", false);
+}
+
+DownloadEngine::Next DownloadEngine::judgeStatus()
+{
+    m_view->SetStatusLabel(kSaving);
+    m_view->SetSourceLabel(m_run.remoteName + QStringLiteral(" 来自 Quillon"));
+    m_view->SetToLabel(m_run.savePath);
     if (!waitUntil([this] { return !m_transfer->stillExecuting(); }))
-        goto Finish;
-    {
-        const QString headerText = m_transfer->headerText();
-        // No status at all (the connection failed first) reads as CR LF.
-        const QString status = headerText.isEmpty() ? QStringLiteral("\r\n") : StatusOf(headerText);
-        QString problem;
-        if (status == QLatin1String("200")) {
-            if (resume) {
-                const int answer = m_answerer->ShowAlert(QStringLiteral("服务器不支持续传"), address, true);
-                if (answer != 1) {
-                    S.blnCancel = true;
-                    goto Finish;
-                }
-                resume = false;
-            }
-        } else if (status == QLatin1String("206")) {
-            // A part that does not start where it was asked to would land
-            // at the wrong place in the file.
-            const qint64 asked = resume ? received : 0;
-            if (ContentRangeStart(m_transfer->header("Content-Range")) != asked)
-                problem = QStringLiteral("无效服务器响应");
-        } else if (status == QLatin1String("204")) {
-            problem = QStringLiteral("内容为空");
-        } else if (status == QLatin1String("401")) {
-            problem = QStringLiteral("无法获得权限");
-        } else if (status == QLatin1String("404")) {
-            problem = QStringLiteral("文件不存在");
-        } else if (status == QLatin1String("\r\n")) {
-            problem = QStringLiteral("无法建立连接");
-        } else {
-            problem = QStringLiteral("无效服务器响应");
-        }
-        if (!problem.isEmpty()) {
-            m_answerer->ShowAlert(problem, address, false);
-            S.blnCancel = true;
-            goto Finish;
-        }
-    }
+        return Next::Finish;
+    const QString headerText = m_transfer->headerText();
+    // No status at all (the connection failed first) reads as CR LF.
+    return checkStatus(headerText.isEmpty() ? QStringLiteral("\r\n") : StatusOf(headerText));
+}
 
-    // Step 17: room for the whole file on the volume that will hold it.
-    if (freeSpace(savePath) < total) {
+DownloadEngine::Next DownloadEngine::checkStatus(const QString &status)
+{
+    if (status == QLatin1String("200")) {
+        if (!m_run.resume)
+            return Next::GoOn;
+        const int answer = m_answerer->ShowAlert(QStringLiteral("服务器不支持续传"), m_run.address, true);
+        if (answer != 1) {
+            S.blnCancel = true;
+            return Next::Finish;
+        }
+        m_run.resume = false;
+        return Next::GoOn;
+    }
+    if (status == QLatin1String("206")) {
+        // A part that does not start where it was asked to would land at
+        // the wrong place in the file.
+        const qint64 asked = m_run.resume ? m_received : 0;
+        if (ContentRangeStart(m_transfer->header("Content-Range")) == asked)
+            return Next::GoOn;
+        return stopWith(QStringLiteral("无效服务器响应"), m_run.address);
+    }
+    if (status == QLatin1String("204"))
+        return stopWith(QStringLiteral("内容为空"), m_run.address);
+    if (status == QLatin1String("401"))
+        return stopWith(QStringLiteral("无法获得权限"), m_run.address);
+    if (status == QLatin1String("404"))
+        return stopWith(QStringLiteral("文件不存在"), m_run.address);
+    if (status == QLatin1String("\r\n"))
+        return stopWith(QStringLiteral("无法建立连接"), m_run.address);
+    return stopWith(QStringLiteral("无效服务器响应"), m_run.address);
+}
+
+DownloadEngine::Next DownloadEngine::stopWith(const QString &problem, const QString &file)
+{
+    m_answerer->ShowAlert(problem, file, false);
+    S.blnCancel = true;
+    return Next::Finish;
+}
+
+DownloadEngine::Next DownloadEngine::openTarget()
+{
+    const QString &savePath = m_run.savePath;
+    // Room for the whole file on the volume that will hold it.
+    if (freeSpace(savePath) < m_total) {
         m_answerer->ShowAlert(QStringLiteral("磁盘空间不足"), savePath, false);
-        goto Finish;
+        return Next::Finish;
     }
-
-    // Step 18-19: open the local file at the write offset.
     yieldOnce();
-    if (!resume)
-        received = 0;
-    {
-        const QString folder = QFileInfo(savePath).absolutePath();
-        if (!QFileInfo(folder).isDir() && !QDir().mkdir(folder)) {
-            m_answerer->ShowAlert(QStringLiteral("无法创建文件夹 ") + folder, savePath, false);
-            S.blnCancel = true;
-            goto Finish;
-        }
-        file.setFileName(savePath);
-        // Everything from the write offset on is written anew; whatever the
-        // old file held beyond it must not survive as a tail.
-        if (!file.open(QIODevice::ReadWrite) || !file.resize(received) || !file.seek(received)) {
-            m_answerer->ShowAlert(file.errorString(), savePath, false);
-            file.close();
-            S.blnCancel = true;
-            goto Finish;
-        }
+    if (!m_run.resume)
+        m_received = 0;
+    const QString folder = QFileInfo(savePath).absolutePath();
+    if (!QFileInfo(folder).isDir() && !QDir().mkdir(folder))
+        return stopWith(QStringLiteral("无法创建文件夹 ") + folder, savePath);
+    QFile &file = m_file;
+    file.setFileName(savePath);
+    // Everything from the write offset on is written anew; whatever the old
+    // file held beyond it must not survive as a tail.
+    if (!file.open(QIODevice::ReadWrite) || !file.resize(m_received) || !file.seek(m_received)) {
+        const QString error = file.errorString();
+        file.close();
+        return stopWith(error, savePath);
     }
     S.varElapsed = 0;
     TimerTime.start();
-    sinceYield.invalidate();
+    m_sinceYield.invalidate();
+    return Next::GoOn;
+}
 
-    // Step 20: the body, chunk by chunk.
+DownloadEngine::Next DownloadEngine::receiveBody()
+{
     for (;;) {
         waitUntil([this] { return m_transfer->chunkReady(kChunk); });
         QByteArray chunk = m_transfer->getChunk(kChunk);
-        if (received + chunk.size() > total) {
-            // More than the file's length: this is not the file that was
-            // measured. Nothing beyond it is written.
-            chunk.truncate(int(total - received));
-            badBody = true;
-        }
-        if (!chunk.isEmpty() && file.write(chunk) != chunk.size()) {
-            const QString error = file.errorString();
-            file.close();
-            m_answerer->ShowAlert(error, savePath, false);
-            S.blnCancel = true;
-            goto Finish;
-        }
-        if (S.blnCancel) {
-            file.close();
-            goto Finish;
-        }
-        received += chunk.size();
-        if (badBody) {
-            file.close();
-            m_answerer->ShowAlert(QStringLiteral("无效服务器响应"), address, false);
-            S.blnCancel = true;
-            goto Finish;
-        }
-        if (m_view->ShowsProgress()) {
-            const ProgressFigures f = ComputeProgress(received, total, startOffset, resume,
-                                                      clockSeconds() - startTime, localName);
-            m_view->SetTimeLabel(f.timeLabel);
-            m_view->SetRateLabel(f.rateLabel);
-            S.sngProgress = f.sngProgress;
-            m_view->SetProgress(f.sngProgress, f.knobTwips);
-            m_view->SetCompleteLabel(f.completeLabel);
-        } else {
-            S.sngProgress = float(double(received) / double(total));
-        }
-        emit bodyProgress(received, total);
+        const qsizetype size = chunk.size();
+        if (storeChunk(std::move(chunk)) != Next::GoOn)
+            return Next::Finish;
+        showProgress();
+        emit bodyProgress(m_received, m_total);
         // The window's events are served between chunks, at most every few
         // milliseconds: often enough for painting and the Cancel button,
         // rare enough that a fast link is not slowed by the event loop.
-        if (!sinceYield.isValid() || sinceYield.hasExpired(kYieldIntervalMs)) {
+        if (!m_sinceYield.isValid() || m_sinceYield.hasExpired(kYieldIntervalMs)) {
             yieldOnce();
-            sinceYield.start();
+            m_sinceYield.start();
         }
-        if (chunk.size() < 2)
+        if (size < 2)
             break;
     }
-    file.close();
+    m_file.close();
+    return Next::Finish;
+}
 
-Finish:
-    // Step 21.
-    TimerTime.stop();
-    if (received != 0 && total != 0 && received == total && !badBody && FileLength(savePath) == total) {
-        m_view->SetStatusLabel(QStringLiteral("保存"));
-        m_view->SetCancelCaption(QStringLiteral("关闭"));
-        m_view->SetEstimatedTimeLeft(QStringLiteral("下载完毕:"));
-        m_view->SetOpenFolderEnabled(true);
-        m_view->SetTimeLabel(CompletedTimeText(total, S.varElapsed));
-        success = true;
-        m_view->Beep();
-    } else {
-        if (savePath.isEmpty() || !FileExists(savePath)) {
-            S.blnCancel = true;
-        } else if (received != 0 && total != 0 && !S.blnCancel) {
-            // The body ended before the whole length arrived.
-            file.close();
-            const int answer = m_answerer->ShowFileAlert(savePath, true);
-            if (answer == 1) {
-                resume = true;
-                goto ResumePoint;
-            }
-        }
-        file.close();
-        m_answerer->ShowAlert(QStringLiteral("下载未完成"), address, false);
-        success = false;
+DownloadEngine::Next DownloadEngine::storeChunk(QByteArray chunk)
+{
+    QFile &file = m_file;
+    if (m_received + chunk.size() > m_total) {
+        // More than the file's length: this is not the file that was
+        // measured. Nothing beyond it is written.
+        chunk.truncate(qsizetype(m_total - m_received));
+        m_run.badBody = true;
     }
+    if (!chunk.isEmpty() && file.write(chunk) != chunk.size()) {
+        const QString error = file.errorString();
+        file.close();
+        return stopWith(error, m_run.savePath);
+    }
+    if (S.blnCancel) {
+        file.close();
+        return Next::Finish;
+    }
+    m_received += chunk.size();
+    if (m_run.badBody) {
+        file.close();
+        return stopWith(QStringLiteral("无效服务器响应"), m_run.address);
+    }
+    return Next::GoOn;
+}
 
-    // Step 22.
-    S.blnComplete = success;
+void DownloadEngine::showProgress()
+{
+    if (!m_view->ShowsProgress()) {
+        S.sngProgress = float(double(m_received) / double(m_total));
+        return;
+    }
+    const ProgressFigures f = ComputeProgress(m_received, m_total, m_run.startOffset, m_run.resume,
+                                              clockSeconds() - m_run.startTime, m_run.localName);
+    m_view->SetTimeLabel(f.timeLabel);
+    m_view->SetRateLabel(f.rateLabel);
+    S.sngProgress = f.sngProgress;
+    m_view->SetProgress(f.sngProgress, f.knobTwips);
+    m_view->SetCompleteLabel(f.completeLabel);
+}
+
+DownloadEngine::Next DownloadEngine::finish()
+{
+    TimerTime.stop();
+    const bool whole = m_received != 0 && m_total != 0 && m_received == m_total && !m_run.badBody
+        && FileLength(m_run.savePath) == m_total;
+    if (whole) {
+        showComplete();
+        m_run.success = true;
+        return Next::Finish;
+    }
+    return finishIncomplete();
+}
+
+void DownloadEngine::showComplete()
+{
+    m_view->SetStatusLabel(kSaving);
+    m_view->SetCancelCaption(QStringLiteral("关闭"));
+    m_view->SetEstimatedTimeLeft(QStringLiteral("下载完毕:"));
+    m_view->SetOpenFolderEnabled(true);
+    m_view->SetTimeLabel(CompletedTimeText(m_total, S.varElapsed));
+    m_view->Beep();
+}
+
+DownloadEngine::Next DownloadEngine::finishIncomplete()
+{
+    if (m_run.savePath.isEmpty() || !FileExists(m_run.savePath)) {
+        S.blnCancel = true;
+    } else if (m_received != 0 && m_total != 0 && !S.blnCancel) {
+        // The body ended before the whole length arrived.
+        m_file.close();
+        if (m_answerer->ShowFileAlert(m_run.savePath, true) == 1)
+            return Next::Resume;
+    }
+    m_file.close();
+    m_answerer->ShowAlert(QStringLiteral("下载未完成"), m_run.address, false);
+    m_run.success = false;
+    return Next::Finish;
+}
+
+void DownloadEngine::endRun()
+{
+    S.blnComplete = m_run.success;
     m_transfer->cancel();
     m_probe->close();
     m_running = false;
-    if (!success)
+    if (!m_run.success)
         m_view->CloseWindow();
-    return success;
 }
 
 } // namespace velmora

@@ -6,9 +6,11 @@
 // interfaces below, so it runs the same in the window, in a headless tool
 // and in a test.
 #include "download/core/address.h"
+#include "download/core/httpheaders.h"
 #include "download/core/problems.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -37,7 +39,7 @@ public:
     virtual void SetEstimatedTimeLeft(const QString &) {}
     virtual void SetCancelCaption(const QString &) {}
     virtual void SetOpenFolderEnabled(bool) {}
-    // sngProgress 0..1 and the filled length of the bar in twips.
+    // sngProgress 0..1 and the knob position along the bar (ComputeProgress).
     virtual void SetProgress(float, int) {}
     // False for a view that shows no figures: the engine then skips working them out.
     virtual bool ShowsProgress() const { return true; }
@@ -55,9 +57,6 @@ public:
 // The file name proposed for an address: the text after its last "/", and
 // "" when nothing but a host follows the scheme.
 QString DefaultNameOf(const QString &address);
-
-// Leading decimal digits of a header value as a number (0 when none).
-qint64 LeadingNumber(const QByteArray &text);
 
 class DownloadEngine : public QObject
 {
@@ -95,6 +94,52 @@ signals:
     void bodyProgress(qint64 received, qint64 total);
 
 private:
+    // What a step of the download leads to.
+    enum class Next {
+        GoOn,    // the next step runs
+        Finish,  // straight to the finish, which judges what was done
+        Resume,  // the finish asks to continue the file: back to the length request
+    };
+
+    // Everything one call of DownloadFile knows about its download.
+    struct Run
+    {
+        QString address;      // the address fetched, after the probe's redirect
+        QString userName;
+        QString password;
+        QString savePath;
+        QString localName;    // file name part of savePath
+        QString remoteName;   // file name part of the address
+        bool resume = false;  // continuing a file already on disk
+        bool badBody = false; // the server sent something that cannot be this file
+        bool success = false;
+        qint64 startOffset = 0;  // first byte fetched by this transfer
+        double startTime = 0;    // clock seconds the rate is measured from
+    };
+
+    void beginRun(const QString &StrURL, const QString &UserName, const QString &Password);
+    Next probe();
+    Next chooseTarget();
+    Next askExistingFile();
+    Next transferOnce();
+    Next askLength();
+    Next askRange();
+    Next restartFromZero();
+    Next judgeStatus();
+    Next checkStatus(const QString &status);
+    Next openTarget();
+    Next receiveBody();
+    Next storeChunk(QByteArray chunk);
+    void showProgress();
+    Next finish();
+    Next finishIncomplete();
+    void showComplete();
+    void endRun();
+
+    // Shows a problem and stops the download.
+    Next stopWith(const QString &problem, const QString &file);
+    // Starts a request of the transfer and waits for its headers.
+    Next request(const QByteArray &range, bool headersOnly);
     bool waitUntil(const std::function<bool()> &done);
     void yieldOnce();
     void onProbeData(const QString &text);
@@ -107,6 +152,9 @@ private:
     Probe *m_probe;
     Transfer *m_transfer;
     QElapsedTimer m_clock;
+    QElapsedTimer m_sinceYield;
+    Run m_run;
+    QFile m_file;            // the local file while the body is written
     bool m_running = false;
     qint64 m_received = 0;
     qint64 m_total = 0;
