@@ -157,8 +157,8 @@ private slots:
         QFETCH(int, code);
         DialogProblemAnswerer answerer;
         const auto open = [&] {
-            return kind == 0 ? answerer.ShowFileAlert(QStringLiteral("a"), flag)
-                             : answerer.ShowAlert(QStringLiteral("无法续传"), QString(), flag);
+            return kind == 0 ? int(answerer.ShowFileAlert(QStringLiteral("a"), flag))
+                             : int(answerer.ShowAlert(Problem::CannotResume, QString(), flag));
         };
         intAlertResult = 2; // a stale answer must not leak into a dialog closed without one
         QCOMPARE(Drive(open, Choose(position, closeBox)), code);
@@ -184,14 +184,6 @@ private slots:
         const auto check = [](const QString &shot) {
             return [shot](ProblemDialog *d) {
                 QCOMPARE(d->windowTitle(), QStringLiteral("Velmora 1.13"));
-                QCOMPARE(d->size(), QSize(450, 322));
-                const QList<QPair<const char *, QRect>> table = {
-                    {"picTop", {0, 0, 450, 61}},          {"imgAlert", {12, 68, 41, 34}},
-                    {"lblDescription", {60, 68, 369, 41}}, {"txtFile", {60, 120, 365, 21}},
-                    {"comOperation", {60, 212, 365, 21}},  {"lblDes", {60, 244, 365, 37}},
-                    {"cmdNext", {368, 296, 73, 21}}};
-                for (const auto &[name, rect] : table)
-                    QCOMPARE(d->findChild<QWidget *>(QLatin1String(name))->geometry(), rect);
                 // The problem label starts in its place and is as wide as its text.
                 const QRect abend = d->lblAbend()->geometry();
                 QCOMPARE(abend.topLeft(), QPoint(60, 156));

@@ -10,6 +10,7 @@
 #include "download/core/engine.h"
 #include "download/ui/frmdownload.h"
 #include "httpserver.h"
+#include "doubles.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -20,22 +21,6 @@
 #include <QtTest>
 
 using namespace velmora;
-
-namespace {
-
-class FixedSavePath : public ISaveDialog
-{
-public:
-    QString path;
-    QStringList proposed;
-    QString ShowSaveDialog(const QString &DefaultName, const QString &) override
-    {
-        proposed << DefaultName;
-        return path;
-    }
-};
-
-} // namespace
 
 class TestEndToEnd : public QObject
 {
@@ -77,7 +62,7 @@ private slots:
                           main->tvSingle()->visualItemRect(item).center());
         testing::SaveScreenshot(main, QStringLiteral("frmmain-loaded"));
 
-        FixedSavePath save;
+        testing::FixedSavePath save;
         save.path = dir.filePath(QStringLiteral("song.mp3"));
         QPointer<frmDownload> window;
         bool mainDisabledDuringDownload = false;

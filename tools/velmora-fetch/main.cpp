@@ -43,27 +43,28 @@ public:
     int alert = 1;
     const velmora::DownloadEngine *engine = nullptr;
 
-    int ShowFileAlert(const QString &, bool blnReset) override
+    velmora::FileAlertAnswer ShowFileAlert(const QString &, bool blnReset) override
     {
+        using velmora::FileAlertAnswer;
         if (!blnReset) {
             printLine(QStringLiteral("alert: 文件已存在"));
-            return fileExists;
+            return FileAlertAnswer(fileExists);
         }
         printLine(QStringLiteral("alert: 服务器连接重置"));
         if (reset != 1)
-            return reset;
+            return FileAlertAnswer(reset);
         // Resume only while resuming gets somewhere: a try that ended with
         // no more bytes than the one before it gives up (answer 2).
         const qint64 now = engine ? engine->Received() : 0;
         const bool progressed = now > m_lastReset;
         m_lastReset = now;
-        return progressed ? 1 : 2;
+        return progressed ? FileAlertAnswer::Resume : FileAlertAnswer::IgnoreAfterReset;
     }
 
-    int ShowAlert(const QString &strProblem, const QString &, bool) override
+    velmora::AlertAnswer ShowAlert(const velmora::DownloadProblem &problem, const QString &, bool) override
     {
-        printLine(QStringLiteral("alert: ") + strProblem);
-        return alert;
+        printLine(QStringLiteral("alert: ") + problem.title());
+        return velmora::AlertAnswer(alert);
     }
 
 private:

@@ -29,7 +29,7 @@ void RunModal(ProblemDialog *dialog)
 int ShowFileAlert(const QString &strFile, bool blnReset)
 {
     blnConnectionReset = blnReset;
-    auto *dialog = new FrmFileAlert;
+    auto *dialog = new frmFileAlert;
     dialog->setFile(strFile);
     RunModal(dialog);
     const int result = intAlertResult;
@@ -41,7 +41,7 @@ int ShowFileAlert(const QString &strFile, bool blnReset)
 int ShowAlert(const QString &strProblem, const QString &strFile, bool blnOfferCancel)
 {
     blnCanCancel = blnOfferCancel;
-    auto *dialog = new FrmAlert;
+    auto *dialog = new frmAlert;
     dialog->setFile(strFile);
     dialog->setProblem(strProblem);
     RunModal(dialog);
@@ -51,14 +51,15 @@ int ShowAlert(const QString &strProblem, const QString &strFile, bool blnOfferCa
     return result;
 }
 
-int DialogProblemAnswerer::ShowFileAlert(const QString &strFile, bool blnReset)
+FileAlertAnswer DialogProblemAnswerer::ShowFileAlert(const QString &strFile, bool blnReset)
 {
-    return velmora::ShowFileAlert(strFile, blnReset);
+    return FileAlertAnswer(velmora::ShowFileAlert(strFile, blnReset));
 }
 
-int DialogProblemAnswerer::ShowAlert(const QString &strProblem, const QString &strFile, bool blnOfferCancel)
+AlertAnswer DialogProblemAnswerer::ShowAlert(const DownloadProblem &problem, const QString &strFile,
+                                             bool blnOfferCancel)
 {
-    return velmora::ShowAlert(strProblem, strFile, blnOfferCancel);
+    return AlertAnswer(velmora::ShowAlert(problem.title(), strFile, blnOfferCancel));
 }
 
 } // namespace velmora

@@ -31,8 +31,8 @@ int ShowAlert(const QString &strProblem, const QString &strFile, bool blnOfferCa
 class DialogProblemAnswerer : public IProblemAnswerer
 {
 public:
-    int ShowFileAlert(const QString &strFile, bool blnReset) override;
-    int ShowAlert(const QString &strProblem, const QString &strFile, bool blnOfferCancel) override;
+    FileAlertAnswer ShowFileAlert(const QString &strFile, bool blnReset) override;
+    AlertAnswer ShowAlert(const DownloadProblem &problem, const QString &strFile, bool blnOfferCancel) override;
 };
 
 } // namespace velmora

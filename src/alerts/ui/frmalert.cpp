@@ -8,7 +8,7 @@
 
 namespace velmora {
 
-FrmAlert::FrmAlert()
+frmAlert::frmAlert()
     : ProblemDialog(QStringLiteral("frmAlert"),
                     QStringLiteral("Velmora 在下载文件过程中产生了错误. 为防止问题扩散, 已将程序暂时中止运行. "
                                    "此向导将帮您解决问题, 这样您就可以继续进行正常的操作."))
@@ -22,14 +22,14 @@ FrmAlert::FrmAlert()
     if (m_canCancel)
         comOperation()->addItem(QStringLiteral("取消下载任务."));
 
-    connect(comOperation(), &QComboBox::currentIndexChanged, this, &FrmAlert::operationSelected);
+    connect(comOperation(), &QComboBox::currentIndexChanged, this, &frmAlert::operationSelected);
     comOperation()->setCurrentIndex(0);
     operationSelected(0);
 
-    connect(cmdNext(), &QPushButton::clicked, this, &FrmAlert::next);
+    connect(cmdNext(), &QPushButton::clicked, this, &frmAlert::next);
 }
 
-void FrmAlert::operationSelected(int position)
+void frmAlert::operationSelected(int position)
 {
     if (position == 0) {
         lblDes()->setText(m_canCancel
@@ -40,7 +40,7 @@ void FrmAlert::operationSelected(int position)
     }
 }
 
-void FrmAlert::next()
+void frmAlert::next()
 {
     const int position = comOperation()->currentIndex();
     if (position == 0)

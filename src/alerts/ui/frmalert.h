@@ -5,11 +5,11 @@ namespace velmora {
 
 // The general problem dialog; offers "取消下载任务." when blnCanCancel is set
 // at load.
-class FrmAlert : public ProblemDialog
+class frmAlert : public ProblemDialog
 {
     Q_OBJECT
 public:
-    FrmAlert();
+    frmAlert();
 
 private:
     void operationSelected(int position);

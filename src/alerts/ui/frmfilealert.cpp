@@ -12,7 +12,7 @@ namespace {
 const QString kIgnoreCancels = QStringLiteral("选择 \"忽略此问题\" 不会解决文件中任何的问题. Velmora 将取消当前下载任务.");
 }
 
-FrmFileAlert::FrmFileAlert()
+frmFileAlert::frmFileAlert()
     : ProblemDialog(QStringLiteral("frmFileAlert"),
                     QStringLiteral("Velmora 在下载文件过程中出现了问题. 为防止问题扩散, 已将程序暂时中止运行. "
                                    "此向导将帮您解决问题, 这样您就可以继续进行正常的操作."))
@@ -28,14 +28,14 @@ FrmFileAlert::FrmFileAlert()
 
     // The selection records the answer, so closing the window any way
     // returns the choice selected at that moment.
-    connect(comOperation(), &QComboBox::currentIndexChanged, this, &FrmFileAlert::operationSelected);
+    connect(comOperation(), &QComboBox::currentIndexChanged, this, &frmFileAlert::operationSelected);
     comOperation()->setCurrentIndex(0);
     operationSelected(0);
 
     connect(cmdNext(), &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void FrmFileAlert::operationSelected(int position)
+void frmFileAlert::operationSelected(int position)
 {
     switch (position) {
     case 0:

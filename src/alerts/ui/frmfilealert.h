@@ -5,11 +5,11 @@ namespace velmora {
 
 // The file dialog: an existing target file, or a connection the server
 // reset before the file was complete (blnConnectionReset decides, read at load).
-class FrmFileAlert : public ProblemDialog
+class frmFileAlert : public ProblemDialog
 {
     Q_OBJECT
 public:
-    FrmFileAlert();
+    frmFileAlert();
 
 private:
     void operationSelected(int position);

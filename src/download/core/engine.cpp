@@ -84,7 +84,7 @@ void DownloadEngine::onProbeData(const QString &text)
         if (!location.isEmpty())
             S.strRequestURL = location;
     } else if (status == QLatin1String("404")) {
-        m_answerer->ShowAlert(QStringLiteral("文件不存在"), S.strRequestURL, false);
+        m_answerer->ShowAlert(Problem::FileNotFound, S.strRequestURL, false);
         S.blnCancel = true;
     }
     S.blnHeadReceived = true;
@@ -146,7 +146,7 @@ DownloadEngine::Next DownloadEngine::probe()
     const QString &address = m_run.address;
     // An address with a line break would write header lines of its own.
     if (HoldsLineBreak(address)) {
-        m_answerer->ShowAlert(QStringLiteral("无效的地址"), address, false);
+        m_answerer->ShowAlert(Problem::InvalidAddress, address, false);
         return Next::Finish;
     }
     const int port = GetPort(S.strServer);
@@ -156,7 +156,7 @@ DownloadEngine::Next DownloadEngine::probe()
         return Next::Finish;
     if (!S.blnHeadReceived) {
         m_probe->close();
-        m_answerer->ShowAlert(QStringLiteral("无法解析域名"), address, false);
+        m_answerer->ShowAlert(Problem::CannotResolve, address, false);
         return Next::Finish;
     }
     return Next::GoOn;
@@ -184,13 +184,18 @@ DownloadEngine::Next DownloadEngine::askExistingFile()
 {
     if (!FileExists(m_run.savePath))
         return Next::GoOn;
-    const int answer = m_answerer->ShowFileAlert(m_run.savePath, false);
-    if (answer == 1)
+    switch (m_answerer->ShowFileAlert(m_run.savePath, false)) {
+    case FileAlertAnswer::Resume:
         m_run.resume = true;
-    else if (answer == 2)
+        break;
+    case FileAlertAnswer::DownloadAgain:
         QFile::remove(m_run.savePath);
-    else if (answer == 3)
+        break;
+    case FileAlertAnswer::Ignore:
         return Next::Finish;
+    default:
+        break;
+    }
     // Any other answer: written again from the start.
     return Next::GoOn;
 }
@@ -236,7 +241,7 @@ DownloadEngine::Next DownloadEngine::askLength()
     m_run.startTime = clockSeconds() - 1.0;
     m_total = LeadingNumber(m_transfer->header("Content-Length"));
     if (m_total == 0) {
-        m_answerer->ShowAlert(QStringLiteral("文件长度为零"), m_run.address, false);
+        m_answerer->ShowAlert(Problem::ZeroLength, m_run.address, false);
         return Next::Finish;
     }
     return Next::GoOn;
@@ -245,7 +250,7 @@ DownloadEngine::Next DownloadEngine::askLength()
 DownloadEngine::Next DownloadEngine::request(const QByteArray &range, bool headersOnly)
 {
     if (!m_transfer->execute(m_run.address, range, headersOnly)) {
-        m_answerer->ShowAlert(m_transfer->errorString(), m_run.address, false);
+        m_answerer->ShowAlert(DownloadProblem::Unexpected(m_transfer->errorString()), m_run.address, false);
         return Next::Finish;
     }
     if (!waitUntil([this] { return !m_transfer->stillExecuting(); }))
@@ -260,8 +265,7 @@ DownloadEngine::Next DownloadEngine::askRange()
         return Next::Finish;
     if (m_received > 0 && m_received > m_total) {
         // The local file is longer than the remote one: it is not a part of it.
-        const int answer = m_answerer->ShowAlert(QStringLiteral("无法续传"), m_run.address, true);
-        if (answer != 1) {
+        if (m_answerer->ShowAlert(Problem::CannotResume, m_run.address, true) != AlertAnswer::Ignore) {
             S.blnCancel = true;
             return Next::Finish;
         }
@@ -305,8 +309,7 @@ DownloadEngine::Next DownloadEngine::checkStatus(const QString &status)
     if (status == QLatin1String("200")) {
         if (!m_run.resume)
             return Next::GoOn;
-        const int answer = m_answerer->ShowAlert(QStringLiteral("服务器不支持续传"), m_run.address, true);
-        if (answer != 1) {
+        if (m_answerer->ShowAlert(Problem::ResumeRefused, m_run.address, true) != AlertAnswer::Ignore) {
             S.blnCancel = true;
             return Next::Finish;
         }
@@ -319,20 +322,20 @@ DownloadEngine::Next DownloadEngine::checkStatus(const QString &status)
         const qint64 asked = m_run.resume ? m_received : 0;
         if (ContentRangeStart(m_transfer->header("Content-Range")) == asked)
             return Next::GoOn;
-        return stopWith(QStringLiteral("无效服务器响应"), m_run.address);
+        return stopWith(Problem::BadAnswer, m_run.address);
     }
     if (status == QLatin1String("204"))
-        return stopWith(QStringLiteral("内容为空"), m_run.address);
+        return stopWith(Problem::EmptyContent, m_run.address);
     if (status == QLatin1String("401"))
-        return stopWith(QStringLiteral("无法获得权限"), m_run.address);
+        return stopWith(Problem::NoPermission, m_run.address);
     if (status == QLatin1String("404"))
-        return stopWith(QStringLiteral("文件不存在"), m_run.address);
+        return stopWith(Problem::FileNotFound, m_run.address);
     if (status == QLatin1String("\r\n"))
-        return stopWith(QStringLiteral("无法建立连接"), m_run.address);
-    return stopWith(QStringLiteral("无效服务器响应"), m_run.address);
+        return stopWith(Problem::CannotConnect, m_run.address);
+    return stopWith(Problem::BadAnswer, m_run.address);
 }
 
-DownloadEngine::Next DownloadEngine::stopWith(const QString &problem, const QString &file)
+DownloadEngine::Next DownloadEngine::stopWith(const DownloadProblem &problem, const QString &file)
 {
     m_answerer->ShowAlert(problem, file, false);
     S.blnCancel = true;
@@ -344,7 +347,7 @@ DownloadEngine::Next DownloadEngine::openTarget()
     const QString &savePath = m_run.savePath;
     // Room for the whole file on the volume that will hold it.
     if (freeSpace(savePath) < m_total) {
-        m_answerer->ShowAlert(QStringLiteral("磁盘空间不足"), savePath, false);
+        m_answerer->ShowAlert(Problem::DiskFull, savePath, false);
         return Next::Finish;
     }
     yieldOnce();
@@ -352,7 +355,7 @@ DownloadEngine::Next DownloadEngine::openTarget()
         m_received = 0;
     const QString folder = QFileInfo(savePath).absolutePath();
     if (!QFileInfo(folder).isDir() && !QDir().mkdir(folder))
-        return stopWith(QStringLiteral("无法创建文件夹 ") + folder, savePath);
+        return stopWith(DownloadProblem::Unexpected(QStringLiteral("无法创建文件夹 ") + folder), savePath);
     QFile &file = m_file;
     file.setFileName(savePath);
     // Everything from the write offset on is written anew; whatever the old
@@ -360,7 +363,7 @@ DownloadEngine::Next DownloadEngine::openTarget()
     if (!file.open(QIODevice::ReadWrite) || !file.resize(m_received) || !file.seek(m_received)) {
         const QString error = file.errorString();
         file.close();
-        return stopWith(error, savePath);
+        return stopWith(DownloadProblem::Unexpected(error), savePath);
     }
     S.varElapsed = 0;
     TimerTime.start();
@@ -404,7 +407,7 @@ DownloadEngine::Next DownloadEngine::storeChunk(QByteArray chunk)
     if (!chunk.isEmpty() && file.write(chunk) != chunk.size()) {
         const QString error = file.errorString();
         file.close();
-        return stopWith(error, m_run.savePath);
+        return stopWith(DownloadProblem::Unexpected(error), m_run.savePath);
     }
     if (S.blnCancel) {
         file.close();
@@ -413,7 +416,7 @@ DownloadEngine::Next DownloadEngine::storeChunk(QByteArray chunk)
     m_received += chunk.size();
     if (m_run.badBody) {
         file.close();
-        return stopWith(QStringLiteral("无效服务器响应"), m_run.address);
+        return stopWith(Problem::BadAnswer, m_run.address);
     }
     return Next::GoOn;
 }
@@ -463,11 +466,11 @@ DownloadEngine::Next DownloadEngine::finishIncomplete()
     } else if (m_received != 0 && m_total != 0 && !S.blnCancel) {
         // The body ended before the whole length arrived.
         m_file.close();
-        if (m_answerer->ShowFileAlert(m_run.savePath, true) == 1)
+        if (m_answerer->ShowFileAlert(m_run.savePath, true) == FileAlertAnswer::Resume)
             return Next::Resume;
     }
     m_file.close();
-    m_answerer->ShowAlert(QStringLiteral("下载未完成"), m_run.address, false);
+    m_answerer->ShowAlert(Problem::Incomplete, m_run.address, false);
     m_run.success = false;
     return Next::Finish;
 }

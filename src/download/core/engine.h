@@ -137,7 +137,7 @@ private:
     void endRun();
 
     // Shows a problem and stops the download.
-    Next stopWith(const QString &problem, const QString &file);
+    Next stopWith(const DownloadProblem &problem, const QString &file);
     // Starts a request of the transfer and waits for its headers.
     Next request(const QByteArray &range, bool headersOnly);
     bool waitUntil(const std::function<bool()> &done);

@@ -2,30 +2,34 @@
 
 namespace velmora {
 
-int ScriptedProblemAnswerer::ShowFileAlert(const QString &strFile, bool blnReset)
+QString ProblemText(Problem problem)
 {
-    const QString title = blnReset ? QStringLiteral("服务器连接重置") : QStringLiteral("文件已存在");
-    return answer(title, strFile, blnReset, m_fileAnswers, m_fileDefault, true);
+    switch (problem) {
+    case Problem::FileExists: return QStringLiteral("文件已存在");
+    case Problem::ConnectionReset: return QStringLiteral("服务器连接重置");
+    case Problem::InvalidAddress: return QStringLiteral("无效的地址");
+    case Problem::CannotResolve: return QStringLiteral("无法解析域名");
+    case Problem::CannotConnect: return QStringLiteral("无法建立连接");
+    case Problem::BadAnswer: return QStringLiteral("无效服务器响应");
+    case Problem::ZeroLength: return QStringLiteral("文件长度为零");
+    case Problem::EmptyContent: return QStringLiteral("内容为空");
+    case Problem::NoPermission: return QStringLiteral("无法获得权限");
+    case Problem::FileNotFound: return QStringLiteral("文件不存在");
+    case Problem::DiskFull: return QStringLiteral("磁盘空间不足");
+    case Problem::CannotResume: return QStringLiteral("无法续传");
+    case Problem::ResumeRefused: return QStringLiteral("服务器不支持续传");
+    case Problem::Incomplete: return QStringLiteral("下载未完成");
+    case Problem::CannotOpenFile: return QStringLiteral("无法打开文件");
+    case Problem::Unexpected: break;
+    }
+    return QString();
 }
 
-int ScriptedProblemAnswerer::ShowAlert(const QString &strProblem, const QString &strFile, bool blnOfferCancel)
+DownloadProblem DownloadProblem::Unexpected(const QString &text)
 {
-    return answer(strProblem, strFile, blnOfferCancel, m_alertAnswers, m_alertDefault, false);
-}
-
-int ScriptedProblemAnswerer::answer(const QString &title, const QString &strFile, bool flag, QList<int> &queue,
-                                    int fallback, bool fileDialog)
-{
-    asked << title;
-    Question q;
-    q.fileDialog = fileDialog;
-    q.title = title;
-    q.file = strFile;
-    q.flag = flag;
-    questions << q;
-    if (onQuestion)
-        onQuestion(q);
-    return queue.isEmpty() ? fallback : queue.takeFirst();
+    DownloadProblem p(Problem::Unexpected);
+    p.description = text;
+    return p;
 }
 
 } // namespace velmora

@@ -1,63 +1,72 @@
 #pragma once
-// Who answers the download's problems. The program opens the problem dialogs;
-// a test or a headless tool answers from a script.
-#include <QList>
+// The problems a download can meet and the answers the problem dialogs give.
+// The program opens the dialogs; a test or a headless tool answers from a script.
 #include <QString>
-#include <QStringList>
-
-#include <functional>
+#include <QtGlobal>
 
 namespace velmora {
+
+// Each problem the engine can raise. The two file-dialog problems have their
+// own dialog; all others go to the general one.
+enum class Problem {
+    FileExists,        // "文件已存在"
+    ConnectionReset,   // "服务器连接重置"
+    InvalidAddress,    // "无效的地址"
+    CannotResolve,     // "无法解析域名"
+    CannotConnect,     // "无法建立连接"
+    BadAnswer,         // "无效服务器响应"
+    ZeroLength,        // "文件长度为零"
+    EmptyContent,      // "内容为空"
+    NoPermission,      // "无法获得权限"
+    FileNotFound,      // "文件不存在"
+    DiskFull,          // "磁盘空间不足"
+    CannotResume,      // "无法续传"
+    ResumeRefused,     // "服务器不支持续传"
+    Incomplete,        // "下载未完成"
+    CannotOpenFile,    // "无法打开文件"
+    Unexpected,        // an error that carries its own description
+};
+
+// The title the dialogs show for a problem ("" for Unexpected).
+QString ProblemText(Problem problem);
+
+// One problem as the general dialog shows it.
+struct DownloadProblem
+{
+    DownloadProblem(Problem p) : kind(p) {}  // NOLINT: a plain problem reads as one
+    static DownloadProblem Unexpected(const QString &text);
+
+    QString title() const { return kind == Problem::Unexpected ? description : ProblemText(kind); }
+
+    Problem kind;
+    QString description;  // the text of an unexpected error
+};
+
+// Answers of the file dialog, with the dialog's own codes. Its second choice
+// means "download again" when the file exists but "give up" after a reset.
+enum class FileAlertAnswer : qint16 {
+    None = 0,              // closed without an answer
+    Resume = 1,            // "续传已存在的文件. (建议采用)"
+    DownloadAgain = 2,     // "重新下载已存在的文件." (file exists)
+    IgnoreAfterReset = 2,  // "忽略此问题." (connection reset)
+    Ignore = 3,            // "忽略此问题." (file exists)
+};
+
+// Answers of the general dialog, with its own codes.
+enum class AlertAnswer : qint16 {
+    None = 0,            // closed by its close box
+    Ignore = 1,          // "忽略此问题. (建议采用)": go on, or try again
+    CancelDownload = 2,  // "取消下载任务."
+};
 
 class IProblemAnswerer
 {
 public:
     virtual ~IProblemAnswerer() = default;
     // "文件已存在" (blnReset false) or "服务器连接重置" (true); strFile is the local path.
-    // Returns 1, 2 or 3 as the file dialog does.
-    virtual int ShowFileAlert(const QString &strFile, bool blnReset) = 0;
-    // Any other problem; returns 1 or 2 (0 when closed without an answer).
-    virtual int ShowAlert(const QString &strProblem, const QString &strFile, bool blnOfferCancel) = 0;
-};
-
-// Answers from a script. Each dialog kind has a queue of answers used in
-// order; once its queue is empty the default answer is given (1, what a user
-// who just presses "下一步>" answers).
-class ScriptedProblemAnswerer : public IProblemAnswerer
-{
-public:
-    struct Question
-    {
-        bool fileDialog = false;  // the file dialog (true) or the general one
-        QString title;            // "文件已存在", "服务器连接重置" or the problem text
-        QString file;             // strFile as passed
-        bool flag = false;        // blnReset (file dialog) or blnOfferCancel
-    };
-
-    ScriptedProblemAnswerer() = default;
-    ScriptedProblemAnswerer(int fileAnswer, int alertAnswer) : m_fileDefault(fileAnswer), m_alertDefault(alertAnswer) {}
-
-    void setFileAnswer(int code) { m_fileDefault = code; }
-    void setAlertAnswer(int code) { m_alertDefault = code; }
-    void setFileAnswers(const QList<int> &codes) { m_fileAnswers = codes; }
-    void setAlertAnswers(const QList<int> &codes) { m_alertAnswers = codes; }
-
-    int ShowFileAlert(const QString &strFile, bool blnReset) override;
-    int ShowAlert(const QString &strProblem, const QString &strFile, bool blnOfferCancel) override;
-
-    QStringList asked;           // every title asked, in order
-    QList<Question> questions;   // the same questions in full
-    // Called for each question before it is answered (may change the answers).
-    std::function<void(const Question &)> onQuestion;
-
-private:
-    int answer(const QString &title, const QString &strFile, bool flag, QList<int> &queue, int fallback,
-               bool fileDialog);
-
-    int m_fileDefault = 1;
-    int m_alertDefault = 1;
-    QList<int> m_fileAnswers;
-    QList<int> m_alertAnswers;
+    virtual FileAlertAnswer ShowFileAlert(const QString &strFile, bool blnReset) = 0;
+    // Any other problem; the cancel choice only when blnOfferCancel.
+    virtual AlertAnswer ShowAlert(const DownloadProblem &problem, const QString &strFile, bool blnOfferCancel) = 0;
 };
 
 } // namespace velmora

@@ -31,7 +31,7 @@ DownloadState &frmDownload::State()
 class frmDownload::View : public DownloadView
 {
 public:
-    explicit View(frmDownload *w) : w(w) {}
+    explicit View(frmDownload *window) : w(window) {}
     void ShowWindow() override
     {
         w->show();
@@ -186,7 +186,7 @@ void frmDownload::OpenButton_Click()
 {
     const QString path = State().strSavePath;
     if (!ShellOpen(path))
-        m_answerer->ShowAlert(QStringLiteral("无法打开文件"), path, false);
+        m_answerer->ShowAlert(Problem::CannotOpenFile, path, false);
     close();
 }
 

@@ -1,0 +1,35 @@
+#include "doubles.h"
+
+namespace velmora::testing {
+
+QString FixedSavePath::ShowSaveDialog(const QString &DefaultName, const QString &FileType)
+{
+    ++shown;
+    defaultName = DefaultName;
+    fileType = FileType;
+    proposed << DefaultName;
+    return path;
+}
+
+FileAlertAnswer ScriptedProblemAnswerer::ShowFileAlert(const QString &strFile, bool blnReset)
+{
+    const Problem problem = blnReset ? Problem::ConnectionReset : Problem::FileExists;
+    return FileAlertAnswer(answer({true, ProblemText(problem), strFile, blnReset}, m_fileAnswers));
+}
+
+AlertAnswer ScriptedProblemAnswerer::ShowAlert(const DownloadProblem &problem, const QString &strFile,
+                                               bool blnOfferCancel)
+{
+    return AlertAnswer(answer({false, problem.title(), strFile, blnOfferCancel}, m_alertAnswers));
+}
+
+int ScriptedProblemAnswerer::answer(const Question &q, QList<int> &queue)
+{
+    asked << q.title;
+    questions << q;
+    if (onQuestion)
+        onQuestion(q);
+    return queue.isEmpty() ? 1 : queue.takeFirst();
+}
+
+} // namespace velmora::testing
