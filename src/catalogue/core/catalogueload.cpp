@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <utility>
+
 namespace velmora {
 
 QString TempListPath(const QString &programFolder)
@@ -97,7 +99,7 @@ bool CatalogueLoader::LoadCatalogue(const QString &listUrl, const std::function<
     }
 
     bool finished = true;
-    for (const QString &line : qAsConst(lines)) {
+    for (const QString &line : std::as_const(lines)) {
         if (m_state.blnQuit) {
             finished = false;
             break;

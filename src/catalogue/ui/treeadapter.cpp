@@ -6,7 +6,7 @@
 
 namespace velmora {
 
-static_assert(TreeWidgetAdapter::TagRole == Qt::UserRole);
+static_assert(int(TreeWidgetAdapter::TagRole) == int(Qt::UserRole));
 
 void TreeWidgetAdapter::clear()
 {
