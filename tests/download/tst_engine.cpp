@@ -75,6 +75,19 @@ void writeFile(const QString &path, const QByteArray &data)
     QCOMPARE(f.write(data), qint64(data.size()));
 }
 
+// A file of `size` bytes whose content depends on `seed`: two seeds give two
+// versions of "the same" file that differ everywhere.
+QByteArray versionOf(int size, char seed)
+{
+    QByteArray b(size, Qt::Uninitialized);
+    quint32 x = quint32(uchar(seed)) * 2654435761u;
+    for (char &c : b) {
+        x = x * 1664525u + 1013904223u;
+        c = char(x >> 24);
+    }
+    return b;
+}
+
 // Range headers of the requests that carried one, in order.
 QList<QByteArray> ranges(const HttpServer &server, const QString &path)
 {
@@ -284,31 +297,43 @@ private slots:
         QTest::addColumn<qint64>("remote");
         QTest::addColumn<QByteArray>("local");
         QTest::addColumn<int>("answer");
-        QTest::addColumn<QByteArray>("range");      // "" = no range request expected
+        QTest::addColumn<QByteArray>("firstRange");  // "" = no range request expected
+        QTest::addColumn<QByteArray>("lastRange");
         QTest::addColumn<QStringList>("asked");
         QTest::addColumn<bool>("complete");
         const QStringList exists {QStringLiteral("文件已存在")};
-        QByteArray partial = generated(0, 5904) + QByteArray(4096, 'x');  // 10000 bytes, stale tail
-        QTest::newRow("resume 10000") << qint64(20000) << partial << 1 << QByteArray("bytes=5904-") << exists << true;
-        QTest::newRow("resume short") << qint64(20000) << QByteArray(3000, 'x') << 1 << QByteArray("bytes=0-") << exists << true;
-        QTest::newRow("again") << qint64(20000) << QByteArray(30000, 'x') << 2 << QByteArray("bytes=0-") << exists << true;
-        QTest::newRow("give up") << qint64(20000) << partial << 3 << QByteArray() << (exists + QStringList {QStringLiteral("下载未完成")}) << false;
+        const QStringList notAPart = exists + QStringList {QStringLiteral("无法续传")};
+        QTest::newRow("resume 10000") << qint64(20000) << generated(0, 10000) << 1 << QByteArray("bytes=5904-")
+                                      << QByteArray("bytes=5904-") << exists << true;
+        // The bytes fetched again over the old end differ from the disk: not
+        // continued, fetched anew from byte 0.
+        const QByteArray staleTail = generated(0, 5904) + QByteArray(4096, 'x');
+        QTest::newRow("stale tail") << qint64(20000) << staleTail << 1 << QByteArray("bytes=5904-")
+                                    << QByteArray("bytes=0-") << notAPart << true;
+        QTest::newRow("resume short") << qint64(20000) << QByteArray(3000, 'x') << 1 << QByteArray("bytes=0-")
+                                      << QByteArray("bytes=0-") << exists << true;
+        QTest::newRow("again") << qint64(20000) << QByteArray(30000, 'x') << 2 << QByteArray("bytes=0-")
+                               << QByteArray("bytes=0-") << exists << true;
+        QTest::newRow("give up") << qint64(20000) << staleTail << 3 << QByteArray() << QByteArray()
+                                 << (exists + QStringList {QStringLiteral("下载未完成")}) << false;
         // Closed without an answer: written from the start, the old tail gone.
-        QTest::newRow("no answer") << qint64(20000) << QByteArray(30000, 'x') << 0 << QByteArray("bytes=0-") << exists << true;
+        QTest::newRow("no answer") << qint64(20000) << QByteArray(30000, 'x') << 0 << QByteArray("bytes=0-")
+                                   << QByteArray("bytes=0-") << exists << true;
         // Longer than the remote file.
         QTest::newRow("longer by 4096") << qint64(10000) << (generated(0, 10000) + QByteArray(4096, 'x')) << 1
-                                        << QByteArray("bytes=10000-") << exists << true;
+                                        << QByteArray("bytes=10000-") << QByteArray("bytes=10000-") << exists << true;
         QTest::newRow("longer by 100") << qint64(10000) << (generated(0, 10000) + QByteArray(100, 'x')) << 1
-                                       << QByteArray("bytes=6004-") << exists << true;
-        QTest::newRow("longer by 5000, again") << qint64(10000) << QByteArray(15000, 'x') << 1 << QByteArray("bytes=0-")
-                                               << (exists + QStringList {QStringLiteral("无法续传")}) << true;
+                                       << QByteArray("bytes=6004-") << QByteArray("bytes=6004-") << exists << true;
+        QTest::newRow("longer by 5000, again") << qint64(10000) << QByteArray(15000, 'x') << 1
+                                               << QByteArray("bytes=10904-") << QByteArray("bytes=0-") << notAPart << true;
     }
     void existingFile()
     {
         QFETCH(qint64, remote);
         QFETCH(QByteArray, local);
         QFETCH(int, answer);
-        QFETCH(QByteArray, range);
+        QFETCH(QByteArray, firstRange);
+        QFETCH(QByteArray, lastRange);
         QFETCH(QStringList, asked);
         QFETCH(bool, complete);
         const QString path = QStringLiteral("/exists-%1.bin").arg(QTest::currentDataTag()).replace(' ', '-');
@@ -326,12 +351,112 @@ private slots:
             QCOMPARE(testing::Sha256OfFile(h.dialog.path), testing::Sha256(local));
         }
         const QList<QByteArray> sent = ranges(server, path);
-        if (range.isEmpty())
+        if (firstRange.isEmpty()) {
             QVERIFY(sent.isEmpty());
-        else
-            QCOMPARE(sent.last(), range);
-        if (asked.contains(QStringLiteral("无法续传")))  // the stale offset was asked first
-            QCOMPARE(sent.first(), QByteArray("bytes=10904-"));
+        } else {
+            QCOMPARE(sent.first(), firstRange);
+            QCOMPARE(sent.last(), lastRange);
+        }
+    }
+
+    // A local file that is not the start of the remote one is never continued.
+    void resumeChecksTheLocalFile_data()
+    {
+        QTest::addColumn<int>("oldSize");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("same length, again") << 60000 << 1;
+        QTest::newRow("same length, cancel") << 60000 << 2;
+        QTest::newRow("shorter old version, again") << 30000 << 1;
+        QTest::newRow("longer old version, cancel") << 90000 << 2;
+    }
+    void resumeChecksTheLocalFile()
+    {
+        QFETCH(int, oldSize);
+        QFETCH(int, answer);
+        const QByteArray newer = versionOf(60000, 'n');
+        const QByteArray local = versionOf(oldSize, 'o').left(20000);
+        const QString path = QStringLiteral("/changed-%1-%2.bin").arg(oldSize).arg(answer);
+        server.addFile(path, newer);
+        Harness h;
+        h.dialog.path = target(path.mid(1));
+        writeFile(h.dialog.path, local);
+        h.answerer.setFileAnswers({1});
+        h.answerer.setAlertAnswers({answer});
+        QCOMPARE(h.run(server.url(path)), answer == 1);
+        QCOMPARE(h.answerer.asked.mid(0, 2), QStringList({QStringLiteral("文件已存在"), QStringLiteral("无法续传")}));
+        QVERIFY(h.answerer.questions[1].flag);  // the cancel choice is offered
+        if (answer == 1) {
+            QCOMPARE(testing::Sha256OfFile(h.dialog.path), testing::Sha256(newer));
+            QCOMPARE(ranges(server, path).last(), QByteArray("bytes=0-"));
+        } else {
+            QCOMPARE(testing::Sha256OfFile(h.dialog.path), testing::Sha256(local));
+        }
+    }
+
+    // The file changes on the server between a drop and its resume.
+    void changedBetweenDropAndResume_data()
+    {
+        QTest::addColumn<bool>("validator");
+        QTest::addColumn<QString>("detectedBy");
+        QTest::newRow("ETag") << true << QStringLiteral("服务器不支持续传");
+        QTest::newRow("no validator") << false << QStringLiteral("无法续传");
+    }
+    void changedBetweenDropAndResume()
+    {
+        QFETCH(bool, validator);
+        QFETCH(QString, detectedBy);
+        const QString path = QStringLiteral("/moving-%1.bin").arg(validator);
+        const QByteArray first = versionOf(200000, 'a');
+        const QByteArray second = versionOf(200000, 'b');
+        server.addFile(path, first);
+        Rule drop;
+        drop.path = path;
+        drop.when = Rule::When::WithRange;
+        drop.count = 1;
+        drop.dropAfter = 50000;
+        drop.noValidator = !validator;
+        server.addRule(drop);
+        if (!validator) {
+            Rule bare;
+            bare.path = path;
+            bare.noValidator = true;
+            server.addRule(bare);
+        }
+        Harness h;
+        h.dialog.path = target(path.mid(1));
+        h.answerer.onQuestion = [&](const testing::ScriptedProblemAnswerer::Question &q) {
+            if (q.title == QStringLiteral("服务器连接重置"))
+                server.addFile(path, second);
+        };
+        QVERIFY(h.run(server.url(path)));
+        QVERIFY2(h.answerer.asked.contains(detectedBy), qPrintable(h.answerer.asked.join(QLatin1Char('|'))));
+        QCOMPARE(testing::Sha256OfFile(h.dialog.path), testing::Sha256(second));
+    }
+
+    void unchangedFileResumesWithItsVersion()
+    {
+        const QString path = QStringLiteral("/steady.bin");
+        const QByteArray data = versionOf(120000, 's');
+        server.addFile(path, data);
+        Rule drop;
+        drop.path = path;
+        drop.when = Rule::When::WithRange;
+        drop.count = 1;
+        drop.dropAfter = 30000;
+        server.addRule(drop);
+        Harness h;
+        h.dialog.path = target(path.mid(1));
+        QVERIFY(h.run(server.url(path)));
+        QCOMPARE(testing::Sha256OfFile(h.dialog.path), testing::Sha256(data));
+        QCOMPARE(h.answerer.asked, QStringList({QStringLiteral("服务器连接重置")}));
+        // Probe, then length and range twice: nothing more.
+        const QList<httpd::RequestLog> sent = server.requestsFor(path);
+        QCOMPARE(sent.size(), 5);
+        const QByteArray etag = sent[1].request.header("If-Range");
+        QVERIFY(etag.isEmpty());  // the length request names no version
+        QCOMPARE(sent[4].request.range, QByteArray("bytes=25904-"));
+        QVERIFY(!sent[4].request.header("If-Range").isEmpty());
+        QVERIFY(sent[2].request.header("If-Range").isEmpty());  // a fresh range from 0 needs none
     }
 
     void longerLocalGiveUp()

@@ -3,6 +3,7 @@
 #include "testsupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -58,7 +59,9 @@ private slots:
         // Again: "文件已存在", answered 3 (give up) leaves it alone.
         QCOMPARE(fetch({server.url(QStringLiteral("/a.bin")), QStringLiteral("--save"), save,
                         QStringLiteral("--answer-file-exists"), QStringLiteral("3")}, &lines), 1);
-        QCOMPARE(lines, QStringList({QStringLiteral("alert: 文件已存在"), QStringLiteral("alert: 下载未完成"),
+        // Each alert names what its dialog shows: the local file, or the address.
+        QCOMPARE(lines, QStringList({QStringLiteral("alert: 文件已存在\t") + QFileInfo(save).absoluteFilePath(),
+                                     QStringLiteral("alert: 下载未完成\t") + server.url(QStringLiteral("/a.bin")),
                                      QStringLiteral("result: incomplete")}));
     }
 
@@ -66,8 +69,13 @@ private slots:
     {
         QStringList lines;
         QCOMPARE(fetch({server.url(QStringLiteral("/none.bin")), QStringLiteral("--save"), dir.filePath(QStringLiteral("none.bin"))}, &lines), 1);
-        QCOMPARE(lines, QStringList({QStringLiteral("alert: 文件不存在"), QStringLiteral("alert: 下载未完成"),
+        const QString none = server.url(QStringLiteral("/none.bin"));
+        QCOMPARE(lines, QStringList({QStringLiteral("alert: 文件不存在\t") + none, QStringLiteral("alert: 下载未完成\t") + none,
                                      QStringLiteral("result: incomplete")}));
+        // A port no connection can have fails like an unreachable host.
+        QCOMPARE(fetch({QStringLiteral("http://127.0.0.1:83967/p.bin"), QStringLiteral("--save"),
+                        dir.filePath(QStringLiteral("p.bin"))}, &lines), 1);
+        QCOMPARE(lines.first(), QStringLiteral("alert: 无法解析域名\thttp://127.0.0.1:83967/p.bin"));
         QCOMPARE(fetch({server.url(QStringLiteral("/x.bin")), QStringLiteral("--answer-reset"), QStringLiteral("5"),
                         QStringLiteral("--save"), dir.filePath(QStringLiteral("x.bin"))}, &lines), 2);
     }
@@ -87,7 +95,7 @@ private slots:
         QCOMPARE(fetch({server.url(QStringLiteral("/drop.bin")), QStringLiteral("--save"), save}, &lines), 0);
         QCOMPARE(lines.last(), QStringLiteral("result: complete 400000"));
         QVERIFY(lines.size() >= 2 && lines.size() <= 3);
-        QCOMPARE(lines.first(), QStringLiteral("alert: 服务器连接重置"));
+        QCOMPARE(lines.first(), QStringLiteral("alert: 服务器连接重置\t") + QFileInfo(save).absoluteFilePath());
         QCOMPARE(velmora::testing::Sha256OfFile(save), HttpServer::GeneratedSha256(400000));
 
         // A server that drops every time before the resume margin is made
@@ -100,8 +108,8 @@ private slots:
         server.addRule(r);
         QCOMPARE(fetch({server.url(QStringLiteral("/always.bin")), QStringLiteral("--save"), dir.filePath(QStringLiteral("always.bin"))}, &lines), 1);
         QCOMPARE(lines.last(), QStringLiteral("result: incomplete"));
-        QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("alert: 下载未完成"));
-        QVERIFY(lines.count(QStringLiteral("alert: 服务器连接重置")) <= 3);
+        QVERIFY(lines.at(lines.size() - 2).startsWith(QStringLiteral("alert: 下载未完成\t")));
+        QVERIFY(lines.filter(QStringLiteral("alert: 服务器连接重置")).size() <= 3);
     }
 };
 

@@ -41,6 +41,7 @@ private slots:
         QCOMPARE(ContentRangeStart("bytes 100-199/200"), qint64(100));
         QCOMPARE(ContentRangeStart("bytes -5/200"), qint64(-1));
         QCOMPARE(ContentRangeStart("items 1-2/3"), qint64(-1));
+        QCOMPARE(ContentRangeStart("Bytes 7-9/10"), qint64(7));  // units are case-insensitive
     }
 
     void sendsExactlyItsRequestAndReadsTheAnswer()

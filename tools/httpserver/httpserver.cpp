@@ -70,6 +70,7 @@ struct Source
     QByteArray data;
     qint64 size = 0;
     QString file;
+    QByteArray etag;  // names this version of the file ("" = none)
 };
 
 struct HttpServer::Shared
@@ -279,7 +280,11 @@ private:
         qint64 from = 0;
         qint64 to = size - 1;
         int status = 200;
-        if (hasRange && !(haveRule && rule.ignoreRange)) {
+        // A range of another version than the one named in If-Range is no use
+        // to the client: it gets the whole file.
+        const QByteArray ifRange = req.header("If-Range");
+        const bool rangeApplies = ifRange.isEmpty() || ifRange == source.etag;
+        if (hasRange && rangeApplies && !(haveRule && rule.ignoreRange)) {
             bool valid = req.range.startsWith("bytes=") && !(haveRule && rule.refuseRange);
             if (valid) {
                 const QByteArray rangeSpec = req.range.mid(6);
@@ -315,6 +320,8 @@ private:
         const qint64 length = std::max<qint64>(0, to - from + 1);
         QByteArray response = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
         response += "Content-Type: application/octet-stream\r\nAccept-Ranges: bytes\r\n";
+        if (!source.etag.isEmpty() && !(haveRule && rule.noValidator))
+            response += "ETag: " + source.etag + "\r\n";
         if (status == 206)
             response += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(to) + '/'
                 + QByteArray::number(size) + "\r\n";
@@ -528,6 +535,7 @@ void HttpServer::addFile(const QString &path, const QByteArray &data)
     s.kind = Source::Memory;
     s.data = data;
     s.size = data.size();
+    s.etag = '"' + QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex().left(16) + '"';
     m_shared->sources.insert(path, s);
 }
 
@@ -537,6 +545,7 @@ void HttpServer::addGeneratedFile(const QString &path, qint64 size)
     Source s;
     s.kind = Source::Generated;
     s.size = size;
+    s.etag = "\"g" + QByteArray::number(size) + '"';
     m_shared->sources.insert(path, s);
 }
 

@@ -55,6 +55,7 @@ struct Rule
     QByteArray extraHeaders;   // raw header lines ("Name: value\r\n") added to a status answer
     qint64 rangeShift = 0;     // a 206 starts this many bytes after the asked offset
                                // (and its Content-Range says so)
+    bool noValidator = false;  // send no ETag for the file
 };
 
 struct Response
@@ -91,7 +92,8 @@ public:
 
     // Where files not otherwise known are looked up (empty = nowhere).
     void setRoot(const QString &folder);
-    // Serve `data` at path.
+    // Serve `data` at path. Memory and generated files carry an ETag naming
+    // their content, and a range under another If-Range gets the whole file.
     void addFile(const QString &path, const QByteArray &data);
     // Serve a generated file of `size` bytes at path (see GeneratedBytes).
     void addGeneratedFile(const QString &path, qint64 size);

@@ -43,14 +43,13 @@ public:
     int alert = 1;
     const velmora::DownloadEngine *engine = nullptr;
 
-    velmora::FileAlertAnswer ShowFileAlert(const QString &, bool blnReset) override
+    velmora::FileAlertAnswer ShowFileAlert(const QString &strFile, bool blnReset) override
     {
         using velmora::FileAlertAnswer;
-        if (!blnReset) {
-            printLine(QStringLiteral("alert: 文件已存在"));
+        using velmora::Problem;
+        printAlert(velmora::ProblemText(blnReset ? Problem::ConnectionReset : Problem::FileExists), strFile);
+        if (!blnReset)
             return FileAlertAnswer(fileExists);
-        }
-        printLine(QStringLiteral("alert: 服务器连接重置"));
         if (reset != 1)
             return FileAlertAnswer(reset);
         // Resume only while resuming gets somewhere: a try that ended with
@@ -61,13 +60,19 @@ public:
         return progressed ? FileAlertAnswer::Resume : FileAlertAnswer::IgnoreAfterReset;
     }
 
-    velmora::AlertAnswer ShowAlert(const velmora::DownloadProblem &problem, const QString &, bool) override
+    velmora::AlertAnswer ShowAlert(const velmora::DownloadProblem &problem, const QString &strFile, bool) override
     {
-        printLine(QStringLiteral("alert: ") + problem.title());
+        printAlert(problem.title(), strFile);
         return velmora::AlertAnswer(alert);
     }
 
 private:
+    // What the dialog would show: its title, and the file or address it was given.
+    static void printAlert(const QString &title, const QString &file)
+    {
+        printLine(QStringLiteral("alert: ") + title + QLatin1Char('\t') + file);
+    }
+
     qint64 m_lastReset = -1;
 };
 
@@ -91,8 +96,8 @@ int main(int argc, char **argv)
     QCommandLineParser args;
     args.setApplicationDescription(QStringLiteral(
         "Downloads one file with Velmora's download engine, without a window.\n"
-        "Each problem the engine raises is printed as \"alert: <title>\" and answered\n"
-        "from the options below. The last line is \"result: complete <bytes>\" (exit 0)\n"
+        "Each problem the engine raises is printed as \"alert: <title><TAB><file or address>\"\n"
+        "and answered from the options below. The last line is \"result: complete <bytes>\" (exit 0)\n"
         "or \"result: incomplete\" (exit 1).\n"
         "Answer 1 to \"服务器连接重置\" resumes the transfer; it is given only while\n"
         "resuming makes progress: a resume that adds no bytes is answered 2, so a\n"

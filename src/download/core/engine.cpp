@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace velmora {
 
 QString DefaultNameOf(const QString &address)
@@ -151,9 +153,14 @@ DownloadEngine::Next DownloadEngine::probe()
     }
     const int port = GetPort(S.strServer);
     S.strServer = RemovePort(S.strServer);
-    m_probe->start(S.strServer, quint16(port), BuildProbeRequest(S.strRequestURL, S.strServer));
-    if (!waitUntil([this] { return S.blnHeadReceived || m_probe->failed(); }))
-        return Next::Finish;
+    // A port no TCP connection can have fails like an unreachable host,
+    // rather than wrapping round to some other port.
+    const bool portValid = port >= 1 && port <= 65535;
+    if (portValid) {
+        m_probe->start(S.strServer, quint16(port), BuildProbeRequest(S.strRequestURL, S.strServer));
+        if (!waitUntil([this] { return S.blnHeadReceived || m_probe->failed(); }))
+            return Next::Finish;
+    }
     if (!S.blnHeadReceived) {
         m_probe->close();
         m_answerer->ShowAlert(Problem::CannotResolve, address, false);
@@ -202,10 +209,26 @@ DownloadEngine::Next DownloadEngine::askExistingFile()
 
 DownloadEngine::Next DownloadEngine::transferOnce()
 {
+    Next next = askLength();
+    while (next == Next::GoOn) {
+        next = transferSteps();
+        if (next != Next::Restart)
+            break;
+        // What is on disk is not the start of this file: all of it is fetched anew.
+        m_file.close();
+        m_run.resume = false;
+        m_received = 0;
+        m_run.startOffset = 0;
+        next = Next::GoOn;
+    }
+    return next;
+}
+
+DownloadEngine::Next DownloadEngine::transferSteps()
+{
     using Step = Next (DownloadEngine::*)();
-    static constexpr Step kSteps[] = {&DownloadEngine::askLength, &DownloadEngine::askRange,
-                                      &DownloadEngine::judgeStatus, &DownloadEngine::openTarget,
-                                      &DownloadEngine::receiveBody};
+    static constexpr Step kSteps[] = {&DownloadEngine::askRange, &DownloadEngine::judgeStatus,
+                                      &DownloadEngine::openTarget, &DownloadEngine::receiveBody};
     for (Step step : kSteps) {
         const Next next = (this->*step)();
         if (next != Next::GoOn)
@@ -240,6 +263,7 @@ DownloadEngine::Next DownloadEngine::askLength()
     // One second before now, so the first rate is not a division by almost nothing.
     m_run.startTime = clockSeconds() - 1.0;
     m_total = LeadingNumber(m_transfer->header("Content-Length"));
+    takeValidator();
     if (m_total == 0) {
         m_answerer->ShowAlert(Problem::ZeroLength, m_run.address, false);
         return Next::Finish;
@@ -247,9 +271,22 @@ DownloadEngine::Next DownloadEngine::askLength()
     return Next::GoOn;
 }
 
-DownloadEngine::Next DownloadEngine::request(const QByteArray &range, bool headersOnly)
+void DownloadEngine::takeValidator()
 {
-    if (!m_transfer->execute(m_run.address, range, headersOnly)) {
+    // The first answer of the run names the version the whole run fetches; a
+    // later range must belong to that version, or the server sends it whole.
+    if (!m_run.validator.isEmpty())
+        return;
+    const QByteArray etag = m_transfer->header("ETag").trimmed();
+    if (!etag.isEmpty() && !etag.startsWith("W/"))  // a weak tag cannot vouch for bytes
+        m_run.validator = etag;
+    else
+        m_run.validator = m_transfer->header("Last-Modified").trimmed();
+}
+
+DownloadEngine::Next DownloadEngine::request(const QByteArray &range, bool headersOnly, const QByteArray &ifRange)
+{
+    if (!m_transfer->execute(m_run.address, range, headersOnly, ifRange)) {
         m_answerer->ShowAlert(DownloadProblem::Unexpected(m_transfer->errorString()), m_run.address, false);
         return Next::Finish;
     }
@@ -261,7 +298,8 @@ DownloadEngine::Next DownloadEngine::request(const QByteArray &range, bool heade
 DownloadEngine::Next DownloadEngine::askRange()
 {
     // A fresh download asks from byte 0 too.
-    if (request("bytes=" + QByteArray::number(m_received) + '-', false) != Next::GoOn)
+    const QByteArray ifRange = m_received > 0 ? m_run.validator : QByteArray();
+    if (request("bytes=" + QByteArray::number(m_received) + '-', false, ifRange) != Next::GoOn)
         return Next::Finish;
     if (m_received > 0 && m_received > m_total) {
         // The local file is longer than the remote one: it is not a part of it.
@@ -358,9 +396,14 @@ DownloadEngine::Next DownloadEngine::openTarget()
         return stopWith(DownloadProblem::Unexpected(QStringLiteral("无法创建文件夹 ") + folder), savePath);
     QFile &file = m_file;
     file.setFileName(savePath);
+    // A resumed file is left as it is until the bytes fetched again over its
+    // end have been compared with it; the cut happens then.
+    m_run.checkEnd = m_run.resume && m_received > 0 ? qMin(FileLength(savePath), m_received + kResumeMargin) : 0;
+    m_run.held.clear();
+    const bool cutNow = m_run.checkEnd <= m_received;
     // Everything from the write offset on is written anew; whatever the old
     // file held beyond it must not survive as a tail.
-    if (!file.open(QIODevice::ReadWrite) || !file.resize(m_received) || !file.seek(m_received)) {
+    if (!file.open(QIODevice::ReadWrite) || (cutNow && !file.resize(m_received)) || !file.seek(m_received)) {
         const QString error = file.errorString();
         file.close();
         return stopWith(DownloadProblem::Unexpected(error), savePath);
@@ -377,8 +420,10 @@ DownloadEngine::Next DownloadEngine::receiveBody()
         waitUntil([this] { return m_transfer->chunkReady(kChunk); });
         QByteArray chunk = m_transfer->getChunk(kChunk);
         const qsizetype size = chunk.size();
-        if (storeChunk(std::move(chunk)) != Next::GoOn)
-            return Next::Finish;
+        const Next next = m_received < m_run.checkEnd ? checkResumedBytes(std::move(chunk), size < 2)
+                                                      : storeChunk(std::move(chunk));
+        if (next != Next::GoOn)
+            return next;
         showProgress();
         emit bodyProgress(m_received, m_total);
         // The window's events are served between chunks, at most every few
@@ -393,6 +438,43 @@ DownloadEngine::Next DownloadEngine::receiveBody()
     }
     m_file.close();
     return Next::Finish;
+}
+
+DownloadEngine::Next DownloadEngine::checkResumedBytes(QByteArray chunk, bool last)
+{
+    // The bytes fetched again before the old end of the local file must be
+    // the ones it holds; otherwise the local file is not the start of this
+    // one, and continuing it would join two different files.
+    m_run.held += chunk;
+    if (m_run.held.size() < m_run.checkEnd - m_received && !last && !S.blnCancel)
+        return Next::GoOn;
+    const QByteArray held = std::exchange(m_run.held, QByteArray());
+    m_run.checkEnd = 0;
+    if (S.blnCancel) {
+        m_file.close();
+        return Next::Finish;
+    }
+    if (!matchesDisk(held)) {
+        m_file.close();
+        if (m_answerer->ShowAlert(Problem::CannotResume, m_run.address, true) == AlertAnswer::Ignore)
+            return Next::Restart;
+        S.blnCancel = true;
+        return Next::Finish;
+    }
+    if (!m_file.resize(m_received) || !m_file.seek(m_received)) {
+        const QString error = m_file.errorString();
+        m_file.close();
+        return stopWith(DownloadProblem::Unexpected(error), m_run.savePath);
+    }
+    return storeChunk(held);
+}
+
+bool DownloadEngine::matchesDisk(const QByteArray &bytes)
+{
+    const qint64 onDisk = qMin<qint64>(bytes.size(), FileLength(m_run.savePath) - m_received);
+    if (onDisk <= 0 || !m_file.seek(m_received))
+        return onDisk <= 0;
+    return m_file.read(onDisk) == bytes.left(qsizetype(onDisk));
 }
 
 DownloadEngine::Next DownloadEngine::storeChunk(QByteArray chunk)

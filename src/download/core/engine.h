@@ -99,6 +99,7 @@ private:
         GoOn,    // the next step runs
         Finish,  // straight to the finish, which judges what was done
         Resume,  // the finish asks to continue the file: back to the length request
+        Restart, // the local file turned out not to be a part of this one: fetch it from byte 0
     };
 
     // Everything one call of DownloadFile knows about its download.
@@ -115,6 +116,9 @@ private:
         bool success = false;
         qint64 startOffset = 0;  // first byte fetched by this transfer
         double startTime = 0;    // clock seconds the rate is measured from
+        QByteArray validator;    // ETag or Last-Modified of the version this run fetches
+        qint64 checkEnd = 0;     // body bytes before this are compared with the disk first
+        QByteArray held;         // body bytes waiting for that comparison
     };
 
     void beginRun(const QString &StrURL, const QString &UserName, const QString &Password);
@@ -122,13 +126,17 @@ private:
     Next chooseTarget();
     Next askExistingFile();
     Next transferOnce();
+    Next transferSteps();
     Next askLength();
+    void takeValidator();
     Next askRange();
     Next restartFromZero();
     Next judgeStatus();
     Next checkStatus(const QString &status);
     Next openTarget();
     Next receiveBody();
+    Next checkResumedBytes(QByteArray chunk, bool last);
+    bool matchesDisk(const QByteArray &bytes);
     Next storeChunk(QByteArray chunk);
     void showProgress();
     Next finish();
@@ -139,7 +147,7 @@ private:
     // Shows a problem and stops the download.
     Next stopWith(const DownloadProblem &problem, const QString &file);
     // Starts a request of the transfer and waits for its headers.
-    Next request(const QByteArray &range, bool headersOnly);
+    Next request(const QByteArray &range, bool headersOnly, const QByteArray &ifRange = QByteArray());
     bool waitUntil(const std::function<bool()> &done);
     void yieldOnce();
     void onProbeData(const QString &text);

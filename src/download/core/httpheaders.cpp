@@ -21,7 +21,8 @@ qint64 LeadingNumber(const QByteArray &text)
 qint64 ContentRangeStart(const QByteArray &value)
 {
     QByteArray v = value.trimmed();
-    if (!v.startsWith("bytes"))
+    // Range units are compared without regard to case.
+    if (!v.toLower().startsWith("bytes"))
         return -1;
     v = v.mid(5).trimmed();
     const int dash = v.indexOf('-');

@@ -43,7 +43,8 @@ void Transfer::onAuthentication(QNetworkReply *reply, QAuthenticator *auth)
     auth->setPassword(m_password);
 }
 
-bool Transfer::execute(const QString &address, const QByteArray &rangeHeader, bool headersOnly)
+bool Transfer::execute(const QString &address, const QByteArray &rangeHeader, bool headersOnly,
+                       const QByteArray &ifRange)
 {
     cancel();
     m_headersIn = false;
@@ -64,6 +65,7 @@ bool Transfer::execute(const QString &address, const QByteArray &rangeHeader, bo
     }
 
     m_rangeHeader = rangeHeader;
+    m_ifRange = ifRange;
     m_hops = 0;
     startRequest(url);
     return true;
@@ -77,6 +79,8 @@ void Transfer::startRequest(const QUrl &url)
     request.setRawHeader("Accept-Encoding", "identity");
     if (!m_rangeHeader.isEmpty())
         request.setRawHeader("Range", m_rangeHeader);
+    if (!m_ifRange.isEmpty())
+        request.setRawHeader("If-Range", m_ifRange);
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     // Redirects are followed here, each hop with a reply of its own: the

@@ -22,11 +22,13 @@ public:
 
     void setCredentials(const QString &userName, const QString &password);
 
-    // Starts a GET. rangeHeader is the value for "Range" ("" = none);
+    // Starts a GET. rangeHeader is the value for "Range" ("" = none), ifRange
+    // the version the range must belong to ("If-Range", "" = none);
     // headersOnly: stop as soon as the response headers are in (the length
     // request), without taking the body. Returns false (and sets
     // errorString()) when the address cannot be requested at all.
-    bool execute(const QString &address, const QByteArray &rangeHeader, bool headersOnly);
+    bool execute(const QString &address, const QByteArray &rangeHeader, bool headersOnly,
+                 const QByteArray &ifRange = QByteArray());
 
     // Still executing: for a headers-only request until the headers are in,
     // otherwise until the headers are in or the request ended.
@@ -68,6 +70,7 @@ private:
     bool m_headersOnly = false;
     bool m_authTried = false;
     QByteArray m_rangeHeader;
+    QByteArray m_ifRange;
     int m_hops = 0;
     QString m_headerText;
     QList<QPair<QByteArray, QByteArray>> m_headers;
