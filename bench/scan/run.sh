@@ -1,5 +1,5 @@
 #!/bin/sh
-# Builds and runs the page-scan benchmark (not part of the test suite).
+# Builds and runs the page-scan and catalogue-load benchmarks (not part of the test suite).
 # Usage: bench/scan/run.sh [build-folder]   (default: build-bench beside the sources)
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
@@ -8,5 +8,9 @@ build=${1:-$top/build-bench}
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
 fi
-cmake --build "$build" --target bench_scan -j2
-exec "$build/bin/bench_scan"
+cmake --build "$build" --target bench_scan bench_load -j2
+status=0
+"$build/bin/bench_scan" || status=$?
+echo
+"$build/bin/bench_load"
+exit $status

@@ -10,6 +10,8 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
+#include <QWaitCondition>
+#include <QDeadlineTimer>
 
 #include <algorithm>
 #include <map>
@@ -81,7 +83,9 @@ struct HttpServer::Shared
     std::map<QString, Handler> handlers;
     QList<Rule> rules;
     qint64 defaultRate = 0;
+    int defaultDelay = 0;
     QList<RequestLog> log;
+    QWaitCondition logChanged;  // with mutex: any request's state changed
 };
 
 // ---------------------------------------------------------------- connection
@@ -115,8 +119,8 @@ public:
         m_socket->setParent(this);
         connect(m_socket, &QTcpSocket::readyRead, this, [this] { onReadyRead(); });
         connect(m_socket, &QTcpSocket::bytesWritten, this, [this] { pump(); });
-        connect(m_socket, &QTcpSocket::disconnected, this, [this] { deleteLater(); });
-        connect(m_socket, &QTcpSocket::errorOccurred, this, [this] { deleteLater(); });
+        connect(m_socket, &QTcpSocket::disconnected, this, [this] { closed(); });
+        connect(m_socket, &QTcpSocket::errorOccurred, this, [this] { closed(); });
         m_throttle.setInterval(20);
         connect(&m_throttle, &QTimer::timeout, this, [this] {
             m_budget = std::min<qint64>(m_budget + std::max<qint64>(1, m_rate / 50), std::max<qint64>(m_rate, 1));
@@ -125,7 +129,18 @@ public:
     }
 
 private:
-    enum class State { ReadingHead, Sending, Stalled, Closing };
+    enum class State { ReadingHead, Delayed, Sending, Stalled, Closing };
+
+    void closed()
+    {
+        {
+            QMutexLocker lock(&m_shared->mutex);
+            if (m_logIndex >= 0 && m_logIndex < m_shared->log.size())
+                m_shared->log[m_logIndex].closed = true;
+            m_shared->logChanged.wakeAll();
+        }
+        deleteLater();
+    }
 
     void onReadyRead()
     {
@@ -158,6 +173,7 @@ private:
             entry.bodyBytesSent = m_sent;
             entry.finished = finished;
         }
+        m_shared->logChanged.wakeAll();
     }
 
     static qint64 parseNumber(const QByteArray &text, bool *ok)
@@ -201,6 +217,7 @@ private:
         Handler handler;
         Source source;
         bool haveSource = false;
+        int delay = 0;
         {
             QMutexLocker lock(&m_shared->mutex);
             for (Rule &r : m_shared->rules) {
@@ -237,6 +254,7 @@ private:
                 }
             }
             m_rate = haveRule && rule.rate > 0 ? rule.rate : m_shared->defaultRate;
+            delay = haveRule && rule.delayMs >= 0 ? rule.delayMs : m_shared->defaultDelay;
             RequestLog entry;
             entry.request = req;
             m_shared->log.append(entry);
@@ -247,17 +265,32 @@ private:
         m_dropAfter = haveRule ? rule.dropAfter : -1;
         m_headOnly = req.method == "HEAD";
         m_closeAfter = req.header("Connection").compare("close", Qt::CaseInsensitive) == 0;
+        if (delay > 0) {
+            // Held like a far-away server; a client that gives up meanwhile
+            // closes the connection, which deletes this object and the timer.
+            m_state = State::Delayed;
+            QTimer::singleShot(delay, this, [this, req, rule, handler, source, haveSource] {
+                answer(req, rule, handler, source, haveSource);
+            });
+            return;
+        }
+        answer(req, rule, handler, source, haveSource);
+    }
 
-        if (haveRule && rule.stall) {
+    void answer(const Request &req, const Rule &rule, const Handler &handler, const Source &source, bool haveSource)
+    {
+        const bool hasRange = !req.range.isEmpty();
+
+        if (rule.stall) {
             m_state = State::Stalled;
             return;
         }
-        if (haveRule && rule.closeWithoutAnswer) {
+        if (rule.closeWithoutAnswer) {
             m_state = State::Closing;
             m_socket->disconnectFromHost();
             return;
         }
-        if (haveRule && rule.status) {
+        if (rule.status) {
             QByteArray extra;
             if (!rule.location.isEmpty())
                 extra = "Location: " + rule.location + "\r\n";
@@ -284,8 +317,8 @@ private:
         // to the client: it gets the whole file.
         const QByteArray ifRange = req.header("If-Range");
         const bool rangeApplies = ifRange.isEmpty() || ifRange == source.etag;
-        if (hasRange && rangeApplies && !(haveRule && rule.ignoreRange)) {
-            bool valid = req.range.startsWith("bytes=") && !(haveRule && rule.refuseRange);
+        if (hasRange && rangeApplies && !rule.ignoreRange) {
+            bool valid = req.range.startsWith("bytes=") && !rule.refuseRange;
             if (valid) {
                 const QByteArray rangeSpec = req.range.mid(6);
                 const int dash = rangeSpec.indexOf('-');
@@ -310,22 +343,22 @@ private:
                 return;
             }
             status = 206;
-            if (haveRule && rule.rangeShift)
+            if (rule.rangeShift)
                 from = std::clamp<qint64>(from + rule.rangeShift, 0, to);
         }
 
-        const qint64 extra = haveRule ? std::max<qint64>(0, rule.extraBytes) : 0;
+        const qint64 extra = std::max<qint64>(0, rule.extraBytes);
         to += extra;
         m_sourceSize = size;
         const qint64 length = std::max<qint64>(0, to - from + 1);
         QByteArray response = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
         response += "Content-Type: application/octet-stream\r\nAccept-Ranges: bytes\r\n";
-        if (!source.etag.isEmpty() && !(haveRule && rule.noValidator))
+        if (!source.etag.isEmpty() && !rule.noValidator)
             response += "ETag: " + source.etag + "\r\n";
         if (status == 206)
             response += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(to) + '/'
                 + QByteArray::number(size) + "\r\n";
-        const bool noLength = haveRule && rule.noContentLength;
+        const bool noLength = rule.noContentLength;
         if (!noLength)
             response += "Content-Length: " + QByteArray::number(length) + "\r\n";
         if (noLength || m_closeAfter)
@@ -602,6 +635,34 @@ void HttpServer::clearRequests()
 {
     QMutexLocker lock(&m_shared->mutex);
     m_shared->log.clear();
+}
+
+void HttpServer::setDefaultDelay(int milliseconds)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->defaultDelay = milliseconds;
+}
+
+static qsizetype CountOpen(const QList<RequestLog> &log)
+{
+    return std::count_if(log.cbegin(), log.cend(), [](const RequestLog &r) { return r.open(); });
+}
+
+qsizetype HttpServer::openRequests() const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return CountOpen(m_shared->log);
+}
+
+bool HttpServer::waitForNoOpenRequests(int timeoutMs) const
+{
+    QDeadlineTimer deadline(timeoutMs);
+    QMutexLocker lock(&m_shared->mutex);
+    while (CountOpen(m_shared->log) > 0) {
+        if (!m_shared->logChanged.wait(&m_shared->mutex, deadline))
+            return CountOpen(m_shared->log) == 0;
+    }
+    return true;
 }
 
 } // namespace velmora::httpd

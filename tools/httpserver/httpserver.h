@@ -56,6 +56,7 @@ struct Rule
     qint64 rangeShift = 0;     // a 206 starts this many bytes after the asked offset
                                // (and its Content-Range says so)
     bool noValidator = false;  // send no ETag for the file
+    int delayMs = -1;          // hold the answer this long after the request; -1 = the server's default
 };
 
 struct Response
@@ -73,6 +74,8 @@ struct RequestLog
     int status = 0;            // status line sent (0 while stalled)
     qint64 bodyBytesSent = 0;  // body bytes written to the socket so far
     bool finished = false;     // the answer was sent whole
+    bool closed = false;       // its connection has closed (either side)
+    bool open() const { return !finished && !closed; }  // the client may still be waiting for it
 };
 
 class HttpServer
@@ -105,10 +108,17 @@ public:
     void clearRules();
     // Throttle every body to this many bytes per second (0 = off) unless a rule says otherwise.
     void setDefaultRate(qint64 bytesPerSecond);
+    // Hold every answer this long after its request (0 = off) unless a rule says otherwise.
+    void setDefaultDelay(int milliseconds);
 
     QList<RequestLog> requests() const;
     QList<RequestLog> requestsFor(const QString &path) const;
     void clearRequests();
+    // Requests whose answer is neither sent whole nor cut off by a closed connection.
+    qsizetype openRequests() const;
+    // Blocks until no request is open, at most timeoutMs; true when none is.
+    // The server answers on its own thread, so the caller need not run an event loop.
+    bool waitForNoOpenRequests(int timeoutMs) const;
 
     // Content of generated files: a fixed pseudo-random sequence, the same
     // for every file, so byte i of any generated file is known to a checker.
