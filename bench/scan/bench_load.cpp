@@ -22,7 +22,7 @@ namespace {
 constexpr int kPages = 20;
 constexpr int kDelayMs = 200;
 constexpr int kLinksPerPage = 40;
-constexpr qsizetype kPageBytes = 256 * 1024;
+constexpr qsizetype kPageBytes = 64 * 1024;
 
 QByteArray MakePage(int page)
 {

@@ -85,6 +85,7 @@ struct HttpServer::Shared
     qint64 defaultRate = 0;
     int defaultDelay = 0;
     QList<RequestLog> log;
+    qint64 firstSerial = 0;     // serial number of log.first(); clearRequests moves it on
     QWaitCondition logChanged;  // with mutex: any request's state changed
 };
 
@@ -135,8 +136,8 @@ private:
     {
         {
             QMutexLocker lock(&m_shared->mutex);
-            if (m_logIndex >= 0 && m_logIndex < m_shared->log.size())
-                m_shared->log[m_logIndex].closed = true;
+            if (RequestLog *entry = logEntry())
+                entry->closed = true;
             m_shared->logChanged.wakeAll();
         }
         deleteLater();
@@ -163,15 +164,22 @@ private:
         }
     }
 
+    // This connection's current request in the log (the mutex held); none
+    // once the log has been cleared since.
+    RequestLog *logEntry()
+    {
+        const qint64 index = m_logSerial - m_shared->firstSerial;
+        return m_logSerial >= 0 && index >= 0 && index < m_shared->log.size() ? &m_shared->log[index] : nullptr;
+    }
+
     void logUpdate(int status, bool finished)
     {
         QMutexLocker lock(&m_shared->mutex);
-        if (m_logIndex >= 0 && m_logIndex < m_shared->log.size()) {
-            RequestLog &entry = m_shared->log[m_logIndex];
+        if (RequestLog *entry = logEntry()) {
             if (status)
-                entry.status = status;
-            entry.bodyBytesSent = m_sent;
-            entry.finished = finished;
+                entry->status = status;
+            entry->bodyBytesSent = m_sent;
+            entry->finished = finished;
         }
         m_shared->logChanged.wakeAll();
     }
@@ -258,7 +266,8 @@ private:
             RequestLog entry;
             entry.request = req;
             m_shared->log.append(entry);
-            m_logIndex = int(m_shared->log.size() - 1);
+            m_logSerial = m_shared->firstSerial + m_shared->log.size() - 1;
+            m_shared->logChanged.wakeAll();
         }
 
         m_sent = 0;
@@ -471,7 +480,7 @@ private:
     std::shared_ptr<HttpServer::Shared> m_shared;
     State m_state = State::ReadingHead;
     QByteArray m_in;
-    int m_logIndex = -1;
+    qint64 m_logSerial = -1;
     Source m_source;
     std::unique_ptr<QFile> m_file;
     qint64 m_offset = 0;
@@ -634,6 +643,7 @@ QList<RequestLog> HttpServer::requestsFor(const QString &path) const
 void HttpServer::clearRequests()
 {
     QMutexLocker lock(&m_shared->mutex);
+    m_shared->firstSerial += m_shared->log.size();
     m_shared->log.clear();
 }
 
@@ -652,6 +662,17 @@ qsizetype HttpServer::openRequests() const
 {
     QMutexLocker lock(&m_shared->mutex);
     return CountOpen(m_shared->log);
+}
+
+bool HttpServer::waitForRequestCount(qsizetype count, int timeoutMs) const
+{
+    QDeadlineTimer deadline(timeoutMs);
+    QMutexLocker lock(&m_shared->mutex);
+    while (m_shared->log.size() < count) {
+        if (!m_shared->logChanged.wait(&m_shared->mutex, deadline))
+            return m_shared->log.size() >= count;
+    }
+    return true;
 }
 
 bool HttpServer::waitForNoOpenRequests(int timeoutMs) const

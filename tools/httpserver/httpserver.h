@@ -119,6 +119,8 @@ public:
     // Blocks until no request is open, at most timeoutMs; true when none is.
     // The server answers on its own thread, so the caller need not run an event loop.
     bool waitForNoOpenRequests(int timeoutMs) const;
+    // Blocks until the log holds at least count requests, at most timeoutMs.
+    bool waitForRequestCount(qsizetype count, int timeoutMs) const;
 
     // Content of generated files: a fixed pseudo-random sequence, the same
     // for every file, so byte i of any generated file is known to a checker.

@@ -15,6 +15,20 @@ static void WriteUtf8(const QString &text)
     fflush(stdout);
 }
 
+static QString Describe(const velmora::FetchResult &result)
+{
+    using velmora::FetchStatus;
+    switch (result.status) {
+    case FetchStatus::Ok: return QStringLiteral("ok");
+    case FetchStatus::ErrorAnswer: return QStringLiteral("answered with status %1, read as text").arg(result.httpStatus);
+    case FetchStatus::Cut: return QStringLiteral("longer than 64 MiB, the rest not fetched");
+    case FetchStatus::Failed: return QStringLiteral("no answer (") + result.error + QLatin1Char(')');
+    case FetchStatus::Refused: return QStringLiteral("not fetched (") + result.error + QLatin1Char(')');
+    case FetchStatus::Cancelled: return QStringLiteral("cancelled");
+    }
+    return {};
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -30,7 +44,10 @@ int main(int argc, char **argv)
         "inside a text are printed as spaces.\n"
         "Each bad list entry prints \"读取曲目列表时发生错误.\" on a line of its own\n"
         "when the load meets it, so these lines come before the tree, which is\n"
-        "printed once the load has ended. The exit status is 0."));
+        "printed once the load has ended. The exit status is 0.\n"
+        "\n"
+        "Every fetch that brought no whole answer (no answer, an error status,\n"
+        "a refused address, a body cut at 64 MiB) is told on standard error."));
     args.addHelpOption();
     args.addPositionalArgument(QStringLiteral("LIST-URL"), QStringLiteral("address of the catalogue list"));
     args.process(app);
@@ -41,6 +58,11 @@ int main(int argc, char **argv)
     velmora::Inet inet;
     velmora::CatalogueState state;
     velmora::CatalogueLoader loader(tree, inet, state);
+    loader.setFetchProblem([](const QString &url, const velmora::FetchResult &result) {
+        const QString line = QStringLiteral("velmora-scan: ") + url + QStringLiteral(": ") + Describe(result) + QLatin1Char('\n');
+        const QByteArray bytes = line.toUtf8();
+        fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    });
     loader.LoadCatalogue(args.positionalArguments().at(0),
                          [] { WriteUtf8(velmora::kBadEntryText + QLatin1Char('\n')); });
     WriteUtf8(velmora::FormatTree(tree));

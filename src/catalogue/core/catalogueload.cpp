@@ -8,21 +8,110 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <utility>
 
 namespace velmora {
 
-QString TempListPath(const QString &programFolder)
+QString TempListFolder(const QString &programFolder)
 {
     if (FolderIsWritable(programFolder))
-        return QDir(programFolder).filePath(QStringLiteral("temp.dat"));
+        return programFolder;
     QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
     if (cache.isEmpty())
         cache = QDir::tempPath();
     QDir().mkpath(cache);
-    return QDir(cache).filePath(QStringLiteral("temp.dat"));
+    return cache;
 }
+
+namespace {
+
+// The list goes through "temp.dat" in a folder of this load's own, read back
+// whole and deleted with its folder at once, before any page is fetched.
+// Should no file be possible, the text in hand is read instead: the
+// catalogue is not lost to a disk problem.
+QStringList ListLinesThroughFile(const QString &list)
+{
+    QTemporaryDir folder(QDir(TempListFolder()).filePath(kLoadFolderPrefix + QStringLiteral("XXXXXX")));
+    if (!folder.isValid())
+        return SplitListLines(list);
+    const QString path = folder.filePath(QStringLiteral("temp.dat"));
+    QFile out(path);
+    bool written = false;
+    if (out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        const QByteArray bytes = list.toUtf8();
+        written = out.write(bytes) == bytes.size();
+        out.close();
+    }
+    QFile in(path);
+    if (written && in.open(QIODevice::ReadOnly))
+        return SplitListLines(QString::fromUtf8(in.readAll()));
+    return SplitListLines(list);
+}
+
+struct ListLine
+{
+    bool good = false;
+    ListEntry entry;
+};
+
+// The list's lines that are not empty, each cut into its entry.
+QList<ListLine> ReadListLines(const QStringList &lines)
+{
+    QList<ListLine> out;
+    for (const QString &line : lines) {
+        if (line.isEmpty())
+            continue;
+        ListLine l;
+        l.good = CutListLine(line, l.entry);
+        out << l;
+    }
+    return out;
+}
+
+// Keeps the pages of the good entries coming ahead of the scan, which takes
+// them in list order: at most kPagesAhead are fetched or fetching at a time,
+// so however slow one page is, no more than that wait in memory behind it.
+// Whatever has not been taken when it goes is stopped.
+class PagePrefetch
+{
+public:
+    static constexpr qsizetype kPagesAhead = kFetchesInAll;
+
+    PagePrefetch(Inet &inet, const QStringList &urls) : m_inet(inet), m_urls(urls) { TopUp(); }
+    ~PagePrefetch()
+    {
+        for (const Inet::Ticket t : m_pending)
+            m_inet.Drop(t);
+    }
+    PagePrefetch(const PagePrefetch &) = delete;
+    PagePrefetch &operator=(const PagePrefetch &) = delete;
+
+    // The next page in list order, once it is in.
+    FetchResult Take()
+    {
+        if (m_pending.isEmpty())
+            return {};
+        const Inet::Ticket ticket = m_pending.takeFirst();
+        TopUp();
+        return m_inet.Wait(ticket);
+    }
+
+private:
+    void TopUp()
+    {
+        while (m_started < m_urls.size() && m_pending.size() < kPagesAhead)
+            m_pending << m_inet.Start(m_urls.at(m_started++));
+    }
+
+    Inet &m_inet;
+    const QStringList m_urls;
+    qsizetype m_started = 0;
+    QList<Inet::Ticket> m_pending;  // started, not yet taken, in list order
+};
+
+} // namespace
 
 void NodeClick(CatalogueTree &tree, CatalogueState &state, qsizetype index)
 {
@@ -52,8 +141,20 @@ void CatalogueLoader::InitNode()
 
 void CatalogueLoader::LoadTrackList(const QString &URL, const QString &Key, const QString &Category)
 {
+    FillGroup(Key, Category, [&] {
+        const FetchResult page = m_inet.Fetch(URL);
+        Report(URL, page);
+        return page;
+    });
+}
+
+// Adds the group, then scans the page that fetchPage brings. Returns false
+// when the load is to stop.
+bool CatalogueLoader::FillGroup(const QString &Key, const QString &Category,
+                                const std::function<FetchResult()> &fetchPage)
+{
     if (m_state.blnQuit)
-        return;
+        return false;
     const QString groupKey = GroupKey(Category);
     qsizetype group = m_tree.addNode(kRootKey, groupKey, Category, ImageGroup);
     if (group == 0)
@@ -61,64 +162,57 @@ void CatalogueLoader::LoadTrackList(const QString &URL, const QString &Key, cons
     if (m_state.intNodeCount == 1)
         m_tree.setExpanded(group, true);
     if (m_state.blnQuit)
-        return;
+        return false;
 
-    const QString page = m_inet.OpenURL(URL);
-    if (m_state.blnQuit)
-        return;
-    ScanPage(page, Key, [&](const QString &address, const QString &text) {
+    const FetchResult page = fetchPage();
+    if (m_state.blnQuit || page.status == FetchStatus::Cancelled)
+        return false;
+    ScanPage(page.text(), Key, [&](const QString &address, const QString &text) {
         ++m_state.intNodeCount;
         m_tree.addNode(groupKey, ItemKey(m_state.intNodeCount), text, ImageRootOrItem, address);
         return !m_state.blnQuit;
     });
+    return !m_state.blnQuit;
+}
+
+void CatalogueLoader::Report(const QString &url, const FetchResult &result) const
+{
+    if (result.status != FetchStatus::Ok && m_fetchProblem)
+        m_fetchProblem(url, result);
 }
 
 bool CatalogueLoader::LoadCatalogue(const QString &listUrl, const std::function<void()> &badEntry)
 {
-    const QString list = m_inet.OpenURL(listUrl);
+    const FetchResult list = m_inet.Fetch(listUrl);
+    Report(listUrl, list);
     InitNode();
+    if (m_state.blnQuit || list.status == FetchStatus::Cancelled)
+        return false;
 
-    // The list goes through a temporary file, read back line by line. Should
-    // the file not be writable, the text in hand is read instead: the
-    // catalogue is not lost to a disk problem.
-    const QString path = TempListPath();
-    QStringList lines;
-    {
-        QFile out(path);
-        bool written = false;
-        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            const QByteArray bytes = list.toUtf8();
-            written = out.write(bytes) == bytes.size();
-            out.close();
-        }
-        QFile in(path);
-        if (written && in.open(QIODevice::ReadOnly))
-            lines = SplitListLines(QString::fromUtf8(in.readAll()));
-        else
-            lines = SplitListLines(list);
+    const QList<ListLine> lines = ReadListLines(ListLinesThroughFile(list.text()));
+    QStringList urls;
+    for (const ListLine &line : lines) {
+        if (line.good)
+            urls << line.entry.URL;
     }
-
-    bool finished = true;
-    for (const QString &line : std::as_const(lines)) {
-        if (m_state.blnQuit) {
-            finished = false;
-            break;
-        }
-        if (line.isEmpty())
+    PagePrefetch pages(m_inet, urls);
+    for (const ListLine &line : lines) {
+        if (m_state.blnQuit)
+            return false;
+        if (!line.good) {
+            if (badEntry)
+                badEntry();
             continue;
-        ListEntry entry;
-        if (CutListLine(line, entry)) {
-            if (m_state.blnQuit) {
-                finished = false;
-                break;
-            }
-            LoadTrackList(entry.URL, entry.Key, entry.Category);
-        } else if (badEntry) {
-            badEntry();
         }
+        const bool goOn = FillGroup(line.entry.Key, line.entry.Category, [&] {
+            const FetchResult page = pages.Take();
+            Report(line.entry.URL, page);
+            return page;
+        });
+        if (!goOn)
+            return false;
     }
-    QFile::remove(path);
-    return finished && !m_state.blnQuit;
+    return !m_state.blnQuit;
 }
 
 } // namespace velmora

@@ -12,6 +12,7 @@
 namespace velmora {
 
 class Inet;
+struct FetchResult;
 
 // The main window's state that loading and the tree rules work on.
 struct CatalogueState
@@ -27,10 +28,13 @@ inline const QString kRootKey = QStringLiteral("Node 1");
 inline const QString kRootText = QStringLiteral("Quillon");
 inline const QString kBadEntryText = QStringLiteral("读取曲目列表时发生错误.");
 
-// Where the fetched list is kept while a load reads it: "temp.dat" in the
-// program's folder, or in the per-user cache folder (created when missing)
-// when the program's folder cannot be written.
-QString TempListPath(const QString &programFolder = ProgramFolder());
+// Where each load makes a folder of its own (named after kLoadFolderPrefix,
+// readable by this user only) for its copy of the list, "temp.dat": the
+// program's folder, or the per-user cache folder (created when missing) when
+// the program's folder cannot be written. Two loads at the same time, in one
+// program or in two, never see each other's list.
+QString TempListFolder(const QString &programFolder = ProgramFolder());
+inline const QString kLoadFolderPrefix = QStringLiteral("velmora-load-");
 
 // The group key for a category and the item key for a node count.
 inline QString GroupKey(const QString &category) { return QStringLiteral("Node ") + category; }
@@ -53,16 +57,29 @@ public:
     // address contains Key. Stops when blnQuit turns true.
     void LoadTrackList(const QString &URL, const QString &Key, const QString &Category);
 
-    // Fetches the list at listUrl, rebuilds the tree and runs every good
-    // entry through LoadTrackList; each bad entry calls badEntry once, when
-    // the load meets it. Returns false when blnQuit stopped the load. The
-    // temporary copy of the list is gone when this returns.
+    // Fetches the list at listUrl, rebuilds the tree and fills it from every
+    // good entry as LoadTrackList would, in list order; each bad entry calls
+    // badEntry once, when the load meets it. The pages are fetched side by
+    // side while the scan goes down the list. Returns false when blnQuit (or
+    // a Cancel of the fetches) stopped the load: no fetch of it is left
+    // running and its copy of the list is gone when this returns.
     bool LoadCatalogue(const QString &listUrl, const std::function<void()> &badEntry);
 
+    // Told of every fetch of a load that brought no whole answer: its
+    // address and how it ended (for a tool's log; the window shows none).
+    void setFetchProblem(std::function<void(const QString &url, const FetchResult &result)> report)
+    {
+        m_fetchProblem = std::move(report);
+    }
+
 private:
+    bool FillGroup(const QString &Key, const QString &Category, const std::function<FetchResult()> &fetchPage);
+    void Report(const QString &url, const FetchResult &result) const;
+
     CatalogueTree &m_tree;
     Inet &m_inet;
     CatalogueState &m_state;
+    std::function<void(const QString &, const FetchResult &)> m_fetchProblem;
 };
 
 } // namespace velmora

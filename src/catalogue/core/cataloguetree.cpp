@@ -4,14 +4,15 @@
 
 namespace velmora {
 
-void MemoryTree::clear()
+void CatalogueTree::clear()
 {
     m_nodes.clear();
     m_byKey.clear();
+    nodesCleared();
 }
 
-qsizetype MemoryTree::addNode(const QString &parentKey, const QString &key, const QString &text, int image,
-                              const QString &tag)
+qsizetype CatalogueTree::addNode(const QString &parentKey, const QString &key, const QString &text, int image,
+                                 const QString &tag)
 {
     if (m_byKey.contains(key))
         return 0;
@@ -29,46 +30,47 @@ qsizetype MemoryTree::addNode(const QString &parentKey, const QString &key, cons
     n.parent = parent;
     m_nodes.append(n);
     m_byKey.insert(key, m_nodes.size());
+    nodeAdded(m_nodes.size());
     return m_nodes.size();
 }
 
-QString MemoryTree::key(qsizetype index) const
+QString CatalogueTree::key(qsizetype index) const
 {
     const Node *n = node(index);
     return n ? n->key : QString();
 }
 
-QString MemoryTree::text(qsizetype index) const
+QString CatalogueTree::text(qsizetype index) const
 {
     const Node *n = node(index);
     return n ? n->text : QString();
 }
 
-QString MemoryTree::tag(qsizetype index) const
+QString CatalogueTree::tag(qsizetype index) const
 {
     const Node *n = node(index);
     return n ? n->tag : QString();
 }
 
-int MemoryTree::image(qsizetype index) const
+int CatalogueTree::image(qsizetype index) const
 {
     const Node *n = node(index);
     return n ? n->image : 0;
 }
 
-qsizetype MemoryTree::parentIndex(qsizetype index) const
+qsizetype CatalogueTree::parentIndex(qsizetype index) const
 {
     const Node *n = node(index);
     return n ? n->parent : 0;
 }
 
-bool MemoryTree::isExpanded(qsizetype index) const
+bool CatalogueTree::isExpanded(qsizetype index) const
 {
     const Node *n = node(index);
     return n && n->expanded;
 }
 
-void MemoryTree::setExpanded(qsizetype index, bool expanded)
+void CatalogueTree::setExpanded(qsizetype index, bool expanded)
 {
     if (exists(index))
         m_nodes[index - 1].expanded = expanded;

@@ -1,45 +1,115 @@
 #pragma once
-// Inet: the fetch component of the main window. OpenURL blocks its caller
-// in a local event loop until the whole resource has arrived, so the
-// caller's other events (timers, clicks, a close request) run meanwhile.
+// Inet: the fetch component of the main window. Catalogue lists, pages and
+// search results come through it, over http or https only. Fetch blocks its
+// caller in a local event loop until the answer is in, so the caller's other
+// events (timers, clicks, a close request) run meanwhile; Start and Wait let
+// a load keep several fetches running side by side.
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
-class QEventLoop;
+#include <deque>
+#include <map>
+
 class QNetworkAccessManager;
 class QNetworkReply;
 
 namespace velmora {
 
+// How a fetch ended.
+enum class FetchStatus {
+    Ok,           // a 2xx answer, whole
+    ErrorAnswer,  // an answer with another status (an error page): its body is still the text
+    Cut,          // the body ran past kMaxFetchBytes: the first kMaxFetchBytes are the text
+    Failed,       // no answer: no connection, a broken or silent transfer, an unusable address
+    Refused,      // a scheme other than http or https, or a redirect to one (or from https to http)
+    Cancelled,    // Cancel or Drop stopped it
+};
+
+struct FetchResult
+{
+    FetchStatus status = FetchStatus::Failed;
+    int httpStatus = 0;       // the answer's status code; 0 without an answer
+    QByteArray body;          // what arrived of the body when there was an answer
+    QByteArray contentType;
+    QString error;            // what went wrong, in the network layer's words (for logs)
+
+    // An answer came (even an error page or a cut one): the body is the text.
+    bool answered() const
+    {
+        return status == FetchStatus::Ok || status == FetchStatus::ErrorAnswer || status == FetchStatus::Cut;
+    }
+    // The body decoded (see DecodeFetchedText); empty without an answer.
+    QString text() const;
+};
+
+// The most of one body that is read; the rest is not fetched.
+inline constexpr qint64 kMaxFetchBytes = 64 * 1024 * 1024;
+// Fetches running at once, to one server (scheme, host and port) and in all.
+inline constexpr int kFetchesPerHost = 6;
+inline constexpr int kFetchesInAll = 16;
+
 class Inet : public QObject
 {
     Q_OBJECT
 public:
+    using Ticket = quint64;
+
     explicit Inet(QObject *parent = nullptr);
     ~Inet() override;
 
-    // Fetches url and returns its body; empty on any failure (no connection,
-    // a status outside 2xx, a cancelled or timed-out fetch). A call made while
-    // another fetch is running returns empty at once.
-    QByteArray OpenURLBytes(const QString &url, QByteArray *contentType = nullptr);
-    // Same, decoded to text (see DecodeFetchedText).
+    // Fetches url and waits for the whole answer.
+    FetchResult Fetch(const QString &url);
+    // The text of Fetch(url); empty when no answer came.
     QString OpenURL(const QString &url);
 
+    // Starts a fetch without waiting for it; beyond the limits above it waits
+    // in line, in the order started. The result is kept until Wait or Drop.
+    Ticket Start(const QString &url);
+    // Waits for the fetch of ticket (running the caller's events meanwhile),
+    // returns its result and forgets the ticket.
+    FetchResult Wait(Ticket ticket);
+    // Stops the fetch of ticket if it still runs and forgets it.
+    void Drop(Ticket ticket);
+
+    // A fetch is running or waiting in line.
     bool StillExecuting() const;
-    // Aborts the running fetch: the blocked OpenURL returns empty at once.
+    // Stops every fetch: each waiting call returns Cancelled at once.
     void Cancel();
 
     // A fetch that receives nothing for this long fails (0 = never).
     void setRequestTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
     int requestTimeout() const { return m_timeoutMs; }
 
+signals:
+    void fetchDone(velmora::Inet::Ticket ticket);
+
 private:
+    struct Job
+    {
+        QString url;
+        QString server;                 // scheme://host:port, for the per-server limit
+        QNetworkReply *reply = nullptr; // while it runs
+        FetchStatus stopped = FetchStatus::Ok;  // Cut, Refused or Cancelled once decided here
+        FetchResult result;
+        bool done = false;
+    };
+
+    void Launch(Ticket ticket, Job &job);
+    void StartWaiting();
+    void ReadBody(Ticket ticket);
+    static bool AppendBody(Job &job, QNetworkReply *reply);
+    void Redirected(Ticket ticket, const QUrl &target);
+    void Finished(Ticket ticket);
+    void Stop(Ticket ticket, FetchStatus why);
+
     QNetworkAccessManager *m_manager;
-    QPointer<QNetworkReply> m_reply;
-    QPointer<QEventLoop> m_loop;
-    bool m_cancelled = false;
+    std::map<Ticket, Job> m_jobs;
+    std::deque<Ticket> m_line;          // started, waiting for a free connection
+    QHash<QString, int> m_perServer;    // running fetches per server
+    int m_running = 0;
+    Ticket m_lastTicket = 0;
     int m_timeoutMs = 60000;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
-// CatalogueTree over a QTreeWidget. Each item carries its Tag, key, index
-// and image number in item data roles.
+// The catalogue tree shown in a QTreeWidget: each node added becomes an item
+// carrying its Tag and index in item data roles; the expanded state is the
+// view's own, so the tree's glyphs change it too.
 #include "catalogue/core/cataloguetree.h"
 
 #include <QList>
@@ -13,20 +14,10 @@ namespace velmora {
 class TreeWidgetAdapter : public CatalogueTree
 {
 public:
-    enum Role { TagRole = 0x0100 /* Qt::UserRole */, KeyRole, IndexRole, ImageRole };
+    enum Role { TagRole = 0x0100 /* Qt::UserRole */, IndexRole };
 
     explicit TreeWidgetAdapter(QTreeWidget *view) : m_view(view) {}
 
-    void clear() override;
-    qsizetype addNode(const QString &parentKey, const QString &key, const QString &text, int image,
-                      const QString &tag = QString()) override;
-    qsizetype nodeCount() const override { return m_items.size(); }
-    qsizetype indexOfKey(const QString &key) const override { return m_byKey.value(key, 0); }
-    QString key(qsizetype index) const override;
-    QString text(qsizetype index) const override;
-    QString tag(qsizetype index) const override;
-    int image(qsizetype index) const override;
-    qsizetype parentIndex(qsizetype index) const override;
     bool isExpanded(qsizetype index) const override;
     void setExpanded(qsizetype index, bool expanded) override;
 
@@ -34,10 +25,13 @@ public:
     // Index of a node of this tree (0 when it is none of them).
     static qsizetype indexOf(const QTreeWidgetItem *item);
 
+protected:
+    void nodesCleared() override;
+    void nodeAdded(qsizetype index) override;
+
 private:
     QTreeWidget *m_view;
     QList<QTreeWidgetItem *> m_items;
-    QHash<QString, qsizetype> m_byKey;
 };
 
 } // namespace velmora
