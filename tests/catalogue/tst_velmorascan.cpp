@@ -1,6 +1,7 @@
 // velmora-scan run as a child process against the demo site prints the same
 // tree the main window shows after loading the same list.
 #include "catalogue/ui/frmmain.h"
+#include "catalogue/core/catalogueload.h"
 #include "common/core/globals.h"
 #include "demo.h"
 #include "httpserver.h"
@@ -37,6 +38,7 @@ private slots:
     void sameTreeAsTheWindow_data();
     void sameTreeAsTheWindow();
     void badEntriesComeFirst();
+    void twoScansAtOnce();
 
 private:
     QString scan(const QString &url, int *exitCode = nullptr);
@@ -111,9 +113,54 @@ void tst_VelmoraScan::badEntriesComeFirst()
     QVERIFY(lines.contains(QStringLiteral("  原声\t")));
     QCOMPARE(lines.last(), QString());  // the output ends with a line break
 
-    // an unreachable list: the root alone
-    QCOMPARE(scan(m_server.url("/scan/missing.txt"), &code), QStringLiteral("Quillon\t\n"));
+    // a list answered with the server's one-line error page: one bad entry
+    QCOMPARE(scan(m_server.url("/scan/missing.txt"), &code), kBadEntryText + QStringLiteral("\nQuillon\t\n"));
     QCOMPARE(code, 0);
+    // an unreachable list: the root alone
+    httpd::HttpServer gone;
+    QVERIFY(gone.start());
+    const QString dead = gone.url("/list.txt");
+    gone.stop();
+    QCOMPARE(scan(dead, &code), QStringLiteral("Quillon\t\n"));
+    QCOMPARE(code, 0);
+}
+
+// Two scans of different lists running at the same time (each with its own
+// list file) print their own trees; a page that brings no answer is told on
+// standard error.
+void tst_VelmoraScan::twoScansAtOnce()
+{
+    httpd::HttpServer gone;
+    QVERIFY(gone.start());
+    const QString dead = gone.url("/dead.html");
+    gone.stop();
+    QString expected[2];
+    std::unique_ptr<QProcess> scans[2];
+    for (int n = 0; n < 2; ++n) {
+        QString list;
+        expected[n] = "Quillon\t\n";
+        for (int i = 0; i < 12; ++i) {
+            const QString path = QStringLiteral("/both/%1/p%2.html").arg(n).arg(i);
+            m_server.addFile(path, QStringLiteral("<a href=\"%1-%2.mp3\">%1-%2</a>").arg(n).arg(i).toUtf8());
+            m_server.addRule({.path = path, .delayMs = 10 * (12 - i)});
+            list += m_server.url(path) + QStringLiteral("::=.mp3::=L%1 %2\r\n").arg(n).arg(i);
+            expected[n] += QStringLiteral("  L%1 %2\t\n    %1-%2\t%1-%2.mp3\n").arg(n).arg(i);
+        }
+        list += dead + "::=.mp3::=End\r\n";
+        expected[n] += "  End\t\n";
+        const QString listPath = QStringLiteral("/both/%1.txt").arg(n);
+        m_server.addFile(listPath, list.toUtf8());
+        scans[n] = std::make_unique<QProcess>();
+        scans[n]->start(testing::BinDir() + "/velmora-scan", {m_server.url(listPath)});
+    }
+    for (int n = 0; n < 2; ++n) {
+        QVERIFY(scans[n]->waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(scans[n]->readAllStandardOutput()), expected[n]);
+        const QString errors = QString::fromUtf8(scans[n]->readAllStandardError());
+        QVERIFY2(errors.startsWith("velmora-scan: " + dead + ": no answer"), qPrintable(errors));
+        QCOMPARE(errors.count('\n'), 1);
+    }
+    m_server.clearRules();
 }
 
 QTEST_MAIN(tst_VelmoraScan)

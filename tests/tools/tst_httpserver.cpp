@@ -114,6 +114,34 @@ private slots:
         QCOMPARE(tail.body, whole.body.mid(123457));
     }
 
+    // Held answers come whole after the delay; a client that gives up
+    // meanwhile leaves a closed, unfinished request in the log.
+    void heldAnswers()
+    {
+        server.clearRequests();
+        server.setDefaultDelay(100);
+        QCOMPARE(rawGet(server, "/f.bin").body, data);
+        server.addRule({.path = QStringLiteral("/f.bin"), .delayMs = 0});  // a rule beats the default
+        QCOMPARE(rawGet(server, "/f.bin").body, data);
+        QVERIFY(server.requests().at(0).finished && server.requests().at(1).finished);
+
+        server.setDefaultDelay(60000);
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(s.waitForConnected(5000));
+        s.write("GET /gen.bin HTTP/1.1\r\nHost: x\r\n\r\n");
+        QVERIFY(s.waitForBytesWritten(5000));
+        QVERIFY(server.waitForRequestCount(3, 5000));
+        QCOMPARE(server.openRequests(), 1);
+        s.abort();
+        QVERIFY(server.waitForNoOpenRequests(5000));
+        const auto held = server.requestsFor(QStringLiteral("/gen.bin"));
+        QCOMPARE(held.size(), 1);
+        QVERIFY(held.first().closed && !held.first().finished);
+        QCOMPARE(held.first().status, 0);
+        server.setDefaultDelay(0);
+    }
+
     void faults()
     {
         Rule drop;
