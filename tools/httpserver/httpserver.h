@@ -41,8 +41,8 @@ struct Rule
     When when = When::Any;
     int count = -1;            // number of requests it applies to; -1 = all
     int status = 0;            // answer this status (with `body`) instead of the file
-    QByteArray location;       // Location header for a status answer (302)
-    QByteArray body;           // body of a status answer
+    QByteArray location{};     // Location header for a status answer (302)
+    QByteArray body{};         // body of a status answer
     bool ignoreRange = false;  // serve 200 and the whole file even when a range is asked
     bool refuseRange = false;  // answer 416 to any range
     bool noContentLength = false;  // send no Content-Length; the end of the body closes
@@ -52,7 +52,7 @@ struct Rule
     bool closeWithoutAnswer = false;  // read the request, then close without a status line
     qint64 extraBytes = 0;     // the file's answer is this many bytes longer than the file
                                // (Content-Length and Content-Range count them; filler bytes)
-    QByteArray extraHeaders;   // raw header lines ("Name: value\r\n") added to a status answer
+    QByteArray extraHeaders{}; // raw header lines ("Name: value\r\n") added to a status answer
     qint64 rangeShift = 0;     // a 206 starts this many bytes after the asked offset
                                // (and its Content-Range says so)
     bool noValidator = false;  // send no ETag for the file
