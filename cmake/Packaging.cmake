@@ -18,10 +18,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://github.com/velmora/velmora)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qt6-translations-l10n")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "find and fetch anime and anime music")
-# Each line of the long description starts with a space in the control file;
-# CPack adds it, and a lone "." stands for an empty line.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "find and fetch anime and anime music
-Velmora loads a catalogue list from a server, scans the web pages the list
+# The summary above is the first line of the control file's Description; this
+# is the text below it. CPack indents each line, and a lone "." stands for an
+# empty line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Velmora loads a catalogue list from a server, scans the web pages the list
 names for links to anime releases or anime music, shows them as a tree and
 downloads the chosen file with its own HTTP engine: one redirect, resume of
 partial files, live progress. The user interface is in Chinese.

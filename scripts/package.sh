@@ -7,7 +7,9 @@ cd "$(dirname "$0")/.."
 # dpkg-buildflags; file tells CPack which installed files are programs.
 bash scripts/deps.sh dpkg-dev file
 export DEB_BUILD_MAINT_OPTIONS="hardening=+all"
-cmake -S . -B build-package -G Ninja \
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B build-package -G Ninja "${launcher[@]}" \
   -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_INSTALL_PREFIX=/usr \
   -DVELMORA_BUILD_TESTS=OFF \
