@@ -6,6 +6,7 @@
 # package is unpacked into a temporary root with dpkg -x instead, and the
 # programs there are run on this machine's libraries.
 #   scripts/check-package.sh [velmora_X_ARCH.deb] [--no-chroot]
+# VELMORA_CHROOT_BASE=DIR copies an unused debootstrap of bookworm instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 deb=""
@@ -100,7 +101,10 @@ chroot_ok=0
 if [ "$chroot_wanted" = 1 ] && [ "$(id -u)" = 0 ] && [ -n "$(mirror)" ]; then
   echo "== fresh Debian 12 (debootstrap from $(mirror))"
   root="$work/root"
-  if debootstrap --variant=minbase bookworm "$root" "$(mirror)" >"$work/debootstrap.log" 2>&1; then
+  # VELMORA_CHROOT_BASE: a fresh, unused debootstrap of bookworm to copy instead of making one.
+  if [ -n "${VELMORA_CHROOT_BASE:-}" ] && cp -a "$VELMORA_CHROOT_BASE" "$root"; then
+    chroot_ok=1
+  elif debootstrap --variant=minbase bookworm "$root" "$(mirror)" >"$work/debootstrap.log" 2>&1; then
     chroot_ok=1
   else
     tail -5 "$work/debootstrap.log"
