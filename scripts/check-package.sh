@@ -33,6 +33,7 @@ root=""
 cleanup() {
   if [ -n "$root" ]; then
     umount "$root/proc" 2>/dev/null || true
+    umount "$root/downloads" 2>/dev/null || true
   fi
   rm -rf "$work"
 }
@@ -47,7 +48,7 @@ check "Architecture is $(dpkg --print-architecture)" test "$(field Architecture)
 depends=$(field Depends)
 echo "     Depends: $depends"
 for need in fonts-noto-cjk qt6-translations-l10n libqt6widgets6 libqt6network6 libqt6dbus6 libc6 libstdc++6; do
-  check "depends on $need" grep -qE "(^|, )$need( |,|$)" <<<"$depends"
+  check "depends on $need" grep -qF -e ", $need," -e ", $need (" <<<", $depends,"
 done
 check "has a description" grep -q "^ Description: find and fetch anime" <<<"$info"
 
@@ -132,14 +133,18 @@ if [ "$chroot_ok" = 1 ]; then
   if [ "$status" = 124 ]; then pass "velmora starts and keeps running"; else cat "$work/start.log"; fail "velmora start (status $status)"; fi
   # A real download from the installed demo server, and the address it keeps.
   installed_run sh -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -qq attr' >/dev/null 2>&1 || true
+  # The free-space check needs a mount point it can see: inside a chroot the
+  # root's own device is not one, so the file goes to a folder mounted there.
+  mkdir -p "$work/downloads" "$root/downloads"
+  mount --bind "$work/downloads" "$root/downloads"
   cat >"$root/tmp/fetch.sh" <<'SCRIPT'
 exec 3< <(exec velmora-demo-server --port 0 --rate 0)
 server=$!
 read -r _ _ _ base <&3          # "velmora-demo-server listening on http://127.0.0.1:PORT/"
 url="${base}files/anime/hoshizora-03.MKV"
-velmora-fetch "$url" --save /tmp/ep03.mkv
+velmora-fetch "$url" --save /downloads/ep03.mkv
 kill "$server"
-[ "$(getfattr --absolute-names --only-values -n user.xdg.origin.url /tmp/ep03.mkv)" = "$url" ] && echo "origin: $url"
+[ "$(getfattr --absolute-names --only-values -n user.xdg.origin.url /downloads/ep03.mkv)" = "$url" ] && echo "origin: $url"
 SCRIPT
   if installed_run bash /tmp/fetch.sh >"$work/fetch.log" 2>&1 \
       && grep -qx 'result: complete 49152' "$work/fetch.log" && grep -q '^origin: ' "$work/fetch.log"; then
