@@ -3,6 +3,7 @@
 // getxattr.
 #include "download/core/engine.h"
 #include "download/core/origin.h"
+#include "doubles.h"
 #include "httpserver.h"
 #include "testsupport.h"
 
@@ -19,19 +20,12 @@ using velmora::httpd::Rule;
 
 namespace {
 
-class PathDialog : public ISaveDialog
-{
-public:
-    QString path;
-    QString ShowSaveDialog(const QString &, const QString &) override { return path; }
-};
-
 struct Harness
 {
     DownloadState state;
     DownloadView view;
-    PathDialog dialog;
-    ScriptedProblemAnswerer answerer;
+    testing::FixedSavePath dialog;
+    testing::ScriptedProblemAnswerer answerer;
     DownloadEngine engine{state, &view, &dialog, &answerer};
 
     bool run(const QString &url)
@@ -118,7 +112,7 @@ private slots:
         // The same file fetched again from elsewhere now tells the new address.
         server.addGeneratedFile(QStringLiteral("/mirror/new.bin"), 70000);
         Harness again;
-        again.answerer.setFileAnswer(2);  // download again
+        again.answerer.setFileAnswers({2});  // download again
         again.dialog.path = h.dialog.path;
         QVERIFY(again.run(server.url(QStringLiteral("/mirror/new.bin"))));
         QCOMPARE(testing::Sha256OfFile(h.dialog.path), HttpServer::GeneratedSha256(70000));
@@ -134,7 +128,7 @@ private slots:
         r.dropAfter = 10000;
         server.addRule(r);
         Harness h;
-        h.answerer.setFileAnswer(2);  // "服务器连接重置": give up
+        h.answerer.setFileAnswers({2});  // "服务器连接重置": give up
         h.dialog.path = target(QStringLiteral("cut.bin"));
         QVERIFY(!h.run(server.url(QStringLiteral("/cut.bin"))));
         QVERIFY(QFile::exists(h.dialog.path));
