@@ -1,5 +1,6 @@
 // velmora-demo-server: serves the demo catalogue (and, with --root, a folder)
 // on loopback until it is stopped.
+#include "common/core/commandline.h"
 #include "demo.h"
 #include "httpserver.h"
 
@@ -12,18 +13,24 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCommandLineParser args;
     args.setApplicationDescription(QStringLiteral("Velmora demo and test HTTP server"));
-    args.addHelpOption();
     args.addOption({QStringLiteral("port"), QStringLiteral("Port to listen on (default 8417)."), QStringLiteral("port"), QStringLiteral("8417")});
     args.addOption({QStringLiteral("root"), QStringLiteral("Also serve this folder."), QStringLiteral("folder")});
     args.addOption({QStringLiteral("rate"), QStringLiteral("Throttle bodies to this many bytes per second (default 2 MB/s; 0 = off)."), QStringLiteral("bytes"), QStringLiteral("2097152")});
     args.addOption({QStringLiteral("no-demo"), QStringLiteral("Serve only --root, without the demo catalogue.")});
-    args.process(app);
+    const QString program = QStringLiteral("velmora-demo-server");
+    const velmora::CommandLineStep step = velmora::ReadCommandLine(args, app.arguments(), program, 0);
+    if (step != velmora::CommandLineStep::Run)
+        return velmora::ExitStatusOf(step);
+    bool portOk = false;
+    const uint port = args.value(QStringLiteral("port")).toUInt(&portOk);
+    if (!portOk || port > 65535)
+        return velmora::RefuseCommandLine(program, QStringLiteral("--port takes a number from 0 to 65535"));
 
     velmora::httpd::HttpServer server;
     if (args.isSet(QStringLiteral("root")))
         server.setRoot(args.value(QStringLiteral("root")));
     server.setDefaultRate(args.value(QStringLiteral("rate")).toLongLong());
-    if (!server.start(quint16(args.value(QStringLiteral("port")).toUInt()))) {
+    if (!server.start(quint16(port))) {
         QTextStream(stderr) << "velmora-demo-server: cannot listen on 127.0.0.1:" << args.value(QStringLiteral("port")) << "\n";
         return 1;
     }

@@ -1,5 +1,6 @@
 // velmora-fetch: runs the download engine without a window. The Save-As
 // dialog is answered by --save, the problem dialogs by the --answer options.
+#include "common/core/commandline.h"
 #include "download/core/engine.h"
 
 #include <QCommandLineParser>
@@ -102,7 +103,6 @@ int main(int argc, char **argv)
         "Answer 1 to \"服务器连接重置\" resumes the transfer; it is given only while\n"
         "resuming makes progress: a resume that adds no bytes is answered 2, so a\n"
         "server that keeps dropping the connection ends as incomplete."));
-    args.addHelpOption();
     args.addPositionalArgument(QStringLiteral("URL"), QStringLiteral("The http:// address to fetch."));
     args.addOption({QStringLiteral("save"), QStringLiteral("Where to save the file (answers the Save-As dialog)."),
                     QStringLiteral("PATH")});
@@ -115,7 +115,10 @@ int main(int argc, char **argv)
     args.addOption({QStringLiteral("answer-alert"),
                     QStringLiteral("Answer to the other problems: 1 ignore / try again, 2 cancel (default 1)."),
                     QStringLiteral("1|2"), QStringLiteral("1")});
-    args.process(app);
+    const velmora::CommandLineStep step =
+        velmora::ReadCommandLine(args, app.arguments(), QStringLiteral("velmora-fetch"), 1);
+    if (step != velmora::CommandLineStep::Run)
+        return velmora::ExitStatusOf(step);
 
     if (args.positionalArguments().size() != 1 || !args.isSet(QStringLiteral("save"))) {
         printLine(QStringLiteral("usage: velmora-fetch URL --save PATH [--answer-file-exists 1|2|3] "

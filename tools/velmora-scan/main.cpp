@@ -2,6 +2,7 @@
 // load button does and prints the resulting tree.
 #include "catalogue/core/catalogueload.h"
 #include "catalogue/core/inet.h"
+#include "common/core/commandline.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -44,15 +45,18 @@ int main(int argc, char **argv)
         "inside a text are printed as spaces.\n"
         "Each bad list entry prints \"读取曲目列表时发生错误.\" on a line of its own\n"
         "when the load meets it, so these lines come before the tree, which is\n"
-        "printed once the load has ended. The exit status is 0.\n"
+        "printed once the load has ended. The exit status is 0; a wrong command line\n"
+        "is refused with status 2.\n"
         "\n"
         "Every fetch that brought no whole answer (no answer, an error status,\n"
         "a refused address, a body cut at 64 MiB) is told on standard error."));
-    args.addHelpOption();
     args.addPositionalArgument(QStringLiteral("LIST-URL"), QStringLiteral("address of the catalogue list"));
-    args.process(app);
-    if (args.positionalArguments().size() != 1)
-        args.showHelp(1);
+    const QString program = QStringLiteral("velmora-scan");
+    const velmora::CommandLineStep step = velmora::ReadCommandLine(args, app.arguments(), program, 1);
+    if (step != velmora::CommandLineStep::Run)
+        return velmora::ExitStatusOf(step);
+    if (args.positionalArguments().isEmpty())
+        return velmora::RefuseCommandLine(program, QStringLiteral("missing LIST-URL"));
 
     velmora::MemoryTree tree;
     velmora::Inet inet;

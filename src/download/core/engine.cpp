@@ -1,6 +1,7 @@
 #include "download/core/engine.h"
 
 #include "download/core/diskspace.h"
+#include "download/core/origin.h"
 #include "download/core/probe.h"
 #include "download/core/progress.h"
 #include "download/core/transfer.h"
@@ -524,6 +525,9 @@ DownloadEngine::Next DownloadEngine::finish()
     const bool whole = m_received != 0 && m_total != 0 && m_received == m_total && !m_run.badBody
         && FileLength(m_run.savePath) == m_total;
     if (whole) {
+        // The file keeps the address it came from, as browsers and wget mark
+        // theirs; where the file system cannot, the download is complete all the same.
+        WriteOriginUrl(m_run.savePath, m_run.address);
         showComplete();
         m_run.success = true;
         return Next::Finish;

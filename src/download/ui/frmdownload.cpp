@@ -8,6 +8,7 @@
 #include "download/core/progress.h"
 #include "download/ui/savedialog.h"
 #include "download/ui/seekbar.h"
+#include "download/ui/showinfolder.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -192,9 +193,7 @@ void frmDownload::OpenButton_Click()
 
 void frmDownload::FolderButton_Click()
 {
-    const QString path = State().strSavePath;
-    const QString folder = SplitPath(path, false, false);
-    ShellOpen(folder);  // a missing folder is not reported
+    ShowInFolder(State().strSavePath);  // nothing is reported when neither way works
     close();
 }
 
