@@ -2,6 +2,7 @@
 // VELMORA_KIND=anime|music skips both and opens that catalogue's main window;
 // closing it then ends the program.
 #include "app/ui/startup.h"
+#include "common/ui/qtchinese.h"
 
 #include <QApplication>
 
@@ -11,6 +12,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     QApplication::setApplicationVersion(QStringLiteral("1.13"));
     QApplication::setDesktopFileName(QStringLiteral("velmora"));
+    velmora::InstallQtChinese(&app);
     QObject::connect(velmora::ShellEvents::instance(), &velmora::ShellEvents::endProgram, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
 

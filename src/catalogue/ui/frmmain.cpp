@@ -98,9 +98,9 @@ frmMain::frmMain(QWidget *parent)
     m_statusBar->addWidget(m_panel1, 1);
     m_statusBar->setGeometry(0, kClientHeight - 22, kClientWidth, 22);
 
-    m_picRes = AnimeBackground(size());
-    m_background = MusicBackground(size());
-    m_shown = m_background;
+    const QSize client = size();
+    m_picRes = SharpPixmap([client](qreal dpr) { return AnimeBackground(client, dpr); });
+    m_background = SharpPixmap([client](qreal dpr) { return MusicBackground(client, dpr); });
 
     // The polling timer runs from creation: its first tick finds the browser
     // idle, shows "完成" and stops.
@@ -114,6 +114,10 @@ frmMain::frmMain(QWidget *parent)
     }
 
     Form_Load();
+    // Nothing looks chosen before the user clicks: the keyboard starts on the
+    // default button, not on the tree, whose first row would take the focus
+    // frame.
+    m_cmdLoad->setFocus(Qt::OtherFocusReason);
     // Whoever opens the window enables it.
     setEnabled(false);
 }
@@ -150,7 +154,7 @@ void frmMain::Form_Load()
     InitNode();
     InitToolTip();
     if (blnAnimeMode) {
-        m_shown = m_picRes;
+        m_showsPicRes = true;
         m_cmdSearch->hide();
         m_cmdAbout->setGeometry(m_cmdSearch->geometry());  // no gap where the search button was
         m_cmdLoad->setText(QStringLiteral("加载动画列表(&L)"));
@@ -326,7 +330,7 @@ void frmMain::keyPressEvent(QKeyEvent *event)
 void frmMain::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.drawPixmap(0, 0, m_shown);
+    p.drawPixmap(0, 0, (m_showsPicRes ? m_picRes : m_background).forWidget(this));
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -4,6 +4,7 @@
 // window or the desktop, and opens the About window.
 #include "catalogue/core/catalogueload.h"
 #include "catalogue/ui/treeadapter.h"
+#include "common/ui/sharp.h"
 
 #include <QPixmap>
 #include <QTimer>
@@ -90,9 +91,9 @@ private:
     Inet *m_inet;
     WebBrowser *m_browser;
     QTimer m_timTimer;
-    QPixmap m_picRes;       // the anime background
-    QPixmap m_background;   // the window's own (music) background
-    QPixmap m_shown;        // the one in use
+    SharpPixmap m_picRes;       // the anime background
+    SharpPixmap m_background;   // the window's own (music) background
+    bool m_showsPicRes = false; // the anime background is the one in use
 
     TreeWidgetAdapter m_tree;
     CatalogueState m_state;
