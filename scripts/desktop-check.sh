@@ -107,13 +107,23 @@ sleep 0.8
 shot saveas
 xdotool key Return
 sleep 2
+download=$(window "Velmora 1.13" "$main")
 click "$main" 100 400  # a click on the greyed main window, beside the download window
 sleep 0.8
 shot main-click-download
+stack=" $(xprop -root _NET_CLIENT_LIST_STACKING | cut -d'#' -f2 | tr -d ',') "
+below=${stack%% $(printf '0x%x' "$main") *}
+if [ "$below" != "$stack" ] && [[ "$below" != *"$(printf '0x%x' "$download")"* ]]; then
+  echo "check: the download window stays above the clicked main window"
+else
+  echo "check: FAILED, the main window came over the download window (stacking:$stack)"
+fi
+echo "check: download window $(xprop -id "$download" WM_TRANSIENT_FOR), main window $(printf '0x%x' "$main")"
 wmctrl -i -c "$main"   # the window manager asks the main window to close
 sleep 0.8
-if alive "$main"; then echo "check: main window ignored its close request during the download"; else echo "check: FAILED, the main window closed during the download"; fi
-stack=$(xprop -root _NET_CLIENT_LIST_STACKING | tr -d ',' | cut -d'#' -f2)
-echo "stacking order (bottom to top):$stack"
-echo "main window: $(printf '0x%x' "$main")"
+if alive "$main" && xdotool search --onlyvisible --name "^Velmora 1.13\$" | grep -qx "$main"; then
+  echo "check: the disabled main window ignored the close request"
+else
+  echo "check: FAILED, the main window closed during the download"
+fi
 kill "$app" 2>/dev/null || true

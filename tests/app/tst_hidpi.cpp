@@ -85,7 +85,7 @@ private slots:
         }
         QVERIFY(compared > 10000);
 
-        FrmAlert dialog;
+        frmAlert dialog(QStringLiteral("下载未完成"), QStringLiteral("/x/Song.mp3"), false);
         const auto *banner = dialog.findChild<QLabel *>(QStringLiteral("picTop"));
         QVERIFY(banner);
         QCOMPARE(banner->pixmap().devicePixelRatio(), 2.0);

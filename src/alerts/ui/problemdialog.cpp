@@ -47,8 +47,8 @@ void AlertBeep()
     emit AlertDialogs::instance()->beeped();
 }
 
-ProblemDialog::ProblemDialog(const QString &objectName, const QString &introduction)
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+ProblemDialog::ProblemDialog(const QString &objectName, const QString &introduction, QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                            | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(objectName);

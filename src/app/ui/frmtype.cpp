@@ -185,7 +185,7 @@ frmType::~frmType() = default;
 
 void frmType::Form_Load()
 {
-    blnExitOnChooserClose = true;
+    ChooserAwaitsPick();
     setWindowTitle(kProductTitle);
     const QIcon icon = art::AppIcon();
     setWindowIcon(icon);
@@ -212,8 +212,7 @@ void frmType::Form_Load()
 
 void frmType::Pick(bool animeMode)
 {
-    blnExitOnChooserClose = false;
-    blnAnimeMode = animeMode;
+    CatalogueChosen(animeMode);
     OpenMainWindow();
     close();
 }

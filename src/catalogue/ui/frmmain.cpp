@@ -114,15 +114,19 @@ frmMain::frmMain(QWidget *parent)
     }
 
     Form_Load();
-    // Nothing looks chosen before the user clicks: the keyboard starts on the
-    // default button, not on the tree, whose first row would take the focus
-    // frame.
-    m_cmdLoad->setFocus(Qt::OtherFocusReason);
+    // Nothing looks chosen before the user clicks: the tree has no current
+    // row, so taking the keyboard focus does not put its frame on the root.
+    m_tvSingle->setCurrentIndex(QModelIndex());
     // Whoever opens the window enables it.
     setEnabled(false);
 }
 
 frmMain::~frmMain() = default;
+
+frmDownload *frmMain::downloadWindow() const
+{
+    return m_download;
+}
 
 QString frmMain::statusText() const
 {
@@ -262,9 +266,20 @@ void frmMain::cmdDownload_Click()
         m_timTimer.start();
         return;
     }
+    // One download at a time: while one runs this window is disabled, so only
+    // a call from outside gets here; it brings the running one forward.
+    if (m_download && !m_download->isHidden()) {
+        m_download->raise();
+        m_download->activateWindow();
+        return;
+    }
     setEnabled(false);
+    // Owned by this window: it stays above it and shares its taskbar entry.
+    auto *window = new frmDownload(this);
+    m_download = window;
+    emit downloadWindowOpened(window);
     QString user, password;
-    StartDownload(this, address, user, password);
+    window->DownloadFile(address, user, password);
 }
 
 void frmMain::cmdAbout_Click()
@@ -339,6 +354,13 @@ void frmMain::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
+    // Disabled while a download runs: like the disabled chooser it takes no
+    // close request, from its close box or from the window manager, so no
+    // second main window and no second download can start meanwhile.
+    if (!isEnabled() && event->spontaneous()) {
+        event->ignore();
+        return;
+    }
     if (!blnExitOnChooserClose && m_inet->StillExecuting()) {
         const auto answer = ShowMessage(this, QMessageBox::Question,
                                         QStringLiteral("Velmora 正在执行用户的请求, 是否强制退出?"),
@@ -356,7 +378,7 @@ void frmMain::closeEvent(QCloseEvent *event)
         m_inet->Cancel();
         m_state.blnQuit = true;
     }
-    blnExitOnChooserClose = true;
+    ChooserAwaitsPick();
     m_closed = true;
     event->accept();
     emit returnToChooser();

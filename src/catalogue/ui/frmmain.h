@@ -7,6 +7,7 @@
 #include "common/ui/sharp.h"
 
 #include <QPixmap>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -23,6 +24,7 @@ namespace velmora {
 class Inet;
 class WebBrowser;
 class clsToolTip;
+class frmDownload;
 
 class frmMain : public QWidget
 {
@@ -49,6 +51,8 @@ public:
     const clsToolTip *tipAbout() const { return m_tipAbout.get(); }
     const clsToolTip *tipSearch() const { return m_tipSearch.get(); }
     const clsToolTip *tipTree() const { return m_tipTree.get(); }
+    // The download window while one is open (null otherwise).
+    frmDownload *downloadWindow() const;
 
 public slots:
     void cmdLoad_Click();
@@ -61,6 +65,9 @@ signals:
     void returnToChooser();
     // Every text put on the status line, as it is put there.
     void statusTextChanged(const QString &text);
+    // A download window was made for the selected item; its download starts
+    // as soon as the connected slots return.
+    void downloadWindowOpened(velmora::frmDownload *window);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -98,6 +105,8 @@ private:
     TreeWidgetAdapter m_tree;
     CatalogueState m_state;
     CatalogueLoader m_loader;
+
+    QPointer<frmDownload> m_download;
 
     std::unique_ptr<clsToolTip> m_tipLoad, m_tipDownload, m_tipAbout, m_tipSearch, m_tipTree;
 
