@@ -4,6 +4,7 @@
 # with xdotool and leaves screenshots in build/desktop-check/ to be looked at:
 #   chooser-balloon.png       the chooser with a balloon over a picture button
 #   chooser-scale2.png        the same at a display scale of 2
+#   chooser-balloon-composited.png  the same under a compositor (if xcompmgr is there)
 #   main-message.png          a message box of the main window (Chinese buttons)
 #   saveas.png                the Save-As dialog
 #   main-click-download.png   the main window clicked during a download: the
@@ -78,6 +79,16 @@ chooser_shot() {
 }
 chooser_shot chooser-balloon 1
 QT_SCALE_FACTOR=2 chooser_shot chooser-scale2 2
+# With a compositing manager (when xcompmgr is installed) the balloon keeps
+# its smooth, see-through edge instead of being cut.
+if command -v xcompmgr >/dev/null; then
+  xcompmgr >/dev/null 2>&1 &
+  comp=$!
+  sleep 0.5
+  chooser_shot chooser-balloon-composited 1
+  kill "$comp"
+  wait "$comp" 2>/dev/null || true
+fi
 
 # The main window of the music catalogue.
 VELMORA_KIND=music "$bin/velmora" >"$work/app.log" 2>&1 &
