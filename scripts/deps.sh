@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Velmora needs to build and run, when missing.
 set -euo pipefail
-pkgs=(cmake ninja-build g++ qt6-base-dev fonts-noto-cjk librsvg2-bin dbus-daemon clang-14 libclang-rt-14-dev "$@")
+# libxcb1-dev: the balloon asks X11 whether a compositor runs.
+# qt6-translations-l10n: Qt's own Chinese texts (standard buttons, file dialog).
+# librsvg2-bin: the package's icons; dbus-daemon: the file-manager test;
+# clang-14, libclang-rt-14-dev: the fuzz targets.
+pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev qt6-translations-l10n fonts-noto-cjk
+      librsvg2-bin dbus-daemon clang-14 libclang-rt-14-dev "$@")
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -4,6 +4,7 @@
 #include "app/ui/startup.h"
 #include "common/core/commandline.h"
 #include "common/core/globals.h"
+#include "common/ui/qtchinese.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -63,6 +64,7 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("io.github.velmora.Velmora"));
+    velmora::InstallQtChinese(&app);
     QObject::connect(velmora::ShellEvents::instance(), &velmora::ShellEvents::endProgram, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
 

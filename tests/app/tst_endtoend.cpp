@@ -66,11 +66,11 @@ private slots:
         save.path = dir.filePath(QStringLiteral("song.mp3"));
         QPointer<frmDownload> window;
         bool mainDisabledDuringDownload = false;
-        frmDownload::onCreated = [&](frmDownload *w) {
+        connect(main, &frmMain::downloadWindowOpened, this, [&](frmDownload *w) {
             window = w;
             w->setSaveDialog(&save);
             mainDisabledDuringDownload = !main->isEnabled();
-        };
+        });
 
         main->cmdDownload_Click();  // returns once the download has ended
         QVERIFY(window);
@@ -111,7 +111,7 @@ private slots:
         window->close();
         QTRY_VERIFY(main->isEnabled());
 
-        frmDownload::onCreated = nullptr;
+        disconnect(main, &frmMain::downloadWindowOpened, this, nullptr);
         main->close();
         QTRY_VERIFY(main->isHidden());
     }

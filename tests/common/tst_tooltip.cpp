@@ -4,7 +4,10 @@
 
 #include <QtTest>
 #include <QLineEdit>
+#include <QPainterPathStroker>
+#include <QScreen>
 #include <QPushButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 using velmora::BalloonTip;
@@ -40,6 +43,38 @@ void sendLeave(QWidget *w)
 QList<BalloonTip *> tipsOf(QWidget *control)
 {
     return control->findChildren<BalloonTip *>(Qt::FindDirectChildrenOnly);
+}
+
+// The window is cut to the balloon: every pixel wholly inside the outline is
+// kept, every pixel clear of the outline and its one-pixel line is cut away.
+void verifyCutToShape(const BalloonTip *w)
+{
+    QVERIFY(w->isCutToShape());
+    const QRegion mask = w->mask();
+    // The stem's sharp tip may leave the outermost row of pixels uncovered.
+    QVERIFY(w->rect().contains(mask.boundingRect()));
+    QVERIFY(mask.boundingRect().height() >= w->height() - 1);
+    QCOMPARE(mask.boundingRect().width(), w->width());
+    const QPainterPath shape = w->shapePath();
+    QPainterPathStroker line;
+    line.setWidth(1.0);
+    const QPainterPath withLine = shape.united(line.createStroke(shape));
+    int kept = 0, cut = 0;
+    for (int y = 0; y < w->height(); ++y) {
+        for (int x = 0; x < w->width(); ++x) {
+            const QRectF pixel(x, y, 1, 1);
+            if (shape.contains(pixel)) {
+                QVERIFY2(mask.contains(QPoint(x, y)), qPrintable(QStringLiteral("inside cut at %1,%2").arg(x).arg(y)));
+                ++kept;
+            } else if (!withLine.intersects(pixel)) {
+                QVERIFY2(!mask.contains(QPoint(x, y)), qPrintable(QStringLiteral("outside kept at %1,%2").arg(x).arg(y)));
+                ++cut;
+            }
+        }
+    }
+    // Rounded corners and the room beside the stem are really cut.
+    QVERIFY(cut > 40);
+    QVERIFY(kept > w->width() * (w->height() / 2));
 }
 
 } // namespace
@@ -244,6 +279,88 @@ private slots:
         window->setEnabled(false);
         sendMove(button, QPoint(6, 6));
         QTRY_VERIFY(!w->hoverPending());
+        QVERIFY(!w->isVisible());
+    }
+
+    void cutToShapeWithoutSeeThroughWindows()
+    {
+        // Like a bare X server, the offscreen platform has no compositor.
+        QVERIFY(!BalloonTip::PerPixelAlphaAvailable());
+        clsToolTip tip;
+        tip.setParentControl(button);
+        tip.setToolTipTitle(QStringLiteral("动画下载(&A)..."));
+        tip.setToolTipText(QStringLiteral("下载TV版, OVA版以及剧场版动画"));
+        tip.Create();
+        BalloonTip *w = tip.tipWindow();
+        QVERIFY(!w->testAttribute(Qt::WA_TranslucentBackground));
+        verifyCutToShape(w);
+
+        // Shown below the pointer, and above it at the bottom of the screen:
+        // the cut follows the stem.
+        w->popUpAt(button->mapToGlobal(QPoint(10, 10)));
+        verifyCutToShape(w);
+        const QRegion below = w->mask();
+        const QRect screen = button->screen()->availableGeometry();
+        w->popUpAt(QPoint(screen.center().x(), screen.bottom() - 5));
+        verifyCutToShape(w);
+        QVERIFY(w->mask() != below);
+        QVERIFY(w->geometry().bottom() < screen.bottom() - 5);
+        w->popDown();
+    }
+
+    void treeTipWatchesTheItemArea()
+    {
+        auto *tree = new QTreeWidget(window);
+        tree->setHeaderHidden(true);
+        auto *root = new QTreeWidgetItem(tree, {QStringLiteral("曲目下载列表")});
+        for (int i = 0; i < 5; ++i)
+            new QTreeWidgetItem(root, {QStringLiteral("组 %1").arg(i)});
+        root->setExpanded(true);
+        window->layout()->addWidget(tree);
+        window->resize(320, 320);
+        tree->show();
+        QTRY_VERIFY(tree->isVisible() && tree->viewport()->isVisible());
+        clsToolTip tip;
+        tip.setParentControl(tree);
+        tip.setToolTipTitle(QStringLiteral("曲目下载列表"));
+        tip.setToolTipText(QStringLiteral("显示当前可用的曲目下载列表"));
+        tip.Create();
+        BalloonTip *w = tip.tipWindow();
+        QWidget *items = tree->viewport();
+        const QPoint onItem = tree->visualItemRect(root->child(1)).center();
+
+        // The pointer comes in over the frame onto the items and rests there:
+        // the balloon shows, pointing where the pointer is.
+        sendEnter(tree, QPoint(1, 1));
+        sendEnter(items, onItem);
+        sendMove(items, onItem);
+        QTRY_VERIFY(w->isVisible());
+        const QPoint pointer = items->mapToGlobal(onItem);
+        QVERIFY(w->geometry().left() <= pointer.x() && w->geometry().right() >= pointer.x());
+        QVERIFY(qAbs(w->geometry().top() - pointer.y()) < 5 || qAbs(w->geometry().bottom() - pointer.y()) < 5);
+
+        // A click on a group hides it; moving over the items does not bring it back.
+        sendPress(items, onItem);
+        QVERIFY(!w->isVisible());
+        sendMove(items, onItem + QPoint(8, 20));
+        QVERIFY(!w->hoverPending());
+        sendMove(items, onItem + QPoint(16, 1));
+        QVERIFY(!w->hoverPending());
+        QVERIFY(!w->isVisible());
+
+        // Off the items onto the frame is still on the tree: no tip yet.
+        sendLeave(items);
+        sendMove(tree, QPoint(1, 2));
+        QVERIFY(!w->hoverPending());
+
+        // Off the tree and back on it: the tip is offered again.
+        sendLeave(tree);
+        sendEnter(tree, QPoint(1, 1));
+        sendEnter(items, onItem);
+        QVERIFY(w->hoverPending());
+        QTRY_VERIFY(w->isVisible());
+        sendLeave(items);
+        sendLeave(tree);
         QVERIFY(!w->isVisible());
     }
 

@@ -77,11 +77,18 @@ private:
     QPointer<frmDownload> window;
     std::function<void(frmDownload *)> extraSetup;
 
+    // As the main window does it: disable itself, then a fresh download window.
     bool download(const QString &path)
     {
         QString user, password;
         mainWindow.setEnabled(false);
-        return StartDownload(&mainWindow, server.url(path), user, password);
+        auto *w = new frmDownload(&mainWindow);
+        window = w;
+        w->setSaveDialog(&saveDialog);
+        w->setProblemAnswerer(&answerer);
+        if (extraSetup)
+            extraSetup(w);
+        return w->DownloadFile(server.url(path), user, password);
     }
 
 private slots:
@@ -90,13 +97,6 @@ private slots:
         QVERIFY(server.start());
         mainWindow.resize(200, 100);
         mainWindow.show();
-        frmDownload::onCreated = [this](frmDownload *w) {
-            window = w;
-            w->setSaveDialog(&saveDialog);
-            w->setProblemAnswerer(&answerer);
-            if (extraSetup)
-                extraSetup(w);
-        };
     }
     void init()
     {
@@ -153,7 +153,7 @@ private slots:
         QCOMPARE(window->ToLabel->text(), saveDialog.path);
         QCOMPARE(window->CompleteLabel->text(), QStringLiteral("100% 已完成 (Theme.mp3)"));
         // The server's rate makes the body last over a second: the clock ticked.
-        const qint64 elapsed = frmDownload::State().varElapsed;
+        const qint64 elapsed = window->state().varElapsed;
         QVERIFY(elapsed >= 1);
         QCOMPARE(window->TimeLabel->text(), CompletedTimeText(size, elapsed));
         testing::SaveScreenshot(window, QStringLiteral("frmdownload-complete"));

@@ -3,6 +3,7 @@
 #include "about/core/system.h"
 #include "common/core/globals.h"
 #include "common/ui/msgbox.h"
+#include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
 
 #include <QFrame>
@@ -50,16 +51,16 @@ void DrawStar(QPainter &p, QPointF c, qreal r)
 }
 
 // A tall night-sky strip with a crescent moon, stars and the name written upwards.
-QPixmap Picture1Art(int w, int h)
+QPixmap Picture1Art(int w, int h, qreal dpr)
 {
-    QPixmap pm(w, h);
+    QPixmap pm = CanvasPixmap(QSize(w, h), dpr);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient sky(0, 0, 0, h);
     sky.setColorAt(0, QColor(18, 24, 72));
     sky.setColorAt(0.6, QColor(74, 40, 128));
     sky.setColorAt(1, QColor(196, 92, 140));
-    p.fillRect(pm.rect(), sky);
+    p.fillRect(QRect(0, 0, w, h), sky);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 244, 200));
     p.drawEllipse(QPointF(w * 0.5, 34), 16, 16);
@@ -81,9 +82,9 @@ QPixmap Picture1Art(int w, int h)
 }
 
 // The partner logo: a play-button roundel beside a two-line name.
-QPixmap PartnerArt(int w, int h)
+QPixmap PartnerArt(int w, int h, qreal dpr)
 {
-    QPixmap pm(w, h);
+    QPixmap pm = CanvasPixmap(QSize(w, h), dpr);
     pm.fill(QColor(244, 248, 244));
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -114,16 +115,16 @@ QPixmap PartnerArt(int w, int h)
 }
 
 // The maker's banner: a sunset band with the name and a trail of stars.
-QPixmap BrandArt(int w, int h)
+QPixmap BrandArt(int w, int h, qreal dpr)
 {
-    QPixmap pm(w, h);
+    QPixmap pm = CanvasPixmap(QSize(w, h), dpr);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient band(0, 0, w, h);
     band.setColorAt(0, QColor(255, 138, 76));
     band.setColorAt(0.5, QColor(226, 76, 120));
     band.setColorAt(1, QColor(92, 52, 168));
-    p.fillRect(pm.rect(), band);
+    p.fillRect(QRect(0, 0, w, h), band);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 255, 255, 60));
     p.drawEllipse(QPointF(w - 40, h * 0.5), h * 0.7, h * 0.7);
@@ -141,9 +142,9 @@ QPixmap BrandArt(int w, int h)
 }
 
 // A film frame with a music note on it: the two kinds of material the program fetches.
-QPixmap Image1Art(int size)
+QPixmap Image1Art(int size, qreal dpr)
 {
-    QPixmap pm(size, size);
+    QPixmap pm = CanvasPixmap(QSize(size, size), dpr);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -214,7 +215,7 @@ QLabel *PictureBox(QWidget *parent, const QString &name, const QPixmap &art, int
     auto *box = new QLabel(parent);
     box->setObjectName(name);
     box->setPixmap(art);
-    box->setGeometry(x, y, art.width(), art.height());
+    box->setGeometry(QRect(QPoint(x, y), art.deviceIndependentSize().toSize()));
     return box;
 }
 
@@ -235,6 +236,7 @@ void frmAbout::BuildControls()
     setFixedSize(390, 424);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);
     setSizeGripEnabled(false);
+    const qreal dpr = DeviceRatioOf(this);
 
     SSTab1 = new QTabWidget(this);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
@@ -243,22 +245,22 @@ void frmAbout::BuildControls()
 
     // 常规: the product name beside the tall picture.
     auto *general = new QWidget;
-    Picture1 = PictureBox(general, QStringLiteral("Picture1"), Picture1Art(64, 320), 12, 10);
+    Picture1 = PictureBox(general, QStringLiteral("Picture1"), Picture1Art(64, 320, dpr), 12, 10);
     Picture1->installEventFilter(this);
     Caption(general, QStringLiteral("Label1"), QStringLiteral("Velmora"), 92, 14, 260, 40, 20, true);
     SeparatorLine(general, QStringLiteral("frmLine1"), 92, 60, 260);
     SeparatorLine(general, QStringLiteral("frmLine2"), 92, 244, 260);
-    PictureBox(general, QStringLiteral("picPartner"), PartnerArt(260, 56), 92, 256);
+    PictureBox(general, QStringLiteral("picPartner"), PartnerArt(260, 56, dpr), 92, 256);
     SeparatorLine(general, QStringLiteral("frmLine3"), 92, 320, 260);
     SSTab1->addTab(general, QStringLiteral("常规"));
 
     // Velmora: the brand banner, name and version.
     auto *product = new QWidget;
-    PictureBox(product, QStringLiteral("picBrand"), BrandArt(345, 90), 12, 10);
+    PictureBox(product, QStringLiteral("picBrand"), BrandArt(345, 90, dpr), 12, 10);
     SeparatorLine(product, QStringLiteral("frmLine4"), 12, 112, 345);
     Caption(product, QStringLiteral("Label5"), QStringLiteral("Velmora"), 12, 126, 200, 28, 14, true);
     Label6 = Caption(product, QStringLiteral("Label6"), QStringLiteral("版本 0.00"), 12, 160, 200, 20);
-    PictureBox(product, QStringLiteral("Image1"), Image1Art(112), 236, 200);
+    PictureBox(product, QStringLiteral("Image1"), Image1Art(112, dpr), 236, 200);
     SSTab1->addTab(product, QStringLiteral("Velmora"));
 
     // 系统信息: the two-column list of facts.

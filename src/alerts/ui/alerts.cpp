@@ -2,7 +2,6 @@
 
 #include "alerts/ui/frmalert.h"
 #include "alerts/ui/frmfilealert.h"
-#include "common/core/globals.h"
 
 namespace velmora {
 
@@ -14,52 +13,41 @@ AlertDialogs *AlertDialogs::instance()
 
 namespace {
 
-// Runs a freshly built dialog modally; it is deleted once control is back
-// in whatever event loop called us, never under its own loop.
-void RunModal(ProblemDialog *dialog)
+// Runs a freshly built dialog modally and returns its answer; the dialog is
+// deleted once control is back in whatever event loop called us, never
+// under its own loop.
+template<typename Dialog>
+auto RunModal(Dialog *dialog)
 {
     emit AlertDialogs::instance()->aboutToShow(dialog);
     dialog->exec();
     dialog->hide();
+    const auto answer = dialog->answer();
     dialog->deleteLater();
+    return answer;
 }
 
 } // namespace
 
-int ShowFileAlert(const QString &strFile, bool blnReset)
+FileAlertAnswer ShowFileAlert(const QString &strFile, bool blnReset, QWidget *owner)
 {
-    blnConnectionReset = blnReset;
-    auto *dialog = new frmFileAlert;
-    dialog->setFile(strFile);
-    RunModal(dialog);
-    const int result = intAlertResult;
-    intAlertResult = 0;
-    blnConnectionReset = false;
-    return result;
+    return RunModal(new frmFileAlert(strFile, blnReset, owner));
 }
 
-int ShowAlert(const QString &strProblem, const QString &strFile, bool blnOfferCancel)
+AlertAnswer ShowAlert(const QString &strProblem, const QString &strFile, bool blnOfferCancel, QWidget *owner)
 {
-    blnCanCancel = blnOfferCancel;
-    auto *dialog = new frmAlert;
-    dialog->setFile(strFile);
-    dialog->setProblem(strProblem);
-    RunModal(dialog);
-    const int result = intAlertResult;
-    intAlertResult = 0;
-    blnCanCancel = false;
-    return result;
+    return RunModal(new frmAlert(strProblem, strFile, blnOfferCancel, owner));
 }
 
 FileAlertAnswer DialogProblemAnswerer::ShowFileAlert(const QString &strFile, bool blnReset)
 {
-    return FileAlertAnswer(velmora::ShowFileAlert(strFile, blnReset));
+    return velmora::ShowFileAlert(strFile, blnReset, m_owner);
 }
 
 AlertAnswer DialogProblemAnswerer::ShowAlert(const DownloadProblem &problem, const QString &strFile,
                                              bool blnOfferCancel)
 {
-    return AlertAnswer(velmora::ShowAlert(problem.title(), strFile, blnOfferCancel));
+    return velmora::ShowAlert(problem.title(), strFile, blnOfferCancel, m_owner);
 }
 
 } // namespace velmora

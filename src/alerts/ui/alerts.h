@@ -3,6 +3,8 @@
 #include "download/core/problems.h"
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 
 class QDialog;
 
@@ -20,19 +22,26 @@ signals:
     void beeped();
 };
 
+// Each opens its dialog modally, owned by `owner` (the window asking), and
+// returns the user's answer once the dialog has closed.
 // The file dialog: "文件已存在" (blnReset false) or "服务器连接重置" (true).
-// Returns 1 continue, 2 download again / give up (reset mode), 3 give up.
-int ShowFileAlert(const QString &strFile, bool blnReset);
-// The general dialog; the cancel choice only when blnOfferCancel.
-// Returns 1 ignore, 2 cancel, 0 when closed by its close box.
-int ShowAlert(const QString &strProblem, const QString &strFile, bool blnOfferCancel);
+FileAlertAnswer ShowFileAlert(const QString &strFile, bool blnReset, QWidget *owner = nullptr);
+// The general dialog; the cancel choice only when blnOfferCancel. None when
+// closed by its close box.
+AlertAnswer ShowAlert(const QString &strProblem, const QString &strFile, bool blnOfferCancel,
+                      QWidget *owner = nullptr);
 
-// Puts the download's problems to the user in the dialogs above.
+// Puts the download's problems to the user in the dialogs above, owned by
+// the window that asks (the download window).
 class DialogProblemAnswerer : public IProblemAnswerer
 {
 public:
+    explicit DialogProblemAnswerer(QWidget *owner = nullptr) : m_owner(owner) {}
     FileAlertAnswer ShowFileAlert(const QString &strFile, bool blnReset) override;
     AlertAnswer ShowAlert(const DownloadProblem &problem, const QString &strFile, bool blnOfferCancel) override;
+
+private:
+    QPointer<QWidget> m_owner;
 };
 
 } // namespace velmora

@@ -1,5 +1,6 @@
 #include "alerts/ui/artwork.h"
 
+#include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
 
 #include <QLinearGradient>
@@ -42,9 +43,9 @@ void DrawWarningTriangle(QPainter &p, const QRectF &r)
 
 } // namespace
 
-QPixmap AlertIconPicture()
+QPixmap AlertIconPicture(qreal dpr)
 {
-    QPixmap pm(41, 34);
+    QPixmap pm = CanvasPixmap(QSize(41, 34), dpr);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -52,9 +53,9 @@ QPixmap AlertIconPicture()
     return pm;
 }
 
-QPixmap AlertBannerPicture()
+QPixmap AlertBannerPicture(qreal dpr)
 {
-    QPixmap pm(450, 61);
+    QPixmap pm = CanvasPixmap(QSize(450, 61), dpr);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
 
@@ -62,7 +63,7 @@ QPixmap AlertBannerPicture()
     sky.setColorAt(0.0, Qt::white);
     sky.setColorAt(0.55, QColor(0xea, 0xf3, 0xfd));
     sky.setColorAt(1.0, QColor(0x9c, 0xc6, 0xf0));
-    p.fillRect(pm.rect(), sky);
+    p.fillRect(QRect(0, 0, 450, 61), sky);
 
     // Soft arcs on the right, behind the emblem.
     p.setPen(Qt::NoPen);

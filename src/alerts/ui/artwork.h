@@ -1,12 +1,12 @@
 #pragma once
-// Pictures of the problem dialogs, drawn in code.
+// Pictures of the problem dialogs, drawn in code for a device pixel ratio.
 #include <QPixmap>
 
 namespace velmora {
 
 // The alert icon (41 x 34) shown beside the introduction text.
-QPixmap AlertIconPicture();
+QPixmap AlertIconPicture(qreal dpr = 1.0);
 // The banner (450 x 61) across the top of both dialogs.
-QPixmap AlertBannerPicture();
+QPixmap AlertBannerPicture(qreal dpr = 1.0);
 
 } // namespace velmora

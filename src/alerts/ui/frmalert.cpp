@@ -1,22 +1,22 @@
 #include "alerts/ui/frmalert.h"
 
-#include "common/core/globals.h"
-
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 
 namespace velmora {
 
-frmAlert::frmAlert()
+frmAlert::frmAlert(const QString &strProblem, const QString &strFile, bool blnOfferCancel, QWidget *owner)
     : ProblemDialog(QStringLiteral("frmAlert"),
                     QStringLiteral("Velmora 在下载文件过程中产生了错误. 为防止问题扩散, 已将程序暂时中止运行. "
-                                   "此向导将帮您解决问题, 这样您就可以继续进行正常的操作."))
-    , m_canCancel(blnCanCancel)
+                                   "此向导将帮您解决问题, 这样您就可以继续进行正常的操作."),
+                    owner)
+    , m_canCancel(blnOfferCancel)
 {
+    setFile(strFile);
+    setProblem(strProblem);
     AlertBeep();
     // Only "下一步>" answers; closing the window leaves no answer.
-    intAlertResult = 0;
 
     comOperation()->addItem(QStringLiteral("忽略此问题. (建议采用)"));
     if (m_canCancel)
@@ -44,9 +44,9 @@ void frmAlert::next()
 {
     const int position = comOperation()->currentIndex();
     if (position == 0)
-        intAlertResult = 1;
+        m_answer = AlertAnswer::Ignore;
     else if (position == 1)
-        intAlertResult = 2;
+        m_answer = AlertAnswer::CancelDownload;
     accept();
 }
 

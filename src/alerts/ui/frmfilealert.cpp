@@ -1,7 +1,5 @@
 #include "alerts/ui/frmfilealert.h"
 
-#include "common/core/globals.h"
-
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -12,12 +10,14 @@ namespace {
 const QString kIgnoreCancels = QStringLiteral("选择 \"忽略此问题\" 不会解决文件中任何的问题. Velmora 将取消当前下载任务.");
 }
 
-frmFileAlert::frmFileAlert()
+frmFileAlert::frmFileAlert(const QString &strFile, bool blnReset, QWidget *owner)
     : ProblemDialog(QStringLiteral("frmFileAlert"),
                     QStringLiteral("Velmora 在下载文件过程中出现了问题. 为防止问题扩散, 已将程序暂时中止运行. "
-                                   "此向导将帮您解决问题, 这样您就可以继续进行正常的操作."))
-    , m_reset(blnConnectionReset)
+                                   "此向导将帮您解决问题, 这样您就可以继续进行正常的操作."),
+                    owner)
+    , m_reset(blnReset)
 {
+    setFile(strFile);
     AlertBeep();
     setProblem(m_reset ? QStringLiteral("服务器连接重置") : QStringLiteral("文件已存在"));
 
@@ -40,17 +40,17 @@ void frmFileAlert::operationSelected(int position)
     switch (position) {
     case 0:
         lblDes()->setText(QStringLiteral("选择 \"续传已存在的文件\" 可解决文件中的问题. Velmora 将继续完成未完成的下载."));
-        intAlertResult = 1;
+        m_answer = FileAlertAnswer::Resume;
         break;
     case 1:
         lblDes()->setText(m_reset ? kIgnoreCancels
                                   : QStringLiteral("选择 \"重新下载已存在的文件\" 可解决文件中的问题. "
                                                    "Velmora 将删除已存在的文件, 并重新下载."));
-        intAlertResult = 2;
+        m_answer = m_reset ? FileAlertAnswer::IgnoreAfterReset : FileAlertAnswer::DownloadAgain;
         break;
     case 2:
         lblDes()->setText(kIgnoreCancels);
-        intAlertResult = 3;
+        m_answer = FileAlertAnswer::Ignore;
         break;
     default:
         break;

@@ -1,19 +1,24 @@
 #pragma once
 #include "alerts/ui/problemdialog.h"
+#include "download/core/problems.h"
 
 namespace velmora {
 
-// The file dialog: an existing target file, or a connection the server
-// reset before the file was complete (blnConnectionReset decides, read at load).
+// The file dialog about strFile: an existing target file, or (blnReset) a
+// connection the server reset before the file was complete. Its answer is
+// the choice selected when it closes.
 class frmFileAlert : public ProblemDialog
 {
     Q_OBJECT
 public:
-    frmFileAlert();
+    frmFileAlert(const QString &strFile, bool blnReset, QWidget *owner = nullptr);
+
+    FileAlertAnswer answer() const { return m_answer; }
 
 private:
     void operationSelected(int position);
     bool m_reset = false;
+    FileAlertAnswer m_answer = FileAlertAnswer::None;
 };
 
 } // namespace velmora

@@ -3,6 +3,7 @@
 #include "alerts/ui/alerts.h"
 #include "alerts/ui/artwork.h"
 #include "common/core/globals.h"
+#include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
 #include "download/core/address.h"
 
@@ -46,8 +47,8 @@ void AlertBeep()
     emit AlertDialogs::instance()->beeped();
 }
 
-ProblemDialog::ProblemDialog(const QString &objectName, const QString &introduction)
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+ProblemDialog::ProblemDialog(const QString &objectName, const QString &introduction, QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                            | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(objectName);
@@ -62,12 +63,12 @@ ProblemDialog::ProblemDialog(const QString &objectName, const QString &introduct
     m_picTop = new QLabel(this);
     m_picTop->setObjectName(QStringLiteral("picTop"));
     m_picTop->setGeometry(0, 0, 450, 61);
-    m_picTop->setPixmap(AlertBannerPicture());
+    m_picTop->setPixmap(AlertBannerPicture(DeviceRatioOf(this)));
 
     m_imgAlert = new QLabel(this);
     m_imgAlert->setObjectName(QStringLiteral("imgAlert"));
     m_imgAlert->setGeometry(12, 68, 41, 34);
-    m_imgAlert->setPixmap(AlertIconPicture());
+    m_imgAlert->setPixmap(AlertIconPicture(DeviceRatioOf(this)));
 
     m_lblDescription = MakeLabel(this, "lblDescription", introduction, QRect(60, 68, 369, 41));
     m_lblDescription->setWordWrap(true);

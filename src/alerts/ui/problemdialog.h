@@ -20,13 +20,14 @@ public:
     QLineEdit *txtFile() const { return m_txtFile; }
     QPushButton *cmdNext() const { return m_cmdNext; }
 
+protected:
+    // Owned by `owner` (the download window during a download).
+    ProblemDialog(const QString &objectName, const QString &introduction, QWidget *owner);
+
     // Shows the file-name part of a path or address in the file box.
     void setFile(const QString &strFile);
     // The problem title; its label takes the width of its text.
     void setProblem(const QString &strProblem);
-
-protected:
-    ProblemDialog(const QString &objectName, const QString &introduction);
 
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;

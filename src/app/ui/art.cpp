@@ -1,5 +1,6 @@
 #include "app/ui/art.h"
 
+#include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
 
 #include <QLinearGradient>
@@ -92,9 +93,9 @@ void drawQuillMark(QPainter &p, const QRectF &r, const QColor &c)
 
 } // namespace
 
-QPixmap SplashImage()
+QPixmap SplashImage(qreal dpr)
 {
-    QPixmap pm(450, 300);
+    QPixmap pm = CanvasPixmap(QSize(450, 300), dpr);
     pm.fill(Qt::white);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -161,9 +162,9 @@ QPixmap SplashImage()
     return pm;
 }
 
-QPixmap ChooserBackground()
+QPixmap ChooserBackground(qreal dpr)
 {
-    QPixmap pm(481, 357);
+    QPixmap pm = CanvasPixmap(QSize(481, 357), dpr);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -171,7 +172,7 @@ QPixmap ChooserBackground()
     QLinearGradient g(0, 0, 0, 357);
     g.setColorAt(0.0, QColor(0x19, 0x24, 0x54));
     g.setColorAt(1.0, QColor(0x40, 0x25, 0x6c));
-    p.fillRect(pm.rect(), g);
+    p.fillRect(QRect(0, 0, 481, 357), g);
     drawStars(p, QRect(0, 24, 481, 300), 55, 31u);
 
     // Two soft ribbons across the window.
@@ -253,11 +254,13 @@ namespace {
 QPixmap buttonFace(const QPixmap &background, const QRect &where, int state,
                    const std::function<void(QPainter &, const QRectF &)> &drawContent, const QString &caption)
 {
-    QPixmap pm = background.copy(where);
+    const qreal dpr = background.devicePixelRatio();
+    QPixmap pm = background.copy(QRectF(QPointF(where.topLeft()) * dpr, QSizeF(where.size()) * dpr).toAlignedRect());
+    pm.setDevicePixelRatio(dpr);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    const QRectF card = QRectF(pm.rect()).adjusted(3.5, 3.5, -3.5, -3.5);
+    const QRectF card = QRectF(QPointF(0, 0), QSizeF(where.size())).adjusted(3.5, 3.5, -3.5, -3.5);
     const qreal shift = state == 2 ? 1.5 : 0.0;
 
     if (state == 1) {

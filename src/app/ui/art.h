@@ -5,14 +5,17 @@
 #include <QPixmap>
 #include <QRect>
 
+// Each picture is drawn for a device pixel ratio (dpr): its size is given in
+// logical pixels and it holds dpr times as many device pixels.
+
 namespace velmora::art {
 
 // 450 x 300: the splash picture; its bottom band is white for the message.
-QPixmap SplashImage();
+QPixmap SplashImage(qreal dpr = 1.0);
 // 481 x 357: the chooser's background with its titles, credits and logo.
-QPixmap ChooserBackground();
+QPixmap ChooserBackground(qreal dpr = 1.0);
 // One face of a chooser button, drawn over the part of `background` it covers.
-// state: 0 = normal, 1 = hover, 2 = pressed.
+// state: 0 = normal, 1 = hover, 2 = pressed. Drawn at the background's ratio.
 QPixmap AnimeButtonImage(const QPixmap &background, const QRect &where, int state);
 QPixmap MusicButtonImage(const QPixmap &background, const QRect &where, int state);
 // 32 x 32 pointing hand, hot spot at the finger tip.

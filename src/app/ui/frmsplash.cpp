@@ -21,7 +21,7 @@ frmSplash::frmSplash()
     setFont(UiFont(9));
     setFixedSize(450, 300);
     setAutoFillBackground(false);
-    m_picture = art::SplashImage();
+    m_picture = SharpPixmap([](qreal dpr) { return art::SplashImage(dpr); });
 
     if (QScreen *s = QGuiApplication::primaryScreen()) {
         QRect r(QPoint(0, 0), size());
@@ -62,7 +62,7 @@ void frmSplash::Timer1_Timer()
     if (t.handOver)
         timStep1_Timer();
     if (t.drawText) {
-        m_textPos = SetTextPos(m_picture.height(), QFontMetrics(font()).height());
+        m_textPos = SetTextPos(height(), QFontMetrics(font()).height());
         m_textShown = true;
     }
     update();
@@ -94,7 +94,7 @@ void frmSplash::timStep2_Timer()
 void frmSplash::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.drawPixmap(0, 0, m_picture);
+    p.drawPixmap(0, 0, m_picture.forWidget(this));
     if (m_textShown) {
         p.setRenderHint(QPainter::TextAntialiasing);
         p.setFont(font());

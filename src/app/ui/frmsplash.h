@@ -3,6 +3,8 @@
 // opens the chooser under itself, and goes one second later.
 #include "app/ui/splashfade.h"
 
+#include "common/ui/sharp.h"
+
 #include <QPixmap>
 #include <QPointer>
 #include <QTimer>
@@ -43,7 +45,7 @@ private:
     void timStep2_Timer();
 
     SplashFade m_fade;
-    QPixmap m_picture;
+    SharpPixmap m_picture;  // the splash image at the screen's pixel ratio
     bool m_textShown = false;
     QPoint m_textPos;
     QPointer<frmType> m_chooser;

@@ -3,6 +3,7 @@
 #include "app/ui/art.h"
 #include "app/ui/startup.h"
 #include "common/core/globals.h"
+#include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
 
 #include <QApplication>
@@ -16,6 +17,11 @@
 #include <QUrl>
 
 namespace velmora {
+
+namespace {
+const QRect kAnimeRect(209, 113, 102, 134);
+const QRect kMusicRect(75, 155, 100, 122);
+} // namespace
 
 // --- PictureButton --------------------------------------------------------
 
@@ -119,23 +125,17 @@ frmType::frmType(QWidget *parent)
     setFixedSize(480, 357);
     setEnabled(false);
 
-    m_background = art::ChooserBackground();
-    const QRect animeRect(209, 113, 102, 134);
-    const QRect musicRect(75, 155, 100, 122);
-    for (int i = 0; i < 3; ++i) {
-        imgAnimeRes[size_t(i)] = art::AnimeButtonImage(m_background, animeRect, i);
-        imgMusicRes[size_t(i)] = art::MusicButtonImage(m_background, musicRect, i);
-    }
     picMouseIconRes = art::HandCursor();
 
     picAnime = new PictureButton(this);
     picAnime->setObjectName(QStringLiteral("picAnime"));
-    picAnime->setGeometry(animeRect);
+    picAnime->setGeometry(kAnimeRect);
     picAnime->setImages(&imgAnimeRes);
     picMusic = new PictureButton(this);
     picMusic->setObjectName(QStringLiteral("picMusic"));
-    picMusic->setGeometry(musicRect);
+    picMusic->setGeometry(kMusicRect);
     picMusic->setImages(&imgMusicRes);
+    DrawArtwork(DeviceRatioOf(this));
 
     imgLogo = new LinkArea(this);
     imgLogo->setObjectName(QStringLiteral("imgLogo"));
@@ -185,7 +185,7 @@ frmType::~frmType() = default;
 
 void frmType::Form_Load()
 {
-    blnExitOnChooserClose = true;
+    ChooserAwaitsPick();
     setWindowTitle(kProductTitle);
     const QIcon icon = art::AppIcon();
     setWindowIcon(icon);
@@ -212,8 +212,7 @@ void frmType::Form_Load()
 
 void frmType::Pick(bool animeMode)
 {
-    blnExitOnChooserClose = false;
-    blnAnimeMode = animeMode;
+    CatalogueChosen(animeMode);
     OpenMainWindow();
     close();
 }
@@ -251,8 +250,26 @@ void frmType::closeEvent(QCloseEvent *event)
         ShellEvents::instance()->EndProgram();
 }
 
+void frmType::DrawArtwork(qreal dpr)
+{
+    const int anime = picAnime->shownImage();
+    const int music = picMusic->shownImage();
+    m_background = art::ChooserBackground(dpr);
+    for (int i = 0; i < 3; ++i) {
+        imgAnimeRes[size_t(i)] = art::AnimeButtonImage(m_background, kAnimeRect, i);
+        imgMusicRes[size_t(i)] = art::MusicButtonImage(m_background, kMusicRect, i);
+    }
+    if (anime >= 0)
+        picAnime->setPicture(imgAnimeRes[size_t(anime)]);
+    if (music >= 0)
+        picMusic->setPicture(imgMusicRes[size_t(music)]);
+}
+
 void frmType::paintEvent(QPaintEvent *)
 {
+    // Moved to a screen of another pixel ratio: draw the pictures for it.
+    if (!qFuzzyCompare(m_background.devicePixelRatio(), devicePixelRatioF()))
+        DrawArtwork(devicePixelRatioF());
     QPainter p(this);
     p.drawPixmap(0, 0, m_background);
 }

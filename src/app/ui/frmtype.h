@@ -96,6 +96,9 @@ private:
     void Form_Load();
     void Pick(bool animeMode);
     void OpenPage(const QString &address);
+    // Draws the background and the button images for a device pixel ratio;
+    // a button keeps showing the same one of its three images.
+    void DrawArtwork(qreal dpr);
 
     QPixmap m_background;
 };

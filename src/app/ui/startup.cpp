@@ -37,7 +37,7 @@ void ShellEvents::reopenChooser()
         emit endProgram();
         return;
     }
-    blnExitOnChooserClose = true;
+    // The chooser's load step marks the program as waiting for a pick again.
     auto *chooser = new frmType();
     chooser->show();
     chooser->setEnabled(true);
@@ -85,8 +85,7 @@ QWidget *OpenMainDirect(bool animeMode)
     ShellEvents::instance()->directMode = true;
     ShellEvents::instance()->beginRun();
     qApp->setWindowIcon(art::AppIcon());
-    blnAnimeMode = animeMode;
-    blnExitOnChooserClose = false;
+    CatalogueChosen(animeMode);
     return OpenMainWindow();
 }
 

@@ -1,5 +1,6 @@
 #include "catalogue/ui/artwork.h"
 
+#include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
 
 #include <QLinearGradient>
@@ -9,9 +10,9 @@
 
 namespace velmora {
 
-static QPixmap DiscIcon()
+static QPixmap DiscIcon(qreal dpr)
 {
-    QPixmap pm(16, 16);
+    QPixmap pm = CanvasPixmap(QSize(16, 16), dpr);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -31,9 +32,9 @@ static QPixmap DiscIcon()
     return pm;
 }
 
-static QPixmap FolderIcon()
+static QPixmap FolderIcon(qreal dpr)
 {
-    QPixmap pm(16, 16);
+    QPixmap pm = CanvasPixmap(QSize(16, 16), dpr);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -56,8 +57,18 @@ static QPixmap FolderIcon()
 
 QIcon TreeIcon(int image)
 {
-    static const QIcon disc(DiscIcon());
-    static const QIcon folder(FolderIcon());
+    // Drawn for plain and for double-density screens; other ratios take the
+    // nearer one, scaled.
+    static const QIcon disc = [] {
+        QIcon icon(DiscIcon(1.0));
+        icon.addPixmap(DiscIcon(2.0));
+        return icon;
+    }();
+    static const QIcon folder = [] {
+        QIcon icon(FolderIcon(1.0));
+        icon.addPixmap(FolderIcon(2.0));
+        return icon;
+    }();
     return image == 2 ? folder : disc;
 }
 
@@ -72,16 +83,16 @@ static void DrawBanner(QPainter &p, const QSize &size, const QColor &ink, const 
     p.drawText(QRect(22, 42, size.width() - 40, 18), Qt::AlignLeft | Qt::AlignVCenter, subtitle);
 }
 
-QPixmap AnimeBackground(const QSize &size)
+QPixmap AnimeBackground(const QSize &size, qreal dpr)
 {
-    QPixmap pm(size);
+    QPixmap pm = CanvasPixmap(size, dpr);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient sky(0, 0, 0, size.height());
     sky.setColorAt(0, QColor(255, 214, 226));
     sky.setColorAt(0.55, QColor(255, 240, 230));
     sky.setColorAt(1, QColor(235, 225, 250));
-    p.fillRect(pm.rect(), sky);
+    p.fillRect(QRect(QPoint(0, 0), size), sky);
     // falling petals
     p.setPen(Qt::NoPen);
     for (int i = 0; i < 28; ++i) {
@@ -98,15 +109,15 @@ QPixmap AnimeBackground(const QSize &size)
     return pm;
 }
 
-QPixmap MusicBackground(const QSize &size)
+QPixmap MusicBackground(const QSize &size, qreal dpr)
 {
-    QPixmap pm(size);
+    QPixmap pm = CanvasPixmap(size, dpr);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient g(0, 0, size.width(), size.height());
     g.setColorAt(0, QColor(214, 232, 255));
     g.setColorAt(1, QColor(236, 226, 255));
-    p.fillRect(pm.rect(), g);
+    p.fillRect(QRect(QPoint(0, 0), size), g);
     // a staff with a few notes across the top
     p.setPen(QPen(QColor(110, 130, 190, 120), 1));
     for (int i = 0; i < 5; ++i)

@@ -9,7 +9,8 @@ namespace velmora {
 // 16 x 16 tree icons: 1 = root and items (a disc with a note), 2 = groups (a folder).
 QIcon TreeIcon(int image);
 // Window backgrounds: the anime picture (picRes) and the music picture.
-QPixmap AnimeBackground(const QSize &size);
-QPixmap MusicBackground(const QSize &size);
+// `size` in logical pixels, drawn for the device pixel ratio `dpr`.
+QPixmap AnimeBackground(const QSize &size, qreal dpr = 1.0);
+QPixmap MusicBackground(const QSize &size, qreal dpr = 1.0);
 
 } // namespace velmora

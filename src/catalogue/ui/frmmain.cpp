@@ -99,9 +99,9 @@ frmMain::frmMain(QWidget *parent)
     m_statusBar->addWidget(m_panel1, 1);
     m_statusBar->setGeometry(0, kClientHeight - 22, kClientWidth, 22);
 
-    m_picRes = AnimeBackground(size());
-    m_background = MusicBackground(size());
-    m_shown = m_background;
+    const QSize client = size();
+    m_picRes = SharpPixmap([client](qreal dpr) { return AnimeBackground(client, dpr); });
+    m_background = SharpPixmap([client](qreal dpr) { return MusicBackground(client, dpr); });
 
     // The polling timer runs from creation: its first tick finds the browser
     // idle, shows "完成" and stops.
@@ -115,11 +115,19 @@ frmMain::frmMain(QWidget *parent)
     }
 
     Form_Load();
+    // Nothing looks chosen before the user clicks: the tree has no current
+    // row, so taking the keyboard focus does not put its frame on the root.
+    m_tvSingle->setCurrentIndex(QModelIndex());
     // Whoever opens the window enables it.
     setEnabled(false);
 }
 
 frmMain::~frmMain() = default;
+
+frmDownload *frmMain::downloadWindow() const
+{
+    return m_download;
+}
 
 QString frmMain::statusText() const
 {
@@ -151,7 +159,7 @@ void frmMain::Form_Load()
     InitNode();
     InitToolTip();
     if (blnAnimeMode) {
-        m_shown = m_picRes;
+        m_showsPicRes = true;
         m_cmdSearch->hide();
         m_cmdAbout->setGeometry(m_cmdSearch->geometry());  // no gap where the search button was
         m_cmdLoad->setText(QStringLiteral("加载动画列表(&L)"));
@@ -257,9 +265,20 @@ void frmMain::cmdDownload_Click()
         m_timTimer.start();
         return;
     }
+    // One download at a time: while one runs this window is disabled, so only
+    // a call from outside gets here; it brings the running one forward.
+    if (m_download && !m_download->isHidden()) {
+        m_download->raise();
+        m_download->activateWindow();
+        return;
+    }
     setEnabled(false);
+    // Owned by this window: it stays above it and shares its taskbar entry.
+    auto *window = new frmDownload(this);
+    m_download = window;
+    emit downloadWindowOpened(window);
     QString user, password;
-    StartDownload(this, address, user, password);
+    window->DownloadFile(address, user, password);
 }
 
 void frmMain::cmdAbout_Click()
@@ -325,13 +344,20 @@ void frmMain::keyPressEvent(QKeyEvent *event)
 void frmMain::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.drawPixmap(0, 0, m_shown);
+    p.drawPixmap(0, 0, (m_showsPicRes ? m_picRes : m_background).forWidget(this));
 }
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
     if (m_closed) {  // already closed, only waiting for its handlers to unwind
         event->accept();
+        return;
+    }
+    // Disabled while a download runs: like the disabled chooser it takes no
+    // close request, from its close box or from the window manager, so no
+    // second main window and no second download can start meanwhile.
+    if (!isEnabled() && event->spontaneous()) {
+        event->ignore();
         return;
     }
     if (!blnExitOnChooserClose && m_inet->StillExecuting()) {
@@ -351,7 +377,7 @@ void frmMain::closeEvent(QCloseEvent *event)
         m_inet->Cancel();
         m_state.blnQuit = true;
     }
-    blnExitOnChooserClose = true;
+    ChooserAwaitsPick();
     m_closed = true;
     event->accept();
     emit returnToChooser();

@@ -4,8 +4,10 @@
 // window or the desktop, and opens the About window.
 #include "catalogue/core/catalogueload.h"
 #include "catalogue/ui/treeadapter.h"
+#include "common/ui/sharp.h"
 
 #include <QPixmap>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -22,6 +24,7 @@ namespace velmora {
 class Inet;
 class WebBrowser;
 class clsToolTip;
+class frmDownload;
 
 class frmMain : public QWidget
 {
@@ -48,6 +51,8 @@ public:
     const clsToolTip *tipAbout() const { return m_tipAbout.get(); }
     const clsToolTip *tipSearch() const { return m_tipSearch.get(); }
     const clsToolTip *tipTree() const { return m_tipTree.get(); }
+    // The download window while one is open (null otherwise).
+    frmDownload *downloadWindow() const;
 
 public slots:
     void cmdLoad_Click();
@@ -60,6 +65,9 @@ signals:
     void returnToChooser();
     // Every text put on the status line, as it is put there.
     void statusTextChanged(const QString &text);
+    // A download window was made for the selected item; its download starts
+    // as soon as the connected slots return.
+    void downloadWindowOpened(velmora::frmDownload *window);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -90,13 +98,15 @@ private:
     Inet *m_inet;
     WebBrowser *m_browser;
     QTimer m_timTimer;
-    QPixmap m_picRes;       // the anime background
-    QPixmap m_background;   // the window's own (music) background
-    QPixmap m_shown;        // the one in use
+    SharpPixmap m_picRes;       // the anime background
+    SharpPixmap m_background;   // the window's own (music) background
+    bool m_showsPicRes = false; // the anime background is the one in use
 
     TreeWidgetAdapter m_tree;
     CatalogueState m_state;
     CatalogueLoader m_loader;
+
+    QPointer<frmDownload> m_download;
 
     std::unique_ptr<clsToolTip> m_tipLoad, m_tipDownload, m_tipAbout, m_tipSearch, m_tipTree;
 

@@ -11,9 +11,6 @@ bool blnAnimeMode = false;
 bool blnExitOnChooserClose = false;
 QString strListURL;
 QString strSearchWord;
-int intAlertResult = 0;
-bool blnConnectionReset = false;
-bool blnCanCancel = false;
 
 void ResetGlobals()
 {
@@ -21,9 +18,17 @@ void ResetGlobals()
     blnExitOnChooserClose = false;
     strListURL.clear();
     strSearchWord.clear();
-    intAlertResult = 0;
-    blnConnectionReset = false;
-    blnCanCancel = false;
+}
+
+void ChooserAwaitsPick()
+{
+    blnExitOnChooserClose = true;
+}
+
+void CatalogueChosen(bool animeMode)
+{
+    blnAnimeMode = animeMode;
+    blnExitOnChooserClose = false;
 }
 
 static QString serverFromEnv(const char *name)

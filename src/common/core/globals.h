@@ -13,12 +13,18 @@ extern bool blnAnimeMode;            // true = anime downloads, false = anime mu
 extern bool blnExitOnChooserClose;   // closing the chooser ends the program
 extern QString strListURL;           // catalogue list address of the chosen kind
 extern QString strSearchWord;        // words typed into the search dialog
-extern int intAlertResult;           // answer of the open problem dialog; 0 = none
-extern bool blnConnectionReset;      // file dialog runs in its connection-reset mode
-extern bool blnCanCancel;            // general dialog offers "取消下载任务."
 
 // Puts every shared variable back to its start value (tests, a fresh start).
 void ResetGlobals();
+
+// The shell's shared state (blnAnimeMode, blnExitOnChooserClose) changes
+// only through these two.
+// The chooser is up, or the main window is handing back to it: closing the
+// chooser without a pick now ends the program.
+void ChooserAwaitsPick();
+// A catalogue kind was picked: the main window opens for it, and the chooser
+// closing behind it no longer ends the program.
+void CatalogueChosen(bool animeMode);
 
 // host[:port] of the catalogue server: VELMORA_CATALOGUE_SERVER or 127.0.0.1:8417.
 QString CatalogueServer();

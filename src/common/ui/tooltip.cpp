@@ -2,6 +2,8 @@
 
 #include "common/ui/uifont.h"
 
+#include <QAbstractScrollArea>
+#include <QBitmap>
 #include <QEnterEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -9,6 +11,12 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+
+#ifdef VELMORA_HAVE_XCB
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+#include <cstdlib>
+#endif
 
 namespace velmora {
 
@@ -51,13 +59,78 @@ void drawInfoIcon(QPainter &p, const QRectF &r)
     p.restore();
 }
 
+#ifdef VELMORA_HAVE_XCB
+// A compositing manager owns the selection _NET_WM_CM_S<screen> while it runs.
+bool X11CompositorRuns()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t *c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return false;
+    const int screens = xcb_setup_roots_length(xcb_get_setup(c));
+    bool owned = false;
+    for (int i = 0; i < screens && !owned; ++i) {
+        const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(i);
+        xcb_intern_atom_reply_t *atom =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, quint16(name.size()), name.constData()), nullptr);
+        if (atom && atom->atom != XCB_ATOM_NONE) {
+            xcb_get_selection_owner_reply_t *owner =
+                xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr);
+            owned = owner && owner->owner != XCB_NONE;
+            std::free(owner);
+        }
+        std::free(atom);
+    }
+    return owned;
+}
+#endif
+
+// The pixels a shape covers when drawn without smoothing, outline included.
+QRegion RegionOf(const QPainterPath &shape, const QSize &size)
+{
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setPen(QPen(Qt::black, 1.0));
+    p.setBrush(Qt::black);
+    p.drawPath(shape);
+    p.end();
+    return QRegion(QBitmap::fromImage(img.createAlphaMask()));
+}
+
+const QColor kBorder(0x76, 0x76, 0x76);
+
+QLinearGradient BodyFill(int height)
+{
+    QLinearGradient fill(0, 0, 0, height);
+    fill.setColorAt(0.0, QColor(0xff, 0xff, 0xf0));
+    fill.setColorAt(1.0, QColor(0xff, 0xf8, 0xd6));
+    return fill;
+}
+
 } // namespace
+
+bool BalloonTip::PerPixelAlphaAvailable()
+{
+    const QString platform = QGuiApplication::platformName();
+#ifdef VELMORA_HAVE_XCB
+    if (platform == QLatin1String("xcb"))
+        return X11CompositorRuns();
+#endif
+    // These always composite their windows; anything else (a bare X server,
+    // a framebuffer, offscreen) shows a window's transparent parts as black.
+    return platform.startsWith(QLatin1String("wayland")) || platform == QLatin1String("windows")
+           || platform == QLatin1String("cocoa");
+}
 
 BalloonTip::BalloonTip(QWidget *control, const QRect &toolRect)
     : QWidget(control, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput),
       m_control(control), m_toolRect(toolRect)
 {
-    setAttribute(Qt::WA_TranslucentBackground);
+    // See-through only where the desktop can show it; otherwise the window
+    // is cut to the balloon's shape (updateCut).
+    if (PerPixelAlphaAvailable())
+        setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setObjectName(QStringLiteral("balloonTip"));
@@ -66,12 +139,31 @@ BalloonTip::BalloonTip(QWidget *control, const QRect &toolRect)
     connect(&m_delay, &QTimer::timeout, this, &BalloonTip::delayElapsed);
     // The tip follows the pointer over the control the way the platform tip
     // watches the control's mouse messages: moves without a button held
-    // must reach us too.
-    control->setMouseTracking(true);
-    control->installEventFilter(this);
+    // must reach us too. A scrolling control (the tree) gets its mouse on its
+    // item area, so that is watched as well.
+    watch(control);
+    if (auto *scroller = qobject_cast<QAbstractScrollArea *>(control)) {
+        m_itemArea = scroller->viewport();
+        watch(m_itemArea);
+    }
     if (QWidget *top = control->window(); top != control)
         top->installEventFilter(this);
+    m_cut = !testAttribute(Qt::WA_TranslucentBackground);
     layoutBalloon();
+}
+
+void BalloonTip::watch(QWidget *area)
+{
+    area->setMouseTracking(true);
+    area->installEventFilter(this);
+}
+
+void BalloonTip::updateCut()
+{
+    if (m_cut)
+        setMask(RegionOf(shapePath(), size()));
+    else
+        clearMask();
 }
 
 BalloonTip::~BalloonTip() = default;
@@ -112,11 +204,14 @@ void BalloonTip::layoutBalloon()
     m_body = QRect(0, m_stemDown ? 0 : kStemHeight, w, h);
     m_stemX = qBound(kRadius + 2, m_stemX == 0 ? kStemInset : m_stemX, w - kRadius - 2);
     setFixedSize(w, h + kStemHeight);
+    updateCut();
     update();
 }
 
 void BalloonTip::popUpAt(const QPoint &globalPoint)
 {
+    // A compositor may have stopped since the tip was made.
+    m_cut = !testAttribute(Qt::WA_TranslucentBackground) || !PerPixelAlphaAvailable();
     m_stemDown = false;
     m_stemX = kStemInset;
     layoutBalloon();
@@ -150,17 +245,23 @@ void BalloonTip::hoverAt(const QPoint &pos)
 {
     m_lastPos = pos;
     if (!m_toolRect.contains(pos)) {
-        popDown();
+        leaveArea();
         return;
     }
-    if (!isVisible() && !m_delay.isActive())
+    if (!m_pressed && !isVisible() && !m_delay.isActive())
         m_delay.start();
+}
+
+void BalloonTip::leaveArea()
+{
+    popDown();
+    m_pressed = false;
 }
 
 void BalloonTip::delayElapsed()
 {
     QWidget *c = m_control;
-    if (!c || !c->isVisible() || !c->isEnabled() || !c->window()->isActiveWindow())
+    if (!c || m_pressed || !c->isVisible() || !c->isEnabled() || !c->window()->isActiveWindow())
         return;
     if (!m_toolRect.contains(m_lastPos))
         return;
@@ -169,17 +270,31 @@ void BalloonTip::delayElapsed()
 
 bool BalloonTip::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_control) {
+    const bool onControl = watched == m_control;
+    if (onControl || (m_itemArea && watched == m_itemArea)) {
+        auto *area = static_cast<QWidget *>(watched);
+        const auto inControl = [&](const QPointF &pos) { return area->mapTo(m_control, pos.toPoint()); };
         switch (event->type()) {
         case QEvent::Enter:
-            hoverAt(static_cast<QEnterEvent *>(event)->position().toPoint());
+            hoverAt(inControl(static_cast<QEnterEvent *>(event)->position()));
             break;
         case QEvent::MouseMove:
-            hoverAt(static_cast<QMouseEvent *>(event)->position().toPoint());
+            hoverAt(inControl(static_cast<QMouseEvent *>(event)->position()));
             break;
         case QEvent::Leave:
+            // Off the item area onto the control's frame or scroll bar the
+            // pointer is still on the control: hide, but a click still counts.
+            if (onControl)
+                leaveArea();
+            else
+                popDown();
+            break;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
+            // No tip again until the pointer has left the control.
+            popDown();
+            m_pressed = true;
+            break;
         case QEvent::Wheel:
         case QEvent::Hide:
         case QEvent::EnabledChange:
@@ -194,11 +309,8 @@ bool BalloonTip::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-void BalloonTip::paintEvent(QPaintEvent *)
+QPainterPath BalloonTip::shapePath() const
 {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-
     const QRectF body = QRectF(m_body).adjusted(0.5, 0.5, -0.5, -0.5);
     QPainterPath shape;
     shape.addRoundedRect(body, kRadius, kRadius);
@@ -216,14 +328,34 @@ void BalloonTip::paintEvent(QPaintEvent *)
         stem.lineTo(sx + 2 + kStemWidth, base);
     }
     stem.closeSubpath();
-    shape = shape.united(stem).simplified();
+    return shape.united(stem).simplified();
+}
 
-    QLinearGradient fill(0, 0, 0, height());
-    fill.setColorAt(0.0, QColor(0xff, 0xff, 0xf0));
-    fill.setColorAt(1.0, QColor(0xff, 0xf8, 0xd6));
-    p.setPen(QPen(QColor(0x76, 0x76, 0x76), 1.0));
-    p.setBrush(fill);
-    p.drawPath(shape);
+void BalloonTip::paintBody(QPainter &p)
+{
+    if (!m_cut) {
+        p.setPen(QPen(kBorder, 1.0));
+        p.setBrush(BodyFill(height()));
+        p.drawPath(shapePath());
+        return;
+    }
+    // Cut to shape: the outline is the mask's own edge, one pixel wide, so
+    // nothing outside the shape is drawn and nothing inside is left bare.
+    const QRegion inside = mask();
+    const QRegion core = inside & inside.translated(1, 0) & inside.translated(-1, 0) & inside.translated(0, 1)
+                         & inside.translated(0, -1);
+    for (const QRect &r : inside)
+        p.fillRect(r, kBorder);
+    const QBrush fill(BodyFill(height()));
+    for (const QRect &r : core)
+        p.fillRect(r, fill);
+}
+
+void BalloonTip::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    paintBody(p);
 
     const QFontMetrics tf(titleFont());
     int x = m_body.left() + kMargin;

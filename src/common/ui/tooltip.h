@@ -7,6 +7,12 @@
 // the control, so it lives as long as the control does, however long the
 // clsToolTip object that made it lives. Title and text are shown literally:
 // an "&" in a title is drawn as "&" (a tip has no access keys to underline).
+//
+// The balloon watches the area the user actually points at: the control
+// itself and, for a scrolling control such as the tree, its item area.
+// Where windows can be see-through (a compositing desktop) the balloon has
+// smooth edges; elsewhere its window is cut to the balloon's shape.
+#include <QPainterPath>
 #include <QPointer>
 #include <QRect>
 #include <QString>
@@ -41,6 +47,15 @@ public:
     void popUpAt(const QPoint &globalPoint);
     void popDown();
 
+    // The outline of the balloon (body and stem) in its own coordinates.
+    QPainterPath shapePath() const;
+    // True when the window is cut to the balloon's shape (no see-through windows).
+    bool isCutToShape() const { return m_cut; }
+
+    // Whether this desktop shows see-through windows (a compositing manager
+    // runs). Without one, transparent parts of a window show up black.
+    static bool PerPixelAlphaAvailable();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -48,15 +63,22 @@ protected:
 private:
     void layoutBalloon();
     void hoverAt(const QPoint &pos);
+    void leaveArea();
     void delayElapsed();
+    void watch(QWidget *area);
+    void updateCut();
+    void paintBody(QPainter &p);
 
     QPointer<QWidget> m_control;
+    QPointer<QWidget> m_itemArea;  // the viewport of a scrolling control, if any
     QRect m_toolRect;
     QString m_title;
     QString m_text;
     bool m_icon = false;
     QTimer m_delay;
     QPoint m_lastPos;
+    bool m_pressed = false;   // a click hides the tip until the pointer leaves the control
+    bool m_cut = false;
     bool m_stemDown = false;  // balloon above the point, pointer at the bottom
     int m_stemX = 0;          // x of the pointer's tip in the balloon's coordinates
     QRect m_body;             // rounded body in the balloon's coordinates

@@ -3,6 +3,7 @@
 #include "common/core/globals.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace velmora {
@@ -22,6 +23,16 @@ QString InitialSaveFolder()
             base = QDir::homePath();
     }
     return QDir(base).filePath(QStringLiteral("My Music"));
+}
+
+QString SaveDialogStartFolder(const QString &preferred)
+{
+    if (!preferred.isEmpty() && QFileInfo(preferred).isDir())
+        return preferred;
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (!music.isEmpty() && QFileInfo(music).isDir())
+        return music;
+    return QDir::homePath();
 }
 
 } // namespace velmora

@@ -13,4 +13,9 @@ QString SaveDialogFilter(const QString &FileType);
 // otherwise "My Music" in the user's music folder. Never created here.
 QString InitialSaveFolder();
 
+// Where the Save-As dialog opens: `preferred` when that folder exists,
+// otherwise the user's music folder, otherwise the home folder; never the
+// folder the program happens to be started from.
+QString SaveDialogStartFolder(const QString &preferred);
+
 } // namespace velmora

@@ -20,14 +20,6 @@
 
 namespace velmora {
 
-std::function<void(frmDownload *)> frmDownload::onCreated;
-
-DownloadState &frmDownload::State()
-{
-    static DownloadState state;
-    return state;
-}
-
 // The window as the engine sees it: texts and states only.
 class frmDownload::View : public DownloadView
 {
@@ -92,18 +84,20 @@ QPushButton *addButton(QWidget *parent, const QString &text, int x, int y)
     return button;
 }
 
-// The problem dialogs of the program.
-std::unique_ptr<IProblemAnswerer> CreateDialogAnswerer(QWidget *)
+// The problem dialogs of the program, owned by the download window.
+std::unique_ptr<IProblemAnswerer> CreateDialogAnswerer(QWidget *window)
 {
-    return std::make_unique<DialogProblemAnswerer>();
+    return std::make_unique<DialogProblemAnswerer>(window);
 }
 
 } // namespace
 
 frmDownload::frmDownload(QWidget *mainWindow)
-    : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), m_mainWindow(mainWindow),
+    : QWidget(mainWindow, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), m_mainWindow(mainWindow),
       m_view(std::make_unique<View>(this))
 {
+    // The main window is disabled during the download; its own window stays usable.
+    setEnabled(true);
     // Window load.
     setWindowTitle(kProductTitle);
     setFixedSize(440, 340);
@@ -141,7 +135,7 @@ frmDownload::frmDownload(QWidget *mainWindow)
     m_dialogAnswerer = CreateDialogAnswerer(this);
     m_answerer = m_dialogAnswerer.get();
     m_saveDialog = m_fileDialog.get();
-    m_engine = new DownloadEngine(State(), m_view.get(), m_saveDialog, m_answerer, this);
+    m_engine = new DownloadEngine(m_state, m_view.get(), m_saveDialog, m_answerer, this);
 }
 
 frmDownload::~frmDownload() = default;
@@ -161,7 +155,12 @@ void frmDownload::setSaveDialog(ISaveDialog *dialog)
 bool frmDownload::DownloadFile(const QString &StrURL, QString &UserName, QString &Password)
 {
     m_unloaded = false;
-    return m_engine->DownloadFile(StrURL, UserName, Password);
+    QPointer<frmDownload> self(this);
+    const bool ok = m_engine->DownloadFile(StrURL, UserName, Password);
+    // A window unloaded while the engine ran is deleted now that it has returned.
+    if (self && m_unloaded)
+        deleteLater();
+    return ok;
 }
 
 void frmDownload::keyPressEvent(QKeyEvent *event)
@@ -175,7 +174,7 @@ void frmDownload::keyPressEvent(QKeyEvent *event)
 
 void frmDownload::CancelButton_Click()
 {
-    if (State().blnComplete && !m_engine->isRunning()) {
+    if (m_state.blnComplete && !m_engine->isRunning()) {
         close();
         return;
     }
@@ -185,7 +184,7 @@ void frmDownload::CancelButton_Click()
 
 void frmDownload::OpenButton_Click()
 {
-    const QString path = State().strSavePath;
+    const QString path = m_state.strSavePath;
     if (!ShellOpen(path))
         m_answerer->ShowAlert(Problem::CannotOpenFile, path, false);
     close();
@@ -193,7 +192,7 @@ void frmDownload::OpenButton_Click()
 
 void frmDownload::FolderButton_Click()
 {
-    ShowInFolder(State().strSavePath);  // nothing is reported when neither way works
+    ShowInFolder(m_state.strSavePath);  // nothing is reported when neither way works
     close();
 }
 
@@ -221,18 +220,6 @@ void frmDownload::Unload()
     // Deleted from the event loop, never under a running wait of the engine.
     if (!m_engine->isRunning())
         deleteLater();
-}
-
-bool StartDownload(QWidget *mainWindow, const QString &StrURL, QString &UserName, QString &Password)
-{
-    QPointer<frmDownload> window = new frmDownload(mainWindow);
-    if (frmDownload::onCreated)
-        frmDownload::onCreated(window);
-    const bool ok = window->DownloadFile(StrURL, UserName, Password);
-    // A window the engine unloaded while it ran is deleted now that it has returned.
-    if (window && window->isHidden() && !ok)
-        window->deleteLater();
-    return ok;
 }
 
 } // namespace velmora

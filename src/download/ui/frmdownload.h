@@ -1,8 +1,9 @@
 #pragma once
+#include "download/core/address.h"
+
 #include <QString>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 
 class QLabel;
@@ -16,16 +17,14 @@ class FileSaveDialog;
 class IProblemAnswerer;
 class ISaveDialog;
 class SeekBar;
-struct DownloadState;
-
-// Runs one download in the download window and returns when it has ended
-// (true = whole file received). The caller has disabled mainWindow; the
-// download window enables it again when it closes.
-bool StartDownload(QWidget *mainWindow, const QString &StrURL, QString &UserName, QString &Password);
 
 // The download window. A fresh one is made for every download, so its
-// controls start as designed; after a complete download it stays open until
-// the user closes it, opens the file or opens its folder.
+// controls and its state start as designed; after a complete download it
+// stays open until the user closes it, opens the file or opens its folder.
+// It is owned by the main window (a transient window of it: it stays above
+// it and shares its taskbar entry); the main window disables itself before
+// the download and the download window enables it again when it closes.
+// Once closed, the window deletes itself as soon as DownloadFile has returned.
 class frmDownload : public QWidget
 {
     Q_OBJECT
@@ -33,6 +32,7 @@ public:
     explicit frmDownload(QWidget *mainWindow = nullptr);
     ~frmDownload() override;
 
+    // Runs one download and returns when it has ended (true = whole file received).
     bool DownloadFile(const QString &StrURL, QString &UserName, QString &Password);
 
     // Who answers the problems and the Save-As question (default: the dialogs).
@@ -40,12 +40,8 @@ public:
     void setSaveDialog(ISaveDialog *dialog);
 
     DownloadEngine *engine() const { return m_engine; }
-    // Window-level state; it keeps its values from one window to the next.
-    static DownloadState &State();
-
-    // Called with every window StartDownload makes, before it runs (tests,
-    // scripted use).
-    static std::function<void(frmDownload *)> onCreated;
+    // This window's download: nothing of it reaches any other window.
+    const DownloadState &state() const { return m_state; }
 
     QLineEdit *SourceLabel;
     QLineEdit *ToLabel;
@@ -71,6 +67,7 @@ private:
     void Unload();
 
     QWidget *m_mainWindow;
+    DownloadState m_state;
     std::unique_ptr<View> m_view;
     std::unique_ptr<FileSaveDialog> m_fileDialog;
     std::unique_ptr<IProblemAnswerer> m_dialogAnswerer;

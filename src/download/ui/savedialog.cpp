@@ -19,9 +19,7 @@ QString FileSaveDialog::ShowSaveDialog(const QString &DefaultName, const QString
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(SaveDialogFilter(FileType));
-    const QString folder = InitialSaveFolder();
-    if (QFileInfo(folder).isDir())
-        dialog.setDirectory(folder);
+    dialog.setDirectory(SaveDialogStartFolder(InitialSaveFolder()));
     dialog.selectFile(DefaultName);
     if (dialog.exec() != QDialog::Accepted)
         return QString();

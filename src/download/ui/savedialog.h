@@ -11,7 +11,8 @@ class FileSaveDialog : public ISaveDialog
 public:
     explicit FileSaveDialog(QWidget *parent = nullptr) : m_parent(parent) {}
     // Titled "另存为", one filter entry for the type, starting in
-    // InitialSaveFolder() with DefaultName filled in; "" when cancelled.
+    // SaveDialogStartFolder(InitialSaveFolder()) with DefaultName filled in;
+    // "" when cancelled.
     QString ShowSaveDialog(const QString &DefaultName, const QString &FileType) override;
 
 private:

@@ -2,6 +2,8 @@
 
 #include "download/core/progress.h"
 
+#include "common/ui/sharp.h"
+
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
@@ -34,9 +36,9 @@ QImage MakeTexture()
     return img;
 }
 
-QImage MakeKnob(bool hover)
+QImage MakeKnob(bool hover, qreal dpr)
 {
-    QImage img(kKnobWidthPx, kKnobHeightPx, QImage::Format_ARGB32_Premultiplied);
+    QImage img = CanvasImage(QSize(kKnobWidthPx, kKnobHeightPx), dpr);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -120,11 +122,9 @@ QImage SeekBar::SeekTexture()
     return img;
 }
 
-QImage SeekBar::KnobPicture(bool hover)
+QImage SeekBar::KnobPicture(bool hover, qreal dpr)
 {
-    static const QImage normal = MakeKnob(false);
-    static const QImage hovered = MakeKnob(true);
-    return hover ? hovered : normal;
+    return MakeKnob(hover, dpr);
 }
 
 int SeekBar::KnobTwips(float sngProgress)
@@ -150,7 +150,10 @@ void SeekBar::paintEvent(QPaintEvent *)
     const int x = TwipsToPixels(m_seekLength);
     if (m_seekLength != 0 && x > 0)
         p.drawImage(QRect(0, kBarTopPx, x, kBarHeightPx), SeekTexture());
-    p.drawImage(QPoint(x, 0), KnobPicture(m_inSeek));
+    QImage &knob = m_knob[m_inSeek ? 1 : 0];
+    if (knob.isNull() || !qFuzzyCompare(knob.devicePixelRatio(), devicePixelRatioF()))
+        knob = KnobPicture(m_inSeek, devicePixelRatioF());
+    p.drawImage(QPoint(x, 0), knob);
 }
 
 void SeekBar::setInSeek(bool in)

@@ -23,9 +23,10 @@ public:
     // blnInSeek: the pointer is over the bar.
     bool inSeek() const { return m_inSeek; }
 
-    // The pictures: the 1 x 9 bar texture and the 141 x 111 knob (normal or hover).
+    // The pictures: the 1 x 9 bar texture and the 141 x 111 knob (normal or
+    // hover), the knob drawn for a device pixel ratio.
     static QImage SeekTexture();
-    static QImage KnobPicture(bool hover);
+    static QImage KnobPicture(bool hover, qreal dpr = 1.0);
 
     static constexpr int kBarTopPx = 84;     // 1260 twips
     static constexpr int kBarHeightPx = 9;   // 135 twips
@@ -41,6 +42,7 @@ private:
 
     int m_seekLength = 0;
     bool m_inSeek = false;
+    QImage m_knob[2];  // normal and hover, at the ratio last painted at
 };
 
 } // namespace velmora

@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# Looks at Velmora's windows on a real X display, as a user would: Xvfb with
+# the openbox window manager and no compositing manager. Drives the windows
+# with xdotool and leaves screenshots in build/desktop-check/ to be looked at:
+#   chooser-balloon.png       the chooser with a balloon over a picture button
+#   chooser-scale2.png        the same at a display scale of 2
+#   chooser-balloon-composited.png  the same under a compositor (if xcompmgr is there)
+#   main-message.png          a message box of the main window (Chinese buttons)
+#   saveas.png                the Save-As dialog
+#   main-click-download.png   the main window clicked during a download: the
+#                             download window stays above it
+# and prints what it checked. Needs: xvfb openbox xdotool wmctrl imagemagick.
+# Usage: scripts/desktop-check.sh   (after a build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bin=build/bin
+out=build/desktop-check
+mkdir -p "$out"
+rm -f "$out"/*.png
+port="${VELMORA_DEMO_PORT:-8419}"
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+work=$(mktemp -d)
+trap cleanup EXIT INT TERM
+
+# Xvfb tells the display number once it accepts clients.
+exec 3< <(exec Xvfb -displayfd 1 -screen 0 1280x900x24 -nolisten tcp 2>"$work/xvfb.log")
+pids+=($!)
+read -r -u 3 dnum
+export DISPLAY=":$dnum"
+openbox --sm-disable >/dev/null 2>&1 &
+pids+=($!)
+until wmctrl -m >/dev/null 2>&1; do sleep 0.1; done
+
+"$bin/velmora-demo-server" --port "$port" --rate 131072 >"$work/server.log" &
+pids+=($!)
+until grep -q listening "$work/server.log"; do sleep 0.1; done
+export VELMORA_CATALOGUE_SERVER="127.0.0.1:$port" VELMORA_SEARCH_SERVER="127.0.0.1:$port"
+export HOME="$work/home"
+mkdir -p "$HOME/Music"
+# Whatever the system's language: Qt's own texts must still be Chinese.
+export LANG=en_US.UTF-8 LC_ALL=C.UTF-8
+
+shot() { import -window root "$out/$1.png"; echo "screenshot: $out/$1.png"; }
+# The id of a visible window titled exactly $1 other than $2 (waits for it).
+window() {
+  local id=""
+  while [ -z "$id" ]; do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -vx "${2:-none}" | tail -1 || true)
+    [ -n "$id" ] || sleep 0.1
+  done
+  echo "$id"
+}
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+hover() {
+  xdotool mousemove --window "$1" "$2" "$3"
+  sleep 0.1
+  xdotool mousemove --window "$1" $(($2 + 1)) $(($3 + 1))
+}
+# Whether window $1 still exists.
+alive() { xdotool getwindowname "$1" >/dev/null 2>&1; }
+
+# The chooser, after the splash has handed over to it, with a balloon.
+# $2: the display scale (window coordinates are in screen pixels).
+chooser_shot() {
+  "$bin/velmora" >"$work/app.log" 2>&1 &
+  local app=$!
+  local chooser
+  chooser=$(window "Velmora 1.13")
+  sleep 3  # the splash fades and enables the chooser
+  hover "$chooser" $((250 * $2)) $((190 * $2))
+  sleep 1.2
+  shot "$1"
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+}
+chooser_shot chooser-balloon 1
+QT_SCALE_FACTOR=2 chooser_shot chooser-scale2 2
+# With a compositing manager (when xcompmgr is installed) the balloon keeps
+# its smooth, see-through edge instead of being cut.
+if command -v xcompmgr >/dev/null; then
+  xcompmgr >/dev/null 2>&1 &
+  comp=$!
+  sleep 0.5
+  chooser_shot chooser-balloon-composited 1
+  kill "$comp"
+  wait "$comp" 2>/dev/null || true
+fi
+
+# The main window of the music catalogue.
+VELMORA_KIND=music "$bin/velmora" >"$work/app.log" 2>&1 &
+app=$!
+pids+=($app)
+main=$(window "Velmora 1.13")
+sleep 0.5
+# Download with nothing selected: a message box of the main window.
+click "$main" 667 129
+window "Velmora 1.13" "$main" >/dev/null  # the message box
+sleep 0.5
+shot main-message
+xdotool key Return  # the box has the focus
+sleep 0.3
+
+# Load the catalogue, open the first group, pick its first item.
+click "$main" 667 87
+sleep 3
+shot main-loaded
+click "$main" 60 102   # the first group
+sleep 0.5
+click "$main" 90 122   # its first item
+sleep 0.3
+click "$main" 667 129  # Download
+window "另存为" >/dev/null
+sleep 0.8
+shot saveas
+xdotool key Return
+sleep 2
+download=$(window "Velmora 1.13" "$main")
+click "$main" 100 400  # a click on the greyed main window, beside the download window
+sleep 0.8
+shot main-click-download
+stack=" $(xprop -root _NET_CLIENT_LIST_STACKING | cut -d'#' -f2 | tr -d ',') "
+below=${stack%% $(printf '0x%x' "$main") *}
+if [ "$below" != "$stack" ] && [[ "$below" != *"$(printf '0x%x' "$download")"* ]]; then
+  echo "check: the download window stays above the clicked main window"
+else
+  echo "check: FAILED, the main window came over the download window (stacking:$stack)"
+fi
+echo "check: download window $(xprop -id "$download" WM_TRANSIENT_FOR), main window $(printf '0x%x' "$main")"
+wmctrl -i -c "$main"   # the window manager asks the main window to close
+sleep 0.8
+if alive "$main" && xdotool search --onlyvisible --name "^Velmora 1.13\$" | grep -qx "$main"; then
+  echo "check: the disabled main window ignored the close request"
+else
+  echo "check: FAILED, the main window closed during the download"
+fi
+kill "$app" 2>/dev/null || true
