@@ -56,6 +56,10 @@ struct Rule
     qint64 rangeShift = 0;     // a 206 starts this many bytes after the asked offset
                                // (and its Content-Range says so)
     bool noValidator = false;  // send no ETag for the file
+    bool endlessHeaders = false;  // a status line, then header lines that never end
+                                  // (bodyBytesSent counts them; cut off after 256 MiB)
+    bool chunked = false;      // the file's answer in chunked transfer-coding, chunks of
+                               // varied sizes, some with extensions, and a trailer
 };
 
 struct Response
