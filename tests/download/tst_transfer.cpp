@@ -379,6 +379,7 @@ private slots:
     {
         QTest::addColumn<int>("when");
         QTest::addColumn<QString>("problem");
+        QTest::newRow("range request") << int(Rule::When::WithRange) << QStringLiteral("无效服务器响应");
         QTest::newRow("length request") << int(Rule::When::WithoutRange) << QStringLiteral("文件长度为零");
     }
     void engineOnBadAnswers()
