@@ -3,6 +3,7 @@
 // file's first bytes.
 #include "download/core/bodyfile.h"
 #include "download/core/engine.h"
+#include "doubles.h"
 #include "httpserver.h"
 #include "testsupport.h"
 
@@ -28,7 +29,7 @@ struct Harness
         QString path;
         QString ShowSaveDialog(const QString &, const QString &) override { return path; }
     } dialog;
-    ScriptedProblemAnswerer answerer;
+    testing::ScriptedProblemAnswerer answerer;
     DownloadEngine engine {state, &view, &dialog, &answerer};
 
     bool run(const QString &url)
@@ -130,7 +131,7 @@ private slots:
         h.dialog.path = dir.filePath(path.mid(1));
         qint64 onDiskAtQuestion = -1;
         bool prefixAtQuestion = false;
-        h.answerer.onQuestion = [&](const ScriptedProblemAnswerer::Question &q) {
+        h.answerer.onQuestion = [&](const testing::ScriptedProblemAnswerer::Question &q) {
             if (q.title != QStringLiteral("服务器连接重置"))
                 return;
             onDiskAtQuestion = QFileInfo(h.dialog.path).size();

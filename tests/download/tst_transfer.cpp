@@ -3,6 +3,7 @@
 // to take in whole; then the same faults as the download engine meets them.
 #include "download/core/engine.h"
 #include "download/core/transfer.h"
+#include "doubles.h"
 #include "httpserver.h"
 #include "testsupport.h"
 
@@ -78,7 +79,7 @@ struct EngineHarness
         QString path;
         QString ShowSaveDialog(const QString &, const QString &) override { return path; }
     } dialog;
-    ScriptedProblemAnswerer answerer;
+    testing::ScriptedProblemAnswerer answerer;
     DownloadEngine engine {state, &view, &dialog, &answerer};
 
     bool run(const QString &url)
@@ -121,13 +122,9 @@ private slots:
                  "GET /a%20b.bin?x=1 HTTP/1.1\r\nHost: " + server.hostPort().toLatin1()
                      + "\r\nAccept: */*\r\nAccept-Encoding: identity\r\nRange: bytes=10-\r\n"
                        "If-Range: \"v1\"\r\nConnection: close\r\n\r\n");
-        QVERIFY(t.headerText().startsWith(QStringLiteral("HTTP/1.1 206 Partial Content\r\n")));
-        QCOMPARE(t.header("content-range"), QByteArray("bytes 10-4999/5000"));
-        QCOMPARE(bodySha256(t), testing::Sha256(QByteArray([] {
-                     QByteArray b(4990, Qt::Uninitialized);
-                     HttpServer::GeneratedBytes(b.data(), 10, b.size());
-                     return b;
-                 }())));
+        // Another version than the server's: the whole file comes instead of the range.
+        QVERIFY(t.headerText().startsWith(QStringLiteral("HTTP/1.1 200 OK\r\n")));
+        QCOMPARE(bodySha256(t), HttpServer::GeneratedSha256(5000));
 
         // No range and no If-Range: neither line is sent.
         QVERIFY(t.execute(server.url(QStringLiteral("/a b.bin")), QByteArray(), true));
