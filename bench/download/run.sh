@@ -1,118 +1,139 @@
 #!/bin/bash
-# Download benchmark: velmora-fetch against curl on the same loopback
-# servers (the test server, and nginx when it can be had), memory, the
-# length request's cost and the CPU spent waiting on a silent server.
-# Usage: bench/download/run.sh [build-folder]
+# Download benchmark: 1 GiB from nginx on loopback into the page cache, by
+# velmora-fetch, velmora-fetch --window (the real download window under Xvfb),
+# curl and wget, in one run. Prints one table: medians of wall time, CPU time
+# and peak RSS, and the ratios against curl. Then peak RSS against file size
+# and the CPU spent waiting on a silent server.
+# Usage: bench/download/run.sh [build-folder]   (RUNS=5 WINDOW_RUNS=3 by default)
 set -u
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${1:-$ROOT/build-bench}
+RUNS=${RUNS:-5}
+WINDOW_RUNS=${WINDOW_RUNS:-3}
 WORK=$(mktemp -d /tmp/velmora-bench.XXXXXX)
 chmod 755 "$WORK"  # nginx's workers read from it
-PORT=18500
 NGINX_PORT=18501
-trap 'kill $SERVER_PID 2>/dev/null; [ -n "${NGINX_PID:-}" ] && kill $NGINX_PID 2>/dev/null; rm -rf "$WORK"' EXIT
+STALL_PORT=18502
+DISPLAY_NUMBER=${DISPLAY_NUMBER:-97}
+cleanup() {
+    [ -n "${NGINX_PID:-}" ] && kill "$NGINX_PID" 2>/dev/null
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+    [ -n "${STALL_PID:-}" ] && kill "$STALL_PID" 2>/dev/null
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+need() {  # need COMMAND PACKAGE: installs the package when the command is missing
+    command -v "$1" >/dev/null && return 0
+    [ "$(id -u)" = 0 ] || { echo "missing $1 (package $2)"; exit 1; }
+    [ -n "${APT_UPDATED:-}" ] || { apt-get update -qq; APT_UPDATED=1; }
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$2" >/dev/null
+    command -v "$1" >/dev/null || { echo "could not install $2"; exit 1; }
+}
+need nginx nginx-light
+need curl curl
+need wget wget
+need Xvfb xvfb
+need bc bc
+[ -x /usr/bin/time ] || need /usr/bin/time time
+# The installed service is not wanted: the benchmark runs its own nginx.
+command -v systemctl >/dev/null && systemctl stop nginx 2>/dev/null
 
 [ -f "$BUILD/build.ninja" ] || cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$BUILD" --target velmora-fetch velmora-bench-server -j2 >/dev/null || exit 1
 FETCH=$BUILD/bin/velmora-fetch
 
-"$BUILD/bin/velmora-bench-server" $PORT >/dev/null &
-SERVER_PID=$!
-for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$PORT/__log" && break; sleep 0.1; done
-
-# run NAME CMD...: wall seconds, CPU seconds and peak RSS (KiB) of one command.
-run() {
-    local name=$1; shift
-    local t0 t1
-    t0=$(date +%s.%N)
-    /usr/bin/time -f "%U %S %M" -o "$WORK/$name.time" "$@" >"$WORK/$name.out" 2>&1
-    t1=$(date +%s.%N)
-    read -r U S M < <(tail -1 "$WORK/$name.time")
-    WALL=$(echo "$t1 - $t0" | bc -l)
-    CPU=$(echo "$U + $S" | bc -l)
-    RSS=$M
-}
-
-compare() {  # compare LABEL URL SHA
-    # Best of three runs each, alternating, on a machine others share.
-    local label=$1 url=$2 i
-    VW=999; VC=999; CW=999; CC=999
-    for i in 1 2 3; do
-        rm -f "$WORK/v.bin" "$WORK/c.bin"
-        run velmora "$FETCH" "$url" --save "$WORK/v.bin"
-        (( $(echo "$WALL < $VW" | bc -l) )) && VW=$WALL
-        (( $(echo "$CPU < $VC" | bc -l) )) && VC=$CPU
-        VR=$RSS
-        run curl curl -s -o "$WORK/c.bin" "$url"
-        (( $(echo "$WALL < $CW" | bc -l) )) && CW=$WALL
-        (( $(echo "$CPU < $CC" | bc -l) )) && CC=$CPU
-    done
-    tail -1 "$WORK/velmora.out"
-    cmp -s "$WORK/v.bin" "$WORK/c.bin" && SAME=yes || SAME=NO
-    printf '%s: velmora %.2f s (%.0f MB/s, %.2f s CPU, %d MB RSS), curl %.2f s (%.0f MB/s, %.2f s CPU); same bytes: %s\n' \
-        "$label" "$VW" "$(echo "1024 / $VW" | bc -l)" "$VC" $((VR / 1024)) "$CW" "$(echo "1024 / $CW" | bc -l)" "$CC" "$SAME"
-    printf '  throughput ratio velmora/curl: %.2f (target >= 0.9)\n' "$(echo "$CW / $VW" | bc -l)"
-    printf '  CPU seconds ratio velmora/curl: %.2f (target <= 1.5)\n' "$(echo "$VC / ($CC + 0.001)" | bc -l)"
-    rm -f "$WORK/v.bin" "$WORK/c.bin"
-}
-
-echo "== test server, 1 GiB generated file"
-compare "test server" "http://127.0.0.1:$PORT/1g.bin"
-
-echo "== peak RSS"
-run rss64 "$FETCH" "http://127.0.0.1:$PORT/64m.bin" --save "$WORK/64m.bin"; R64=$RSS
-rm -f "$WORK/64m.bin"
-run rss1g "$FETCH" "http://127.0.0.1:$PORT/1g.bin" --save "$WORK/1g.bin"; R1G=$RSS
-rm -f "$WORK/1g.bin"
-printf '64 MiB: %.1f MB, 1 GiB: %.1f MB, difference %.1f MB (target < 80 MB, difference < 5 MB)\n' \
-    "$(echo "$R64 / 1024" | bc -l)" "$(echo "$R1G / 1024" | bc -l)" "$(echo "($R1G - $R64) / 1024" | bc -l)"
-
-echo "== length request (test server log: probe, length request, range request per download)"
-curl -s "http://127.0.0.1:$PORT/__log" | awk '$5=="length" { printf "  length request for %s: %d body bytes sent\n", $1, $4 }'
-echo "  (target for the length request: <= 65536)"
-
-echo "== waiting on a silent server for 10 s"
-"$FETCH" "http://127.0.0.1:$PORT/stall.bin" --save "$WORK/stall.bin" >/dev/null 2>&1 &
-FP=$!
-sleep 1
-read -r -a A </proc/$FP/stat; C0=$((A[13] + A[14]))
-sleep 10
-read -r -a A </proc/$FP/stat; C1=$((A[13] + A[14]))
-kill $FP; wait $FP 2>/dev/null
-TCK=$(getconf CLK_TCK)
-printf '  CPU while stalled: %.2f %% of a core (target < 2 %%)\n' "$(echo "($C1 - $C0) * 100 / $TCK / 10" | bc -l)"
-
-echo "== nginx, 1 GiB file"
-if ! command -v nginx >/dev/null && [ "$(id -u)" = 0 ]; then
-    (apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq nginx-light >/dev/null 2>&1) \
-        || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq nginx >/dev/null 2>&1
-    systemctl stop nginx 2>/dev/null; service nginx stop 2>/dev/null
-fi
-if command -v nginx >/dev/null; then
-    mkdir -p "$WORK/www" "$WORK/nginx"
-    head -c $((1 << 30)) /dev/urandom >"$WORK/www/1g.bin"
-    cat >"$WORK/nginx/nginx.conf" <<CONF
+mkdir -p "$WORK/www" "$WORK/nginx"
+head -c $((1 << 30)) /dev/urandom >"$WORK/www/1g.bin"
+head -c $((64 << 20)) "$WORK/www/1g.bin" >"$WORK/www/64m.bin"
+cat >"$WORK/nginx/nginx.conf" <<CONF
 worker_processes 1;
 daemon off;
 pid $WORK/nginx/nginx.pid;
 error_log $WORK/nginx/error.log;
 events { worker_connections 64; }
 http {
-    log_format bench '\$request_uri "\$http_range" \$status \$body_bytes_sent';
-    access_log $WORK/nginx/access.log bench;
+    access_log off;
     client_body_temp_path $WORK/nginx; proxy_temp_path $WORK/nginx; fastcgi_temp_path $WORK/nginx;
     uwsgi_temp_path $WORK/nginx; scgi_temp_path $WORK/nginx;
     sendfile on;
     server { listen 127.0.0.1:$NGINX_PORT; root $WORK/www; }
 }
 CONF
-    nginx -c "$WORK/nginx/nginx.conf" &
-    NGINX_PID=$!
-    for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$NGINX_PORT/" && break; sleep 0.1; done
-    compare "nginx" "http://127.0.0.1:$NGINX_PORT/1g.bin"
-    echo "  nginx access log (uri, range, status, body bytes sent; curl's request last):"
-    sed 's/^/    /' "$WORK/nginx/access.log"
-    echo "  (the second line is the length request; target <= 65536)"
-else
-    echo "  nginx not available: skipped"
-fi
+nginx -c "$WORK/nginx/nginx.conf" &
+NGINX_PID=$!
+Xvfb ":$DISPLAY_NUMBER" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+XVFB_PID=$!
+for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$NGINX_PORT/64m.bin" && break; sleep 0.1; done
+URL=http://127.0.0.1:$NGINX_PORT/1g.bin
+SUM=$(sha256sum "$WORK/www/1g.bin" | cut -d' ' -f1)
+
+# measure NAME CMD...: appends "wall cpu rss_kib" of one run to $WORK/NAME.runs.
+measure() {
+    local name=$1; shift
+    rm -f "$WORK/out.bin"
+    local t0 t1
+    t0=$(date +%s.%N)
+    /usr/bin/time -f "%U %S %M" -o "$WORK/time" "$@" >"$WORK/$name.out" 2>&1
+    t1=$(date +%s.%N)
+    read -r U S M < <(tail -1 "$WORK/time")
+    if [ "$(sha256sum "$WORK/out.bin" 2>/dev/null | cut -d' ' -f1)" != "$SUM" ]; then
+        echo "$name: the file arrived wrong" >&2
+        return
+    fi
+    echo "$(echo "$t1 - $t0" | bc -l) $(echo "$U + $S" | bc -l) $M" >>"$WORK/$name.runs"
+    rm -f "$WORK/out.bin"
+}
+
+median() {  # median FILE COLUMN
+    sort -g -k"$2","$2" "$1" | awk -v c="$2" '{ v[NR] = $c } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# The tools take turns, so a neighbour's load falls on all of them alike.
+for i in $(seq "$RUNS"); do
+    measure curl curl -s -o "$WORK/out.bin" "$URL"
+    measure wget wget -q -O "$WORK/out.bin" "$URL"
+    measure fetch "$FETCH" "$URL" --save "$WORK/out.bin"
+    if [ "$i" -le "$WINDOW_RUNS" ]; then
+        measure window env DISPLAY=":$DISPLAY_NUMBER" QT_QPA_PLATFORM=xcb "$FETCH" "$URL" --save "$WORK/out.bin" --window
+    fi
+done
+
+echo "1 GiB from nginx on loopback into the page cache; medians of $RUNS runs ($WINDOW_RUNS for the window)"
+CW=$(median "$WORK/curl.runs" 1)
+CC=$(median "$WORK/curl.runs" 2)
+printf '| %-28s | %9s | %8s | %9s | %10s | %9s |\n' what "wall (s)" "CPU (s)" "peak RSS" "throughput" "CPU"
+printf '| %-28s | %9s | %8s | %9s | %10s | %9s |\n' "" "" "" "(MB)" "vs curl" "vs curl"
+printf '|%s|%s|%s|%s|%s|%s|\n' ------------------------------ ----------- ---------- ----------- ------------ -----------
+for pair in "curl -o file:curl" "wget -O file:wget" "velmora-fetch:fetch" "velmora-fetch --window:window"; do
+    label=${pair%%:*}; name=${pair##*:}
+    if [ ! -s "$WORK/$name.runs" ]; then
+        printf '| %-28s | %9s | %8s | %9s | %10s | %9s |\n' "$label" - - - - -
+        continue
+    fi
+    W=$(median "$WORK/$name.runs" 1); C=$(median "$WORK/$name.runs" 2); R=$(median "$WORK/$name.runs" 3)
+    printf '| %-28s | %9.2f | %8.2f | %9.1f | %10.2f | %9.2f |\n' "$label" "$W" "$C" "$(echo "$R / 1024" | bc -l)" \
+        "$(echo "$CW / $W" | bc -l)" "$(echo "$C / $CC" | bc -l)"
+done
+echo "(targets: velmora-fetch throughput >= 2.0 and CPU <= 0.8 of curl's; the window >= 1.5 and <= 1.0)"
+
+# Peak RSS against file size.
+/usr/bin/time -f "%M" -o "$WORK/time64" "$FETCH" "http://127.0.0.1:$NGINX_PORT/64m.bin" --save "$WORK/64b.bin" >/dev/null 2>&1
+printf 'peak RSS of velmora-fetch: 64 MiB file %.1f MB, 1 GiB file %.1f MB (target < 80 MB, flat)\n' \
+    "$(echo "$(tail -1 "$WORK/time64") / 1024" | bc -l)" "$(echo "$(median "$WORK/fetch.runs" 3) / 1024" | bc -l)"
+rm -f "$WORK/64b.bin"
+
+# A silent server: the test server answers the probe, then never the length request.
+"$BUILD/bin/velmora-bench-server" $STALL_PORT >/dev/null &
+STALL_PID=$!
+for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$STALL_PORT/__log" && break; sleep 0.1; done
+"$FETCH" "http://127.0.0.1:$STALL_PORT/stall.bin" --save "$WORK/stall.bin" >/dev/null 2>&1 &
+FP=$!
+sleep 1
+read -r -a A </proc/$FP/stat; C0=$((A[13] + A[14]))
+sleep 5
+read -r -a A </proc/$FP/stat; C1=$((A[13] + A[14]))
+kill $FP; wait $FP 2>/dev/null
+printf 'CPU of velmora-fetch waiting on a silent server: %.2f %% of a core (target ~0)\n' \
+    "$(echo "($C1 - $C0) * 100 / $(getconf CLK_TCK) / 5" | bc -l)"

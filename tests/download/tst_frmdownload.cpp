@@ -177,6 +177,26 @@ private slots:
         QVERIFY(window.isNull());
     }
 
+    void finalFiguresAtTheEnd()
+    {
+        // A fast download: the figures reach the screen at the display's
+        // pace, and the last ones are there when the download returns.
+        const qint64 size = 3 * 1024 * 1024 + 17;
+        server.addGeneratedFile(QStringLiteral("/fast/Final.bin"), size);
+        saveDialog.path = dir.filePath(QStringLiteral("Final.bin"));
+        QFile::remove(saveDialog.path);
+        QVERIFY(download(QStringLiteral("/fast/Final.bin")));
+        QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(size));
+        QCOMPARE(window->CompleteLabel->text(), QStringLiteral("100% 已完成 (Final.bin)"));
+        QCOMPARE(window->TimeLabel->text(), CompletedTimeText(size, window->state().varElapsed));
+        QVERIFY(window->RateLabel->text().endsWith(QStringLiteral("/秒")));
+        QCOMPARE(window->picSeek->seekLength(), kSeekWidthTwips - kKnobWidthTwips);
+        QCOMPARE(window->EstimatedTimeLeft->text(), QStringLiteral("下载完毕:"));
+        testing::SaveScreenshot(window, QStringLiteral("frmdownload-final"));
+        window->CancelButton->click();
+        flushDeletes();
+    }
+
     void stopDuringBody_data()
     {
         QTest::addColumn<int>("how");

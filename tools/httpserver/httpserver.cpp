@@ -119,7 +119,12 @@ public:
     {
         m_socket->setParent(this);
         connect(m_socket, &QTcpSocket::readyRead, this, [this] { onReadyRead(); });
-        connect(m_socket, &QTcpSocket::bytesWritten, this, [this] { pump(); });
+        connect(m_socket, &QTcpSocket::bytesWritten, this, [this] {
+            if (m_state == State::EndlessHead)
+                pumpHeaderLines();
+            else
+                pump();
+        });
         connect(m_socket, &QTcpSocket::disconnected, this, [this] { closed(); });
         connect(m_socket, &QTcpSocket::errorOccurred, this, [this] { closed(); });
         m_throttle.setInterval(20);
@@ -130,7 +135,7 @@ public:
     }
 
 private:
-    enum class State { ReadingHead, Delayed, Sending, Stalled, Closing };
+    enum class State { ReadingHead, Delayed, Sending, EndlessHead, Stalled, Closing };
 
     void closed()
     {
@@ -294,7 +299,14 @@ private:
             m_state = State::Stalled;
             return;
         }
-        if (rule.closeWithoutAnswer) {
+        if (haveRule && rule.endlessHeaders) {
+            m_socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n");
+            m_state = State::EndlessHead;
+            logUpdate(200, false);
+            pumpHeaderLines();
+            return;
+        }
+        if (haveRule && rule.closeWithoutAnswer) {
             m_state = State::Closing;
             m_socket->disconnectFromHost();
             return;
@@ -367,10 +379,14 @@ private:
         if (status == 206)
             response += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(to) + '/'
                 + QByteArray::number(size) + "\r\n";
-        const bool noLength = rule.noContentLength;
-        if (!noLength)
+        m_chunked = haveRule && rule.chunked && !m_headOnly;
+        m_chunkIndex = 0;
+        const bool noLength = (haveRule && rule.noContentLength) || m_chunked;
+        if (m_chunked)
+            response += "Transfer-Encoding: chunked\r\n";
+        else if (!noLength)
             response += "Content-Length: " + QByteArray::number(length) + "\r\n";
-        if (noLength || m_closeAfter)
+        if ((haveRule && rule.noContentLength) || m_closeAfter)
             m_closeAfter = true;
         response += m_closeAfter ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
         response += "\r\n";
@@ -434,6 +450,8 @@ private:
                 n = std::min(n, m_dropAfter - m_sent);
             if (m_rate > 0)
                 n = std::min(n, m_budget);
+            if (m_chunked)
+                n = std::min(n, nextChunkSize());
             if (n <= 0)
                 break;
             buf.resize(n);
@@ -457,7 +475,10 @@ private:
                 }
                 break;
             }
-            m_socket->write(buf);
+            if (m_chunked)
+                writeChunk(buf);
+            else
+                m_socket->write(buf);
             m_offset += n;
             m_sent += n;
             m_remaining -= n;
@@ -472,8 +493,46 @@ private:
             m_socket->disconnectFromHost();
             return;
         }
-        if (m_remaining == 0)
+        if (m_remaining == 0) {
+            if (m_chunked)
+                m_socket->write("0\r\nX-Trailer: end\r\n\r\n");
             finishResponse();
+        }
+    }
+
+    // Chunk sizes that cross every boundary a reader might count on.
+    qint64 nextChunkSize() const
+    {
+        static const qint64 sizes[] = {1, 4095, 4097, 65536, 7, 12345, 2, 30000};
+        return sizes[m_chunkIndex % (sizeof sizes / sizeof sizes[0])];
+    }
+
+    void writeChunk(const QByteArray &data)
+    {
+        QByteArray line = QByteArray::number(data.size(), 16);
+        if (m_chunkIndex % 3 == 1)
+            line = line.toUpper() + ";name=\"value\"";
+        m_socket->write(line + "\r\n");
+        m_socket->write(data);
+        m_socket->write("\r\n");
+        ++m_chunkIndex;
+    }
+
+    // Header lines for ever, as fast as the reader takes them (up to a bound,
+    // so that a reader that never stops still ends the test).
+    void pumpHeaderLines()
+    {
+        constexpr qint64 kBound = qint64(256) << 20;
+        while (m_socket->bytesToWrite() < 64 * 1024 && m_sent < kBound) {
+            const QByteArray line = "X-Filler-" + QByteArray::number(m_sent) + ": " + QByteArray(100, 'f') + "\r\n";
+            m_socket->write(line);
+            m_sent += line.size();
+        }
+        logUpdate(0, false);
+        if (m_sent >= kBound) {
+            m_state = State::Closing;
+            m_socket->disconnectFromHost();
+        }
     }
 
     QTcpSocket *m_socket;
@@ -492,6 +551,8 @@ private:
     qint64 m_budget = 0;
     bool m_headOnly = false;
     bool m_closeAfter = false;
+    bool m_chunked = false;
+    int m_chunkIndex = 0;
     QTimer m_throttle;
 };
 

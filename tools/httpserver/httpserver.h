@@ -57,6 +57,10 @@ struct Rule
                                // (and its Content-Range says so)
     bool noValidator = false;  // send no ETag for the file
     int delayMs = -1;          // hold the answer this long after the request; -1 = the server's default
+    bool endlessHeaders = false;  // a status line, then header lines that never end
+                                  // (bodyBytesSent counts them; cut off after 256 MiB)
+    bool chunked = false;      // the file's answer in chunked transfer-coding, chunks of
+                               // varied sizes, some with extensions, and a trailer
 };
 
 struct Response

@@ -1,13 +1,18 @@
-// velmora-fetch: runs the download engine without a window. The Save-As
-// dialog is answered by --save, the problem dialogs by the --answer options.
+// velmora-fetch: runs the download engine without a window, or with
+// --window in the program's own download window. The Save-As dialog is
+// answered by --save, the problem dialogs by the --answer options.
 #include "common/core/commandline.h"
 #include "download/core/engine.h"
+#include "download/ui/frmdownload.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -88,11 +93,44 @@ int answerValue(const QCommandLineParser &args, const QString &name, int max)
     return v;
 }
 
+// The download in the real window, shown on the current display; the
+// window closes itself when the download is over.
+bool DownloadInWindow(const QString &url, velmora::ISaveDialog *dialog, ArgumentAnswerer *answerer,
+                      qint64 *total)
+{
+    auto *window = new velmora::frmDownload;
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    window->setSaveDialog(dialog);
+    window->setProblemAnswerer(answerer);
+    answerer->engine = window->engine();
+    QString user;
+    QString password;
+    const bool ok = window->DownloadFile(url, user, password);
+    *total = window->engine()->Total();
+    window->close();
+    delete window;
+    return ok;
+}
+
+bool WantsWindow(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--window") == 0)
+            return true;
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // A window needs the widget application; the plain download does not.
+    std::unique_ptr<QCoreApplication> application;
+    if (WantsWindow(argc, argv))
+        application = std::make_unique<QApplication>(argc, argv);
+    else
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication &app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("velmora-fetch"));
     QCommandLineParser args;
     args.setApplicationDescription(QStringLiteral(
@@ -112,6 +150,8 @@ int main(int argc, char **argv)
     args.addOption({QStringLiteral("answer-reset"),
                     QStringLiteral("Answer to \"服务器连接重置\": 1 resume, 2 give up (default 1)."),
                     QStringLiteral("1|2"), QStringLiteral("1")});
+    args.addOption({QStringLiteral("window"),
+                    QStringLiteral("Run the download in the download window on the current display; it closes itself at the end.")});
     args.addOption({QStringLiteral("answer-alert"),
                     QStringLiteral("Answer to the other problems: 1 ignore / try again, 2 cancel (default 1)."),
                     QStringLiteral("1|2"), QStringLiteral("1")});
@@ -122,7 +162,7 @@ int main(int argc, char **argv)
 
     if (args.positionalArguments().size() != 1 || !args.isSet(QStringLiteral("save"))) {
         printLine(QStringLiteral("usage: velmora-fetch URL --save PATH [--answer-file-exists 1|2|3] "
-                                 "[--answer-reset 1|2] [--answer-alert 1|2]"));
+                                 "[--answer-reset 1|2] [--answer-alert 1|2] [--window]"));
         return 2;
     }
 
@@ -132,16 +172,23 @@ int main(int argc, char **argv)
     answerer.alert = answerValue(args, QStringLiteral("answer-alert"), 2);
     PathDialog dialog(QFileInfo(args.value(QStringLiteral("save"))).absoluteFilePath());
 
-    velmora::DownloadState state;
-    SilentView view;
-    velmora::DownloadEngine engine(state, &view, &dialog, &answerer);
-    answerer.engine = &engine;
-
-    QString user;
-    QString password;
-    const bool ok = engine.DownloadFile(args.positionalArguments().first(), user, password);
+    const QString url = args.positionalArguments().first();
+    bool ok = false;
+    qint64 total = 0;
+    if (args.isSet(QStringLiteral("window"))) {
+        ok = DownloadInWindow(url, &dialog, &answerer, &total);
+    } else {
+        velmora::DownloadState state;
+        SilentView view;
+        velmora::DownloadEngine engine(state, &view, &dialog, &answerer);
+        answerer.engine = &engine;
+        QString user;
+        QString password;
+        ok = engine.DownloadFile(url, user, password);
+        total = engine.Total();
+    }
     if (ok) {
-        printLine(QStringLiteral("result: complete %1").arg(engine.Total()));
+        printLine(QStringLiteral("result: complete %1").arg(total));
         return 0;
     }
     printLine(QStringLiteral("result: incomplete"));

@@ -263,7 +263,8 @@ DownloadEngine::Next DownloadEngine::askLength()
         return Next::Finish;
     // One second before now, so the first rate is not a division by almost nothing.
     m_run.startTime = clockSeconds() - 1.0;
-    m_total = LeadingNumber(m_transfer->header("Content-Length"));
+    // An answer that was no answer (headers without end) has no length either.
+    m_total = m_transfer->failure() == TransferFailure::None ? LeadingNumber(m_transfer->header("Content-Length")) : 0;
     takeValidator();
     if (m_total == 0) {
         m_answerer->ShowAlert(Problem::ZeroLength, m_run.address, false);
@@ -338,6 +339,8 @@ DownloadEngine::Next DownloadEngine::judgeStatus()
     m_view->SetToLabel(m_run.savePath);
     if (!waitUntil([this] { return !m_transfer->stillExecuting(); }))
         return Next::Finish;
+    if (m_transfer->failure() == TransferFailure::BadAnswer)
+        return stopWith(Problem::BadAnswer, m_run.address);
     const QString headerText = m_transfer->headerText();
     // No status at all (the connection failed first) reads as CR LF.
     return checkStatus(headerText.isEmpty() ? QStringLiteral("\r\n") : StatusOf(headerText));
@@ -395,8 +398,6 @@ DownloadEngine::Next DownloadEngine::openTarget()
     const QString folder = QFileInfo(savePath).absolutePath();
     if (!QFileInfo(folder).isDir() && !QDir().mkdir(folder))
         return stopWith(DownloadProblem::Unexpected(QStringLiteral("无法创建文件夹 ") + folder), savePath);
-    QFile &file = m_file;
-    file.setFileName(savePath);
     // A resumed file is left as it is until the bytes fetched again over its
     // end have been compared with it; the cut happens then.
     m_run.checkEnd = m_run.resume && m_received > 0 ? qMin(FileLength(savePath), m_received + kResumeMargin) : 0;
@@ -404,11 +405,8 @@ DownloadEngine::Next DownloadEngine::openTarget()
     const bool cutNow = m_run.checkEnd <= m_received;
     // Everything from the write offset on is written anew; whatever the old
     // file held beyond it must not survive as a tail.
-    if (!file.open(QIODevice::ReadWrite) || (cutNow && !file.resize(m_received)) || !file.seek(m_received)) {
-        const QString error = file.errorString();
-        file.close();
-        return stopWith(DownloadProblem::Unexpected(error), savePath);
-    }
+    if (!m_file.open(savePath, m_received, m_total, cutNow))
+        return stopWith(DownloadProblem::Unexpected(m_file.errorString()), savePath);
     S.varElapsed = 0;
     TimerTime.start();
     m_sinceYield.invalidate();
@@ -418,7 +416,13 @@ DownloadEngine::Next DownloadEngine::openTarget()
 DownloadEngine::Next DownloadEngine::receiveBody()
 {
     for (;;) {
-        waitUntil([this] { return m_transfer->chunkReady(kChunk); });
+        if (!m_transfer->chunkReady(kChunk)) {
+            // What has arrived goes to the disk before the wait: the file
+            // keeps up with the figures shown whenever the network is slower.
+            if (flushBody() != Next::GoOn)
+                return Next::Finish;
+            waitUntil([this] { return m_transfer->chunkReady(kChunk); });
+        }
         QByteArray chunk = m_transfer->getChunk(kChunk);
         const qsizetype size = chunk.size();
         const Next next = m_received < m_run.checkEnd ? checkResumedBytes(std::move(chunk), size < 2)
@@ -431,13 +435,16 @@ DownloadEngine::Next DownloadEngine::receiveBody()
         // milliseconds: often enough for painting and the Cancel button,
         // rare enough that a fast link is not slowed by the event loop.
         if (!m_sinceYield.isValid() || m_sinceYield.hasExpired(kYieldIntervalMs)) {
+            if (flushBody() != Next::GoOn)
+                return Next::Finish;
             yieldOnce();
             m_sinceYield.start();
         }
         if (size < 2)
             break;
     }
-    m_file.close();
+    if (!m_file.close())
+        return stopWith(DownloadProblem::Unexpected(m_file.errorString()), m_run.savePath);
     return Next::Finish;
 }
 
@@ -478,19 +485,27 @@ bool DownloadEngine::matchesDisk(const QByteArray &bytes)
     return m_file.read(onDisk) == bytes.left(qsizetype(onDisk));
 }
 
+DownloadEngine::Next DownloadEngine::flushBody()
+{
+    if (m_file.flush())
+        return Next::GoOn;
+    m_file.close();
+    return stopWith(DownloadProblem::Unexpected(m_file.errorString()), m_run.savePath);
+}
+
 DownloadEngine::Next DownloadEngine::storeChunk(QByteArray chunk)
 {
-    QFile &file = m_file;
+    BodyFile &file = m_file;
     if (m_received + chunk.size() > m_total) {
         // More than the file's length: this is not the file that was
         // measured. Nothing beyond it is written.
         chunk.truncate(qsizetype(m_total - m_received));
         m_run.badBody = true;
     }
-    if (!chunk.isEmpty() && file.write(chunk) != chunk.size()) {
-        const QString error = file.errorString();
+    // Collected into large writes; every way out of the body writes what was collected.
+    if (!chunk.isEmpty() && !file.append(chunk)) {
         file.close();
-        return stopWith(DownloadProblem::Unexpected(error), m_run.savePath);
+        return stopWith(DownloadProblem::Unexpected(file.errorString()), m_run.savePath);
     }
     if (S.blnCancel) {
         file.close();

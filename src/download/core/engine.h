@@ -6,6 +6,7 @@
 // interfaces below, so it runs the same in the window, in a headless tool
 // and in a test.
 #include "download/core/address.h"
+#include "download/core/bodyfile.h"
 #include "download/core/httpheaders.h"
 #include "download/core/problems.h"
 
@@ -138,6 +139,7 @@ private:
     Next checkResumedBytes(QByteArray chunk, bool last);
     bool matchesDisk(const QByteArray &bytes);
     Next storeChunk(QByteArray chunk);
+    Next flushBody();
     void showProgress();
     Next finish();
     Next finishIncomplete();
@@ -162,7 +164,7 @@ private:
     QElapsedTimer m_clock;
     QElapsedTimer m_sinceYield;
     Run m_run;
-    QFile m_file;            // the local file while the body is written
+    BodyFile m_file;         // the local file while the body is written
     bool m_running = false;
     qint64 m_received = 0;
     qint64 m_total = 0;

@@ -2,8 +2,10 @@
 
 #include <QtGlobal>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace velmora {
 
@@ -19,10 +21,14 @@ bool IsDigitPlaceholder(QChar c)
 // to be, not like the binary number just below it).
 void DecimalDigits(double value, int decimals, QString &intDigits, QString &fracDigits)
 {
+    // The same text as printf's "%.14e", made several times faster: the
+    // progress figures are worked out for every chunk of a download.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+    const auto written = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(value), std::chars_format::scientific, 14);
+    *written.ptr = '\0';
     // buf: d.dddddddddddddde[+-]xx
     QString all;
+    all.reserve(40);
     all += QLatin1Char(buf[0]);
     const char *p = buf + 2;
     while (*p && *p != 'e')

@@ -17,14 +17,25 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
+
+#include <optional>
 
 namespace velmora {
 
-// The window as the engine sees it: texts and states only.
+// The window as the engine sees it: texts and states only. The figures of
+// the body (time, rate, percentage, bar) change with every chunk; they are
+// kept here and put on the screen at the display's pace, the latest ones
+// each time, so that a fast download is not slowed by its own window.
 class frmDownload::View : public DownloadView
 {
 public:
-    explicit View(frmDownload *window) : w(window) {}
+    explicit View(frmDownload *window) : w(window)
+    {
+        m_pace.setSingleShot(true);
+        m_pace.setInterval(kPaceMs);
+        QObject::connect(&m_pace, &QTimer::timeout, window, [this] { ShowFigures(); });
+    }
     void ShowWindow() override
     {
         w->show();
@@ -34,9 +45,9 @@ public:
     void SetSourceLabel(const QString &t) override { w->SourceLabel->setText(t); }
     void SetToLabel(const QString &t) override { w->ToLabel->setText(t); }
     void SetStatusLabel(const QString &t) override { w->StatusLabel->setText(t); }
-    void SetRateLabel(const QString &t) override { w->RateLabel->setText(t); }
-    void SetTimeLabel(const QString &t) override { w->TimeLabel->setText(t); }
-    void SetCompleteLabel(const QString &t) override { w->CompleteLabel->setText(t); }
+    void SetRateLabel(const QString &t) override { Keep(m_rate, t); }
+    void SetTimeLabel(const QString &t) override { Keep(m_time, t); }
+    void SetCompleteLabel(const QString &t) override { Keep(m_complete, t); }
     void SetEstimatedTimeLeft(const QString &t) override { w->EstimatedTimeLeft->setText(t); }
     void SetCancelCaption(const QString &t) override { w->CancelButton->setText(t); }
     void SetOpenFolderEnabled(bool on) override
@@ -44,11 +55,53 @@ public:
         w->OpenButton->setEnabled(on);
         w->FolderButton->setEnabled(on);
     }
-    void SetProgress(float, int knobTwips) override { w->picSeek->DrawSeek(knobTwips); }
+    void SetProgress(float, int knobTwips) override
+    {
+        m_knob = knobTwips;
+        Schedule();
+    }
     void Beep() override { QApplication::beep(); }
 
+    // Puts the latest figures on the screen now.
+    void ShowFigures()
+    {
+        m_pace.stop();
+        SetIfChanged(w->TimeLabel, m_time);
+        SetIfChanged(w->RateLabel, m_rate);
+        SetIfChanged(w->CompleteLabel, m_complete);
+        if (m_knob && *m_knob != w->picSeek->seekLength())
+            w->picSeek->DrawSeek(*m_knob);
+        m_knob.reset();
+    }
+
 private:
+    // About two frames of a common display.
+    static constexpr int kPaceMs = 30;
+
+    void Keep(std::optional<QString> &slot, const QString &t)
+    {
+        slot = t;
+        Schedule();
+    }
+    void Schedule()
+    {
+        if (!m_pace.isActive())
+            m_pace.start();
+    }
+    template<typename Box>
+    static void SetIfChanged(Box *box, std::optional<QString> &text)
+    {
+        if (text && box->text() != *text)
+            box->setText(*text);
+        text.reset();
+    }
+
     frmDownload *w;
+    QTimer m_pace;
+    std::optional<QString> m_time;
+    std::optional<QString> m_rate;
+    std::optional<QString> m_complete;
+    std::optional<int> m_knob;
 };
 
 namespace {
@@ -157,8 +210,12 @@ bool frmDownload::DownloadFile(const QString &StrURL, QString &UserName, QString
     m_unloaded = false;
     QPointer<frmDownload> self(this);
     const bool ok = m_engine->DownloadFile(StrURL, UserName, Password);
+    if (!self)
+        return ok;
+    // The last figures of the body and the finish are on the screen when it returns.
+    m_view->ShowFigures();
     // A window unloaded while the engine ran is deleted now that it has returned.
-    if (self && m_unloaded)
+    if (m_unloaded)
         deleteLater();
     return ok;
 }
