@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <limits>
+
 using namespace velmora;
 
 class TestFormat : public QObject
@@ -23,6 +25,9 @@ private slots:
         QTest::newRow("negative") << -1.0 << "#0" << "-1";
         QTest::newRow("percent") << 0.996 << "##0%" << "100%";
         QTest::newRow("required digits pad") << 3.1 << "00.00" << "03.10";
+        // Finite before the scaling, infinite after it: no text, not garbage.
+        QTest::newRow("percent of a huge value") << 1e307 << "##0%" << "";
+        QTest::newRow("infinite") << qInf() << "###0" << "";
     }
     void formatNumber()
     {
@@ -121,6 +126,28 @@ private slots:
         f = ComputeProgress(100, 0, 0, false, 1.0, QStringLiteral("x"));
         QCOMPARE(f.knobTwips, 0);
         QCOMPARE(f.completeLabel, QStringLiteral("0% 已完成 (x)"));
+    }
+
+    void progressWithExtremeFigures()
+    {
+        // Figures whose differences do not fit in 64 bits are worked out in
+        // floating point: 2^64 bytes copied in one second, nothing left.
+        constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+        constexpr qint64 kMin = std::numeric_limits<qint64>::min();
+        ProgressFigures f = ComputeProgress(kMax, kMax, kMin, true, 1.0, QStringLiteral("x"));
+        QCOMPARE(f.rateLabel, QStringLiteral("17179869184.0 GB/秒"));
+        QVERIFY2(f.timeLabel.startsWith(QStringLiteral("0 秒 (已复制 ")), qPrintable(f.timeLabel));
+        QCOMPARE(f.completeLabel, QStringLiteral("100% 已完成 (x)"));
+        QCOMPARE(f.knobTwips, kSeekWidthTwips - kKnobWidthTwips);
+
+        // A total far below what arrived: the time left is negative, not wrapped.
+        f = ComputeProgress(kMax, kMin, 0, false, 1.0, QStringLiteral("x"));
+        QVERIFY2(f.timeLabel.startsWith(QStringLiteral("-1 小时 0 分钟 (已复制 ")), qPrintable(f.timeLabel));
+        QCOMPARE(f.knobTwips, 0);
+
+        QCOMPARE(KnobTwipsFor(qQNaN()), 0);
+        QCOMPARE(KnobTwipsFor(-qInf()), 0);
+        QCOMPARE(KnobTwipsFor(qInf()), kSeekWidthTwips - kKnobWidthTwips);
     }
 };
 

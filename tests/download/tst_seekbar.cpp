@@ -1,9 +1,12 @@
 // The drawn progress bar: what is painted where, and the hover look.
 #include "download/ui/seekbar.h"
+#include "download/core/progress.h"
 #include "testsupport.h"
 
 #include <QMouseEvent>
 #include <QtTest>
+
+#include <limits>
 
 using namespace velmora;
 
@@ -76,6 +79,16 @@ private slots:
             QCOMPARE(img.pixel(knobX / 2, SeekBar::kBarTopPx + 9), bar.palette().window().color().rgb());
         }
         testing::SaveScreenshot(&bar, shot);
+    }
+
+    void noNumberDrawsAnEmptyBar()
+    {
+        SeekBar bar;
+        bar.setProgress(0.5f);
+        bar.setProgress(std::numeric_limits<float>::quiet_NaN());
+        QCOMPARE(bar.seekLength(), 0);
+        bar.setProgress(std::numeric_limits<float>::infinity());
+        QCOMPARE(bar.seekLength(), kSeekWidthTwips - kKnobWidthTwips);
     }
 
     void hoverSwapsThePicture()

@@ -89,9 +89,6 @@ double RoundHalfToEven(double x)
 
 QString FormatNumber(double value, const QString &pattern)
 {
-    if (!std::isfinite(value))
-        return QString();
-
     qsizetype first = -1;
     qsizetype last = -1;
     for (qsizetype i = 0; i < pattern.size(); ++i) {
@@ -104,6 +101,9 @@ QString FormatNumber(double value, const QString &pattern)
     }
     if (pattern.contains(QLatin1Char('%')))
         value *= 100.0;
+    // Checked after the scaling: a huge fraction becomes infinite only then.
+    if (!std::isfinite(value))
+        return QString();
     if (first < 0)
         return pattern;
 

@@ -12,14 +12,16 @@ ProgressFigures ComputeProgress(qint64 received, qint64 total, qint64 startOffse
 {
     ProgressFigures f;
 
-    const double copied = double(resume ? received - startOffset : received);
+    // Every figure goes to double before any subtraction: a server can announce
+    // any 64-bit length, and the difference of two of them need not fit.
+    const double copied = resume ? double(received) - double(startOffset) : double(received);
     const double rate = secondsSinceStart > 0 ? copied / secondsSinceStart : 0.0;
 
     // Nothing has arrived yet (an empty first chunk): there is no rate to
     // estimate from, so the time left stays blank instead of failing.
     QString timeLeft;
     if (rate > 0)
-        timeLeft = FormatDuration(float(double(total - received) / rate));
+        timeLeft = FormatDuration(float((double(total) - double(received)) / rate));
 
     f.timeLabel = timeLeft + QStringLiteral(" (已复制 ") + FormatSize(double(received)) + QStringLiteral(", 共 ")
                   + FormatSize(double(total)) + QStringLiteral(")");
@@ -27,13 +29,21 @@ ProgressFigures ComputeProgress(qint64 received, qint64 total, qint64 startOffse
 
     const double fraction = total > 0 ? double(received) / double(total) : 0.0;
     f.sngProgress = float(fraction);
-    // The knob never leaves the bar, even if a server sends more than it announced.
-    const float clamped = std::clamp(f.sngProgress, 0.0f, 1.0f);
-    f.knobTwips = int(std::floor(float(kSeekWidthTwips - kKnobWidthTwips) * clamped));
+    f.knobTwips = KnobTwipsFor(f.sngProgress);
 
     f.completeLabel = FormatNumber(fraction, QStringLiteral("##0%")) + QStringLiteral(" 已完成 (") + localName
                       + QStringLiteral(")");
     return f;
+}
+
+int KnobTwipsFor(float sngProgress)
+{
+    // The knob never leaves the bar, even if a server sends more than it
+    // announced; a fraction that is no number at all leaves it at the start.
+    if (!(sngProgress > 0.0f))
+        return 0;
+    const float p = std::min(sngProgress, 1.0f);
+    return int(std::floor(float(kSeekWidthTwips - kKnobWidthTwips) * p));
 }
 
 QString CompletedTimeText(qint64 total, qint64 varElapsed)

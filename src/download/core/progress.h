@@ -24,6 +24,10 @@ struct ProgressFigures
 ProgressFigures ComputeProgress(qint64 received, qint64 total, qint64 startOffset, bool resume,
                                 double secondsSinceStart, const QString &localName);
 
+// The filled length of the bar in twips for a fraction received / total:
+// 0 for anything not above 0 (NaN included), the full length from 1 on.
+int KnobTwipsFor(float sngProgress);
+
 // The TimeLabel text after a complete download.
 QString CompletedTimeText(qint64 total, qint64 varElapsed);
 

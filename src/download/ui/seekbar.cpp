@@ -129,9 +129,7 @@ QImage SeekBar::KnobPicture(bool hover)
 
 int SeekBar::KnobTwips(float sngProgress)
 {
-    // The knob never leaves the bar, even past 100 %.
-    const float p = sngProgress < 0 ? 0.0f : (sngProgress > 1 ? 1.0f : sngProgress);
-    return int(std::floor(float(kSeekWidthTwips - kKnobWidthTwips) * p));
+    return KnobTwipsFor(sngProgress);
 }
 
 void SeekBar::DrawSeek(int seekLengthTwips)
