@@ -51,6 +51,7 @@ private slots:
 
     // prepared files
     void mountTable();
+    void driveListingReadsTheTableOnce();
     void serialFromUuid_data();
     void serialFromUuid();
     void keyboardModels_data();
@@ -178,6 +179,45 @@ void TestLinuxPlatform::mountTable()
     QCOMPARE(CpuListToMask("62-70"), quint64(3) << 62);
     QCOMPARE(DecodeLabel("MY\\x20STICK"), QStringLiteral("MY STICK"));
     QCOMPARE(DecodeLabel("\\xe5\\xbd\\xb1\\xe9\\x9f\\xb3"), QStringLiteral("影音"));
+    // Only two hex digits make an escape; a sign or a blank is kept as written.
+    QCOMPARE(DecodeLabel("A\\x-1B"), QStringLiteral("A\\x-1B"));
+    QCOMPARE(DecodeLabel("A\\x+fB"), QStringLiteral("A\\x+fB"));
+    QCOMPARE(DecodeLabel("A\\x fB"), QStringLiteral("A\\x fB"));
+    QCOMPARE(DecodeLabel("\\x4"), QStringLiteral("\\x4"));
+}
+
+void TestLinuxPlatform::driveListingReadsTheTableOnce()
+{
+    // A container host with thousands of mounts: one listing, one reading.
+    QTemporaryDir dir;
+    LinuxPlatformFiles files;
+    files.mounts = dir.filePath("mounts");
+    files.sysBlock = dir.filePath("sys/block");
+    QByteArray table;
+    for (int i = 0; i < 2000; ++i)
+        table += "server:/export/" + QByteArray::number(i) + " /mnt/n" + QByteArray::number(i) + " nfs4 rw 0 0\n";
+    table += "tmpfs /run tmpfs rw 0 0\n";
+    QVERIFY(WriteFile(files.mounts, table));
+
+    // While the listing runs, the table it started with answers every
+    // question, even if the file changes meanwhile.
+    LinuxPlatform platform(files);
+    platform.BeginDriveListing();
+    const QStringList roots = platform.DriveRoots();
+    QCOMPARE(roots.size(), 2001);
+    QVERIFY(WriteFile(files.mounts, "tmpfs /mnt/n5 tmpfs rw 0 0\n"));
+    QCOMPARE(platform.DriveType("/mnt/n5"), int(kDriveRemote));
+    QCOMPARE(platform.DriveType("/run"), int(kDriveRamdisk));
+    platform.EndDriveListing();
+    // Outside a listing every question reads afresh.
+    QCOMPARE(platform.DriveType("/mnt/n5"), int(kDriveRamdisk));
+    QCOMPARE(platform.DriveType("/run"), int(kDriveNoRootDir));
+
+    QVERIFY(WriteFile(files.mounts, table));
+    System sys(platform);
+    int removable = -1, fixed = -1, cdrom = -1, ram = -1, network = -1;
+    sys.Drives(removable, fixed, cdrom, ram, network);
+    QCOMPARE(QList<int>({removable, fixed, cdrom, ram, network}), QList<int>({0, 0, 0, 1, 2000}));
 }
 
 void TestLinuxPlatform::serialFromUuid_data()

@@ -6,8 +6,10 @@
 #include <QHash>
 #include <QSet>
 
+#include <cctype>
 #include <climits>
 #include <cmath>
+#include <limits>
 
 #include <pwd.h>
 #include <sched.h>
@@ -31,38 +33,6 @@ QByteArray ReadSmallFile(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.read(1 << 20);
-}
-
-// Values of a shell-style KEY=value file (os-release, /etc/default/keyboard).
-QHash<QString, QString> ReadAssignments(const QString &path)
-{
-    QHash<QString, QString> values;
-    const QList<QByteArray> lines = ReadSmallFile(path).split('\n');
-    for (const QByteArray &rawLine : lines) {
-        const QString line = QString::fromUtf8(rawLine).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const int eq = line.indexOf(QLatin1Char('='));
-        if (eq <= 0)
-            continue;
-        QString value = line.mid(eq + 1).trimmed();
-        if (value.size() >= 2 && (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\''))
-            && value.back() == value.front()) {
-            const bool doubleQuoted = value.front() == QLatin1Char('"');
-            value = value.mid(1, value.size() - 2);
-            if (doubleQuoted) {
-                QString plain;
-                for (int i = 0; i < value.size(); ++i) {
-                    if (value[i] == QLatin1Char('\\') && i + 1 < value.size())
-                        ++i;
-                    plain += value[i];
-                }
-                value = plain;
-            }
-        }
-        values.insert(line.left(eq).trimmed(), value);
-    }
-    return values;
 }
 
 QString Unescape(const QByteArray &field)
@@ -137,6 +107,37 @@ QString CanonicalDevice(const QString &source)
 
 } // namespace
 
+QHash<QString, QString> ParseAssignments(const QByteArray &file)
+{
+    QHash<QString, QString> values;
+    const QList<QByteArray> lines = file.split('\n');
+    for (const QByteArray &rawLine : lines) {
+        const QString line = QString::fromUtf8(rawLine).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            continue;
+        QString value = line.mid(eq + 1).trimmed();
+        if (value.size() >= 2 && (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\''))
+            && value.back() == value.front()) {
+            const bool doubleQuoted = value.front() == QLatin1Char('"');
+            value = value.mid(1, value.size() - 2);
+            if (doubleQuoted) {
+                QString plain;
+                for (int i = 0; i < value.size(); ++i) {
+                    if (value[i] == QLatin1Char('\\') && i + 1 < value.size())
+                        ++i;
+                    plain += value[i];
+                }
+                value = plain;
+            }
+        }
+        values.insert(line.left(eq).trimmed(), value);
+    }
+    return values;
+}
+
 QList<MountEntry> ParseMounts(const QByteArray &table)
 {
     QList<MountEntry> entries;
@@ -148,6 +149,52 @@ QList<MountEntry> ParseMounts(const QByteArray &table)
         entries.append({Unescape(fields[0]), Unescape(fields[1]), Unescape(fields[2])});
     }
     return entries;
+}
+
+void ParseMeminfo(const QByteArray &file, qint64 &totalKb, qint64 &availKb)
+{
+    qint64 freeKb = -1;
+    totalKb = availKb = -1;
+    const QList<QByteArray> lines = file.split('\n');
+    for (const QByteArray &line : lines) {
+        const int colon = line.indexOf(':');
+        if (colon < 0)
+            continue;
+        const QByteArray key = line.left(colon);
+        QByteArray value = line.mid(colon + 1).trimmed();
+        if (value.endsWith(" kB"))
+            value.chop(3);
+        bool ok = false;
+        const qint64 kb = value.trimmed().toLongLong(&ok);
+        // A figure whose byte count would not fit is no reading.
+        if (!ok || kb < 0 || kb > std::numeric_limits<qint64>::max() / 1024)
+            continue;
+        if (key == "MemTotal")
+            totalKb = kb;
+        else if (key == "MemAvailable")
+            availKb = kb;
+        else if (key == "MemFree")
+            freeKb = kb;
+    }
+    if (availKb < 0)
+        availKb = freeKb;
+}
+
+MountTable BuildMountTable(const QByteArray &table)
+{
+    // A mount point mounted over again is one drive: its topmost mount counts.
+    MountTable mounts;
+    const QList<MountEntry> all = ParseMounts(table);
+    for (const MountEntry &entry : all) {
+        const auto it = mounts.byMountPoint.constFind(entry.mountPoint);
+        if (it != mounts.byMountPoint.constEnd()) {
+            mounts.entries[it.value()] = entry;
+        } else {
+            mounts.byMountPoint.insert(entry.mountPoint, mounts.entries.size());
+            mounts.entries.append(entry);
+        }
+    }
+    return mounts;
 }
 
 quint64 CpuListToMask(const QString &list)
@@ -222,14 +269,12 @@ QString DecodeLabel(const QString &name)
     QByteArray out;
     const QByteArray raw = QFile::encodeName(name);
     for (int i = 0; i < raw.size(); ++i) {
-        bool ok = false;
-        if (raw[i] == '\\' && i + 3 < raw.size() && raw[i + 1] == 'x') {
-            const int value = raw.mid(i + 2, 2).toInt(&ok, 16);
-            if (ok) {
-                out += char(value);
-                i += 3;
-                continue;
-            }
+        // Exactly two hex digits: a sign or a blank ("\x-1", "\x 1") is no escape.
+        if (raw[i] == '\\' && i + 3 < raw.size() && raw[i + 1] == 'x' && std::isxdigit(uchar(raw[i + 2]))
+            && std::isxdigit(uchar(raw[i + 3]))) {
+            out += char(raw.mid(i + 2, 2).toInt(nullptr, 16));
+            i += 3;
+            continue;
         }
         out += raw[i];
     }
@@ -259,7 +304,7 @@ bool LinuxPlatform::Version(VersionFacts &facts)
     facts.platformId = kPlatformNamed;
     facts.name.clear();
     for (const QString &path : m_files.osRelease) {
-        const QHash<QString, QString> os = ReadAssignments(path);
+        const QHash<QString, QString> os = ParseAssignments(ReadSmallFile(path));
         if (os.isEmpty())
             continue;
         facts.name = os.value(QStringLiteral("PRETTY_NAME"));
@@ -317,7 +362,7 @@ bool LinuxPlatform::UserName(QString &name)
 
 int LinuxPlatform::Keyboard(int typeFlag)
 {
-    const int code = KeyboardCodeForModel(ReadAssignments(m_files.keyboard).value(QStringLiteral("XKBMODEL")));
+    const int code = KeyboardCodeForModel(ParseAssignments(ReadSmallFile(m_files.keyboard)).value(QStringLiteral("XKBMODEL")));
     if (typeFlag == 0)
         return code;
     if (typeFlag == 2)
@@ -367,30 +412,11 @@ void LinuxPlatform::Processors(ProcessorFacts &facts)
 
 void LinuxPlatform::Memory(MemoryFacts &facts)
 {
-    qint64 totalKb = -1, availKb = -1, freeKb = -1;
-    const QList<QByteArray> lines = ReadSmallFile(m_files.meminfo).split('\n');
-    for (const QByteArray &line : lines) {
-        const int colon = line.indexOf(':');
-        if (colon < 0)
-            continue;
-        const QByteArray key = line.left(colon);
-        QByteArray value = line.mid(colon + 1).trimmed();
-        if (value.endsWith(" kB"))
-            value.chop(3);
-        bool ok = false;
-        const qint64 kb = value.trimmed().toLongLong(&ok);
-        if (!ok)
-            continue;
-        if (key == "MemTotal")
-            totalKb = kb;
-        else if (key == "MemAvailable")
-            availKb = kb;
-        else if (key == "MemFree")
-            freeKb = kb;
-    }
+    qint64 totalKb = -1, availKb = -1;
+    ParseMeminfo(ReadSmallFile(m_files.meminfo), totalKb, availKb);
     if (totalKb > 0) {
         facts.totalBytes = quint64(totalKb) * 1024;
-        facts.availBytes = quint64(availKb >= 0 ? availKb : qMax<qint64>(freeKb, 0)) * 1024;
+        facts.availBytes = quint64(qMax<qint64>(availKb, 0)) * 1024;
     } else {
         const long pages = sysconf(_SC_PHYS_PAGES);
         const long avail = sysconf(_SC_AVPHYS_PAGES);
@@ -404,37 +430,21 @@ void LinuxPlatform::Memory(MemoryFacts &facts)
             : int(std::lround(double(facts.totalBytes - facts.availBytes) * 100.0 / double(facts.totalBytes)));
 }
 
-QList<MountEntry> LinuxPlatform::Mounts() const
+MountTable LinuxPlatform::Mounts() const
 {
-    // A mount point mounted over again is one drive: its topmost mount counts.
-    QList<MountEntry> unique;
-    QHash<QString, int> index;
-    const QList<MountEntry> all = ParseMounts(ReadSmallFile(m_files.mounts));
-    for (const MountEntry &entry : all) {
-        const auto it = index.constFind(entry.mountPoint);
-        if (it != index.constEnd()) {
-            unique[it.value()] = entry;
-        } else {
-            index.insert(entry.mountPoint, unique.size());
-            unique.append(entry);
-        }
-    }
-    return unique;
+    return m_listing ? *m_listing : BuildMountTable(ReadSmallFile(m_files.mounts));
 }
 
 bool LinuxPlatform::FindMount(const QString &root, MountEntry &entry) const
 {
     if (!root.startsWith(QLatin1Char('/')))
         return false;
-    const QString wanted = QDir::cleanPath(root);
-    const QList<MountEntry> mounts = Mounts();
-    for (const MountEntry &m : mounts) {
-        if (m.mountPoint == wanted) {
-            entry = m;
-            return true;
-        }
-    }
-    return false;
+    const MountTable mounts = Mounts();
+    const auto it = mounts.byMountPoint.constFind(QDir::cleanPath(root));
+    if (it == mounts.byMountPoint.constEnd())
+        return false;
+    entry = mounts.entries.at(it.value());
+    return true;
 }
 
 bool LinuxPlatform::DeviceIsRemovable(const QString &deviceName) const
@@ -483,11 +493,22 @@ int LinuxPlatform::Classify(const MountEntry &entry) const
     return kDriveUnknown;
 }
 
+void LinuxPlatform::BeginDriveListing()
+{
+    m_listing.reset();
+    m_listing = Mounts();
+}
+
+void LinuxPlatform::EndDriveListing()
+{
+    m_listing.reset();
+}
+
 QStringList LinuxPlatform::DriveRoots()
 {
     QStringList roots;
-    const QList<MountEntry> mounts = Mounts();
-    for (const MountEntry &m : mounts)
+    const MountTable mounts = Mounts();
+    for (const MountEntry &m : mounts.entries)
         roots << m.mountPoint;
     return roots;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The SystemPlatform of a Linux computer. Every answer is read afresh from the
-// kernel's and the distribution's own files; the file locations can be moved
+// kernel's and the distribution's own files (a drive listing reads the mount
+// table once for all its drives); the file locations can be moved
 // (to a prepared folder) so the reading rules can be tried on fixed files.
 //
 // How the questions are answered here:
@@ -21,7 +22,10 @@
 // - version: the kernel release as major.minor, the name from /etc/os-release.
 #include "about/core/system.h"
 
+#include <QHash>
 #include <QList>
+
+#include <optional>
 
 namespace velmora {
 
@@ -45,6 +49,18 @@ struct MountEntry {
 
 // The entries of a mounts table (fields unescaped: "\040" is a space).
 QList<MountEntry> ParseMounts(const QByteArray &table);
+// The mount entries, one per mount point (a point mounted over again keeps
+// its topmost mount, in the place of the first), with an index by mount point.
+struct MountTable {
+    QList<MountEntry> entries;
+    QHash<QString, qsizetype> byMountPoint;
+};
+MountTable BuildMountTable(const QByteArray &table);
+// The values of a shell-style KEY=value file (os-release, /etc/default/keyboard).
+QHash<QString, QString> ParseAssignments(const QByteArray &file);
+// Total and available memory in KiB from a /proc/meminfo text (-1 when missing;
+// available falls back to MemFree).
+void ParseMeminfo(const QByteArray &file, qint64 &totalKb, qint64 &availKb);
 // A CPU list such as "0-3,6" as a mask (processors above 63 do not fit and are left out).
 quint64 CpuListToMask(const QString &list);
 // Keyboard type code and function-key count for an XKB model name (0 and 0 when unknown).
@@ -67,6 +83,8 @@ public:
     int Keyboard(int typeFlag) override;
     void Processors(ProcessorFacts &facts) override;
     void Memory(MemoryFacts &facts) override;
+    void BeginDriveListing() override;
+    void EndDriveListing() override;
     QStringList DriveRoots() override;
     int DriveType(const QString &root) override;
     bool DiskSpace(const QString &root, quint64 &totalBytes, quint64 &freeBytes) override;
@@ -75,12 +93,14 @@ public:
     bool DiskSpaceFree(qint32 &kib) override;
 
 private:
-    QList<MountEntry> Mounts() const;
+    MountTable Mounts() const;
     bool FindMount(const QString &root, MountEntry &entry) const;
     int Classify(const MountEntry &entry) const;
     bool DeviceIsRemovable(const QString &deviceName) const;
     QString LinkNameFor(const QString &folder, const QString &device) const;
     LinuxPlatformFiles m_files;
+    // The table read once for the drive listing in progress.
+    std::optional<MountTable> m_listing;
 };
 
 } // namespace velmora

@@ -110,8 +110,26 @@ QString System::DriveType(const QString &strRoot)
     }
 }
 
+namespace {
+
+// Keeps a platform's drive listing open for one scope.
+class DriveListing
+{
+public:
+    explicit DriveListing(SystemPlatform &platform) : m_platform(platform) { m_platform.BeginDriveListing(); }
+    ~DriveListing() { m_platform.EndDriveListing(); }
+    DriveListing(const DriveListing &) = delete;
+    DriveListing &operator=(const DriveListing &) = delete;
+
+private:
+    SystemPlatform &m_platform;
+};
+
+} // namespace
+
 void System::Drives(int &intRemovable, int &intNotRemovable, int &intCD, int &intRAM, int &intNetwork)
 {
+    const DriveListing listing(*m_platform);
     const QStringList roots = m_platform->DriveRoots();
     intRemovable = intNotRemovable = intCD = intRAM = intNetwork = 0;
     for (const QString &root : roots) {

@@ -71,6 +71,11 @@ public:
     virtual int Keyboard(int typeFlag) = 0;
     virtual void Processors(ProcessorFacts &facts) = 0;
     virtual void Memory(MemoryFacts &facts) = 0;
+    // A drive listing (DriveRoots, then DriveType for each root) runs between
+    // these two calls: a platform may read its drive table once for the whole
+    // listing instead of once per question.
+    virtual void BeginDriveListing() {}
+    virtual void EndDriveListing() {}
     // The drive roots, in the platform's order.
     virtual QStringList DriveRoots() = 0;
     virtual int DriveType(const QString &root) = 0;
