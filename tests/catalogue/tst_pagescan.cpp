@@ -30,6 +30,7 @@ private slots:
     void malformedPagesEnd();
     void sinkStopsTheScan();
     void largePage();
+    void fourSpaceRunsOfAnyLength();
 };
 
 void tst_PageScan::links_data()
@@ -136,6 +137,26 @@ void tst_PageScan::largePage()
     });
     QCOMPARE(n, qsizetype(count));
     QCOMPARE(last, (QStringList{QStringLiteral("http://h/%1.mp3").arg(count - 1), QStringLiteral("Track %1").arg(count - 1)}));
+}
+
+// Every run length and its neighbours, compared with the left-to-right
+// replacement the rule describes; then a text of 16 million spaces, which is
+// handled in one pass (bench/scan measures the time).
+void tst_PageScan::fourSpaceRunsOfAnyLength()
+{
+    for (int n = 0; n <= 13; ++n) {
+        for (const QString &edge : {QString(), QStringLiteral("x"), QStringLiteral("\t")}) {
+            const QString text = edge + QString(n, QLatin1Char(' ')) + QStringLiteral("y") + QString(n, QLatin1Char(' ')) + edge;
+            QCOMPARE(RemoveFourSpaceRuns(text), QString(text).replace(QStringLiteral("    "), QString()));
+        }
+    }
+    const QString shared = QStringLiteral("a    b");
+    const QString copy = shared;
+    QCOMPARE(RemoveFourSpaceRuns(copy), QStringLiteral("ab"));
+    QCOMPARE(copy, QStringLiteral("a    b"));  // the caller's text is untouched
+
+    const QString huge = QString(16 * 1024 * 1024 + 3, QLatin1Char(' ')) + QStringLiteral("end");
+    QCOMPARE(RemoveFourSpaceRuns(huge), QStringLiteral("   end"));
 }
 
 QTEST_GUILESS_MAIN(tst_PageScan)

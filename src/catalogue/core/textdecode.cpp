@@ -6,6 +6,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace velmora {
 
@@ -42,39 +43,64 @@ QByteArray CharsetFromMeta(const QByteArray &page)
     return {};
 }
 
-// iconv stands in where Qt's own codecs do not know a charset.
-static bool DecodeWithIconv(const QByteArray &bytes, const QByteArray &charset, QString &text)
+namespace {
+
+// Writes the UTF-8 replacement character at used, growing the output as needed.
+void PutReplacement(QByteArray &out, size_t &used)
+{
+    if (size_t(out.size()) - used < 3)
+        out.resize(out.size() * 2 + 3);
+    std::memcpy(out.data() + used, "\xEF\xBF\xBD", 3);
+    used += 3;
+}
+
+// iconv stands in where Qt's own codecs do not know a charset. A byte may
+// become many (one TSCII byte is a syllable of four characters), so the output
+// grows whenever iconv runs out of room instead of being guessed up front.
+bool DecodeWithIconv(const QByteArray &bytes, const QByteArray &charset, QString &text)
 {
     iconv_t cd = iconv_open("UTF-8", charset.constData());
     if (cd == iconv_t(-1))
         return false;
-    QByteArray out;
-    out.resize(bytes.size() * 4 + 16);
+    QByteArray out(bytes.size() + 64, Qt::Uninitialized);
+    size_t used = 0;
     char *in = const_cast<char *>(bytes.constData());
     size_t inLeft = size_t(bytes.size());
-    char *dst = out.data();
-    size_t outLeft = size_t(out.size());
-    while (inLeft > 0) {
-        if (iconv(cd, &in, &inLeft, &dst, &outLeft) != size_t(-1))
-            break;
-        if (errno == EILSEQ || errno == EINVAL) {
-            // A byte that is not in the charset: keep going after it.
-            ++in;
-            --inLeft;
-            if (outLeft >= 3) {
-                memcpy(dst, "\xEF\xBF\xBD", 3);
-                dst += 3;
-                outLeft -= 3;
-            }
+    bool flushing = false;  // the input is used up; write any pending shift state
+    for (;;) {
+        char *dst = out.data() + used;
+        size_t outLeft = size_t(out.size()) - used;
+        const size_t r = flushing ? iconv(cd, nullptr, nullptr, &dst, &outLeft)
+                                  : iconv(cd, &in, &inLeft, &dst, &outLeft);
+        const int err = errno;
+        used = size_t(dst - out.constData());
+        if (r != size_t(-1)) {
+            if (flushing)
+                break;
+            flushing = true;
             continue;
         }
-        break;  // E2BIG cannot happen with four bytes of room per byte
+        if (err == E2BIG) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        if (!flushing && (err == EILSEQ || err == EINVAL) && inLeft > 0) {
+            // A byte that is not in the charset, or a sequence cut off by the
+            // end of the page: a replacement character, and on after it.
+            ++in;
+            --inLeft;
+            PutReplacement(out, used);
+            continue;
+        }
+        break;
     }
     iconv_close(cd);
-    out.truncate(dst - out.constData());
+    out.truncate(qsizetype(used));
     text = QString::fromUtf8(out);
     return true;
 }
+
+} // namespace
 
 bool DecodeWithCharset(const QByteArray &bytes, const QByteArray &charset, QString &text)
 {
