@@ -1,6 +1,7 @@
 #include "catalogue/ui/frmmain.h"
 
 #include "about/ui/frmabout.h"
+#include "catalogue/core/handoff.h"
 #include "catalogue/core/inet.h"
 #include "catalogue/core/search.h"
 #include "catalogue/ui/artwork.h"
@@ -251,9 +252,7 @@ void frmMain::cmdDownload_Click()
         ShowMessage(this, QMessageBox::Information, QStringLiteral("请先选择需要下载的项目."));
         return;
     }
-    const qsizetype sep = address.indexOf(QStringLiteral("://"));
-    const QString scheme = sep < 0 ? QString() : address.left(sep).toUpper();
-    if (scheme != QLatin1String("HTTP")) {
+    if (HandOffFor(address) == HandOff::Browser) {
         m_browser->Navigate(address);
         m_timTimer.start();
         return;

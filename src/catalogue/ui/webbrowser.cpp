@@ -1,5 +1,7 @@
 #include "catalogue/ui/webbrowser.h"
 
+#include "catalogue/core/handoff.h"
+
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -16,8 +18,12 @@ void WebBrowser::Navigate(const QString &url)
     Stop();
     m_last = url;
     m_busy.start();
-    // The address goes on exactly as the page wrote it.
-    QDesktopServices::openUrl(QUrl(url));
+    // The address goes on exactly as the page wrote it, but only one that
+    // names a remote resource: a page must not make the desktop open a local
+    // file or run a script. A withheld address looks like any navigation the
+    // desktop could not carry out, which is not reported either.
+    if (MayOpenOnDesktop(url))
+        QDesktopServices::openUrl(QUrl(url));
 }
 
 void WebBrowser::Stop()

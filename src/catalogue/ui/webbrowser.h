@@ -1,7 +1,8 @@
 #pragma once
 // WebBrowser: hands addresses the program does not fetch itself to the
 // desktop (QDesktopServices), which gives no word of completion; so the
-// component counts as busy for a short while after each navigation.
+// component counts as busy for a short while after each navigation. Only
+// addresses MayOpenOnDesktop accepts reach the desktop.
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -20,7 +21,7 @@ public:
 
     // How long a navigation counts as running (default one second).
     void setBusyDuration(int milliseconds) { m_busy.setInterval(milliseconds); }
-    // The last address handed on.
+    // The last address navigated to (handed on or withheld).
     QString lastAddress() const { return m_last; }
 
 private:
