@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Velmora needs to build and run, when missing.
 set -euo pipefail
-pkgs=(cmake ninja-build g++ qt6-base-dev fonts-noto-cjk librsvg2-bin dbus-daemon "$@")
+pkgs=(cmake ninja-build g++ qt6-base-dev fonts-noto-cjk librsvg2-bin dbus-daemon clang-14 libclang-rt-14-dev "$@")
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
