@@ -46,13 +46,19 @@ void tst_TextDecode::badBytesAndCutSequences()
     QVERIFY(text.startsWith(QStringLiteral("a\uFFFD")));
     QVERIFY(text.endsWith(QStringLiteral("\uFFFDz")));
 
-    // A two-byte EUC-TW character cut off by the end of the page.
-    QVERIFY(DecodeWithCharset("ab\x8e", "EUC-TW", text));
-    QCOMPARE(text, QStringLiteral("ab\uFFFD"));
+    // A four-byte EUC-TW character cut off by the end of the page.
+    QVERIFY(DecodeWithIconv("ab\x8e\xa2", "EUC-TW", text));
+    QCOMPARE(text, QStringLiteral("ab\uFFFD\uFFFD"));
+    // Characters of several bytes across the slices the page is read in.
+    const QByteArray han = "\x8e\xa1\xa4\xa1";  // one EUC-TW character in four bytes
+    QVERIFY(DecodeWithIconv("x" + han.repeated(3000), "EUC-TW", text));
+    QCOMPARE(text.size(), 1 + 3000);
+    QVERIFY(!text.contains(QChar::ReplacementCharacter));
 
-    QVERIFY(DecodeWithCharset(QByteArray(), "TSCII", text));
+    QVERIFY(DecodeWithIconv(QByteArray(), "TSCII", text));
     QCOMPARE(text, QString());
     QVERIFY(!DecodeWithCharset("x", "no-such-charset", text));
+    QVERIFY(!DecodeWithIconv("x", "no-such-charset", text));
 }
 
 QTEST_GUILESS_MAIN(tst_TextDecode)

@@ -54,53 +54,64 @@ void PutReplacement(QByteArray &out, size_t &used)
     used += 3;
 }
 
+} // namespace
+
 // iconv stands in where Qt's own codecs do not know a charset. A byte may
-// become many (one TSCII byte is a syllable of four characters), so the output
-// grows whenever iconv runs out of room instead of being guessed up front.
+// become many (one TSCII byte is a syllable of four characters, twelve bytes
+// of UTF-8), so the page goes through in slices, each with ample room for its
+// output. Running out of room halfway through a byte's characters is avoided:
+// glibc's TSCII converter then writes wrong characters.
 bool DecodeWithIconv(const QByteArray &bytes, const QByteArray &charset, QString &text)
 {
+    constexpr size_t kSlice = 4096;
+    constexpr size_t kRoomPerByte = 16;  // more than any charset needs
     iconv_t cd = iconv_open("UTF-8", charset.constData());
     if (cd == iconv_t(-1))
         return false;
-    QByteArray out(bytes.size() + 64, Qt::Uninitialized);
+    QByteArray out;
     size_t used = 0;
     char *in = const_cast<char *>(bytes.constData());
     size_t inLeft = size_t(bytes.size());
     bool flushing = false;  // the input is used up; write any pending shift state
     for (;;) {
+        const size_t room = kSlice * kRoomPerByte + 64;
+        if (size_t(out.size()) - used < room)
+            out.resize(qsizetype(qMax(used + room, size_t(out.size()) * 2)));
         char *dst = out.data() + used;
         size_t outLeft = size_t(out.size()) - used;
+        size_t sliceLeft = qMin(inLeft, kSlice);
+        const size_t slice = sliceLeft;
         const size_t r = flushing ? iconv(cd, nullptr, nullptr, &dst, &outLeft)
-                                  : iconv(cd, &in, &inLeft, &dst, &outLeft);
+                                  : iconv(cd, &in, &sliceLeft, &dst, &outLeft);
         const int err = errno;
         used = size_t(dst - out.constData());
+        const size_t consumed = slice - sliceLeft;
+        inLeft -= consumed;
         if (r != size_t(-1)) {
             if (flushing)
                 break;
-            flushing = true;
+            flushing = inLeft == 0;
             continue;
         }
         if (err == E2BIG) {
             out.resize(out.size() * 2);
             continue;
         }
-        if (!flushing && (err == EILSEQ || err == EINVAL) && inLeft > 0) {
-            // A byte that is not in the charset, or a sequence cut off by the
-            // end of the page: a replacement character, and on after it.
-            ++in;
-            --inLeft;
-            PutReplacement(out, used);
-            continue;
-        }
-        break;
+        if (flushing || (err != EILSEQ && err != EINVAL))
+            break;
+        if (err == EINVAL && inLeft > sliceLeft && consumed > 0)
+            continue;  // a sequence cut by the slice's end: the next slice holds the rest
+        // A byte that is not in the charset, or a sequence cut off by the
+        // end of the page: a replacement character, and on after it.
+        ++in;
+        --inLeft;
+        PutReplacement(out, used);
     }
     iconv_close(cd);
     out.truncate(qsizetype(used));
     text = QString::fromUtf8(out);
     return true;
 }
-
-} // namespace
 
 bool DecodeWithCharset(const QByteArray &bytes, const QByteArray &charset, QString &text)
 {

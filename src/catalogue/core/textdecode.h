@@ -17,6 +17,10 @@ QByteArray CharsetFromMeta(const QByteArray &page);
 // known here (the text is then left alone).
 bool DecodeWithCharset(const QByteArray &bytes, const QByteArray &charset, QString &text);
 
+// Decodes bytes with iconv; bytes that are not in the charset and a sequence
+// cut off at the end become U+FFFD. False when iconv does not know the charset.
+bool DecodeWithIconv(const QByteArray &bytes, const QByteArray &charset, QString &text);
+
 // Decodes fetched bytes: the charset of the Content-Type first, then a meta
 // declaration near the top of the page, then UTF-8 when the bytes are valid
 // UTF-8, else GB18030 (the Chinese code page, a superset of GBK and GB2312).
