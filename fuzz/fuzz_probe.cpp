@@ -1,6 +1,6 @@
 // The readers of the probe's answer and of the transfer's header values.
 // Input: a key, a NUL, the answer text.
-#include "download/core/engine.h"
+#include "download/core/httpheaders.h"
 #include "download/core/probe.h"
 #include "fuzzinput.h"
 
@@ -20,5 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     FUZZ_CHECK(LeadingNumber(answer) >= 0);
     FUZZ_CHECK(LeadingNumber(key) >= 0);
+    FUZZ_CHECK(ContentRangeStart(key) >= -1);
+    FUZZ_CHECK(ContentRangeStart(answer) >= -1);
     return 0;
 }
