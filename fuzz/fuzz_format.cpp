@@ -26,9 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     RoundHalfToEven(value);
 
     const ProgressFigures f = ComputeProgress(received, total, start, flags & 1, value, QStringLiteral("x"));
-    FUZZ_CHECK(f.knobTwips >= 0 && f.knobTwips <= kSeekWidthTwips - kKnobWidthTwips);
-    const int knob = KnobTwipsFor(seconds);
-    FUZZ_CHECK(knob >= 0 && knob <= kSeekWidthTwips - kKnobWidthTwips);
+    FUZZ_CHECK(f.knobX >= 0 && f.knobX <= kSeekWidth - kKnobWidth);
+    const int knob = KnobPositionFor(seconds);
+    FUZZ_CHECK(knob >= 0 && knob <= kSeekWidth - kKnobWidth);
     CompletedTimeText(total, received);
     return 0;
 }

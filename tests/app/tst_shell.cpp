@@ -92,7 +92,7 @@ private slots:
         QCOMPARE(splash->textPos().x(), 15);
         testing::SaveScreenshot(splash, QStringLiteral("splash-fade"));
 
-        // Step 1: the chooser comes up under the splash, still disabled.
+        // The chooser comes up under the splash, still disabled.
         QTRY_VERIFY(frmType::current());
         QPointer<frmType> chooser = frmType::current();
         QVERIFY(chooser->isVisible());
@@ -109,7 +109,7 @@ private slots:
         QVERIFY(!CurrentMainWindow());
         QVERIFY(chooser && chooser->isVisible());
 
-        // Step 2: the splash goes, the chooser can be used.
+        // Then the splash goes and the chooser can be used.
         QTRY_VERIFY(!splash);
         QVERIFY(chooser->isEnabled());
 

@@ -96,7 +96,7 @@ private slots:
         QCOMPARE(f.rateLabel, QStringLiteral("100.0 KB/秒"));
         QCOMPARE(f.completeLabel, QStringLiteral("39% 已完成 (a.mp3)"));
         QCOMPARE(f.sngProgress, 0.390625f);
-        QCOMPARE(f.knobTwips, 1658); // floor(4245 * 0.390625)
+        QCOMPARE(f.knobX, 111);  // 283 * 0.390625, rounded
 
         // Resumed at 5904: only the bytes since then count for the rate;
         // 13071 bytes left at 512.5 bytes/s is 25.5 s, shown as 26.
@@ -107,9 +107,9 @@ private slots:
 
         f = ComputeProgress(20000, 20000, 5904, true, 3.0, QStringLiteral("b.rar"));
         QCOMPARE(f.completeLabel, QStringLiteral("100% 已完成 (b.rar)"));
-        QCOMPARE(f.knobTwips, kSeekWidthTwips - kKnobWidthTwips);
-        QCOMPARE(ComputeProgress(600, 1000, 0, false, 1.0, QString()).knobTwips, 2547);
-        QCOMPARE(ComputeProgress(1500, 1000, 0, false, 1.0, QString()).knobTwips, 4245); // knob stays on the bar
+        QCOMPARE(f.knobX, kSeekWidth - kKnobWidth);
+        QCOMPARE(ComputeProgress(600, 1000, 0, false, 1.0, QString()).knobX, 170);
+        QCOMPARE(ComputeProgress(1500, 1000, 0, false, 1.0, QString()).knobX, 283); // knob stays on the bar
         QCOMPARE(CompletedTimeText(5000000, 75), QStringLiteral("4.8 MB (共 1 分钟 15 秒)"));
     }
 
@@ -124,7 +124,7 @@ private slots:
 
         // A total of 0 does not divide by zero.
         f = ComputeProgress(100, 0, 0, false, 1.0, QStringLiteral("x"));
-        QCOMPARE(f.knobTwips, 0);
+        QCOMPARE(f.knobX, 0);
         QCOMPARE(f.completeLabel, QStringLiteral("0% 已完成 (x)"));
     }
 
@@ -138,16 +138,16 @@ private slots:
         QCOMPARE(f.rateLabel, QStringLiteral("17179869184.0 GB/秒"));
         QVERIFY2(f.timeLabel.startsWith(QStringLiteral("0 秒 (已复制 ")), qPrintable(f.timeLabel));
         QCOMPARE(f.completeLabel, QStringLiteral("100% 已完成 (x)"));
-        QCOMPARE(f.knobTwips, kSeekWidthTwips - kKnobWidthTwips);
+        QCOMPARE(f.knobX, kSeekWidth - kKnobWidth);
 
         // A total far below what arrived: the time left is negative, not wrapped.
         f = ComputeProgress(kMax, kMin, 0, false, 1.0, QStringLiteral("x"));
         QVERIFY2(f.timeLabel.startsWith(QStringLiteral("-1 小时 0 分钟 (已复制 ")), qPrintable(f.timeLabel));
-        QCOMPARE(f.knobTwips, 0);
+        QCOMPARE(f.knobX, 0);
 
-        QCOMPARE(KnobTwipsFor(qQNaN()), 0);
-        QCOMPARE(KnobTwipsFor(-qInf()), 0);
-        QCOMPARE(KnobTwipsFor(qInf()), kSeekWidthTwips - kKnobWidthTwips);
+        QCOMPARE(KnobPositionFor(qQNaN()), 0);
+        QCOMPARE(KnobPositionFor(-qInf()), 0);
+        QCOMPARE(KnobPositionFor(qInf()), kSeekWidth - kKnobWidth);
     }
 };
 

@@ -190,7 +190,7 @@ private slots:
         QCOMPARE(window->CompleteLabel->text(), QStringLiteral("100% 已完成 (Final.bin)"));
         QCOMPARE(window->TimeLabel->text(), CompletedTimeText(size, window->state().varElapsed));
         QVERIFY(window->RateLabel->text().endsWith(QStringLiteral("/秒")));
-        QCOMPARE(window->picSeek->seekLength(), kSeekWidthTwips - kKnobWidthTwips);
+        QCOMPARE(window->picSeek->seekLength(), kSeekWidth - kKnobWidth);
         QCOMPARE(window->EstimatedTimeLeft->text(), QStringLiteral("下载完毕:"));
         testing::SaveScreenshot(window, QStringLiteral("frmdownload-final"));
         window->CancelButton->click();

@@ -51,8 +51,8 @@ private slots:
         QTest::addColumn<int>("knobX");      // pixels
         QTest::addColumn<QString>("shot");
         QTest::newRow("0%") << 0.0f << 0 << "picSeek-0";
-        QTest::newRow("60%") << 0.6f << 170 << "picSeek-60";        // 2547 twips
-        QTest::newRow("100%") << 1.0f << 283 << "picSeek-100";      // 4245 twips
+        QTest::newRow("60%") << 0.6f << 170 << "picSeek-60";
+        QTest::newRow("100%") << 1.0f << 283 << "picSeek-100";
     }
     void painting()
     {
@@ -88,7 +88,7 @@ private slots:
         bar.setProgress(std::numeric_limits<float>::quiet_NaN());
         QCOMPARE(bar.seekLength(), 0);
         bar.setProgress(std::numeric_limits<float>::infinity());
-        QCOMPARE(bar.seekLength(), kSeekWidthTwips - kKnobWidthTwips);
+        QCOMPARE(bar.seekLength(), kSeekWidth - kKnobWidth);
     }
 
     void hoverSwapsThePicture()

@@ -31,7 +31,7 @@ System &SharedSystem()
     return system;
 }
 
-// Window geometry, in pixels (15 twips each).
+// Window geometry, in pixels.
 constexpr int kTabTop = 28;  // the tab strip above the pages
 
 void DrawStar(QPainter &p, QPointF c, qreal r)

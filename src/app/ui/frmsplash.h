@@ -28,7 +28,7 @@ public:
     frmType *chooser() const { return m_chooser; }
 
     QTimer Timer1;    // 30 ms animation tick
-    QTimer timStep1;  // never started; step 1 is called by the animation
+    QTimer timStep1;  // never started; the animation calls the hand-over itself
     QTimer timStep2;  // 1 s pause before the splash goes
 
 signals:

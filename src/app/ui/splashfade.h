@@ -28,7 +28,7 @@ struct FadeTick
 {
     bool colourChanged = false;  // lngTextColor got a new value on this tick
     bool cleared = false;        // the picture is cleared (no text) before drawing
-    bool handOver = false;       // step 1 runs on this tick
+    bool handOver = false;       // the chooser is shown on this tick
     bool drawText = false;       // the current message is drawn in lngTextColor
 };
 

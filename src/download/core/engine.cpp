@@ -530,7 +530,7 @@ void DownloadEngine::showProgress()
     m_view->SetTimeLabel(f.timeLabel);
     m_view->SetRateLabel(f.rateLabel);
     S.sngProgress = f.sngProgress;
-    m_view->SetProgress(f.sngProgress, f.knobTwips);
+    m_view->SetProgress(f.sngProgress, f.knobX);
     m_view->SetCompleteLabel(f.completeLabel);
 }
 

@@ -29,21 +29,21 @@ ProgressFigures ComputeProgress(qint64 received, qint64 total, qint64 startOffse
 
     const double fraction = total > 0 ? double(received) / double(total) : 0.0;
     f.sngProgress = float(fraction);
-    f.knobTwips = KnobTwipsFor(f.sngProgress);
+    f.knobX = KnobPositionFor(f.sngProgress);
 
     f.completeLabel = FormatNumber(fraction, QStringLiteral("##0%")) + QStringLiteral(" 已完成 (") + localName
                       + QStringLiteral(")");
     return f;
 }
 
-int KnobTwipsFor(float sngProgress)
+int KnobPositionFor(float sngProgress)
 {
     // The knob never leaves the bar, even if a server sends more than it
     // announced; a fraction that is no number at all leaves it at the start.
     if (!(sngProgress > 0.0f))
         return 0;
     const float p = std::min(sngProgress, 1.0f);
-    return int(std::floor(float(kSeekWidthTwips - kKnobWidthTwips) * p));
+    return int(std::lround(float(kSeekWidth - kKnobWidth) * p));
 }
 
 QString CompletedTimeText(qint64 total, qint64 varElapsed)

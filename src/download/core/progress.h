@@ -5,10 +5,12 @@
 
 namespace velmora {
 
-constexpr int kSeekWidthTwips = 6360;   // picSeek
-constexpr int kSeekHeightTwips = 1665;
-constexpr int kKnobWidthTwips = 2115;   // imgResWith
-constexpr int kTwipsPerPixel = 15;
+// The progress bar of the download window, in pixels: the knob rides on the
+// end of the filled part, so the filled length runs from 0 to
+// kSeekWidth - kKnobWidth.
+constexpr int kSeekWidth = 424;
+constexpr int kSeekHeight = 111;
+constexpr int kKnobWidth = 141;
 
 struct ProgressFigures
 {
@@ -16,7 +18,7 @@ struct ProgressFigures
     QString rateLabel;      // RateLabel caption
     QString completeLabel;  // CompleteLabel text
     float sngProgress = 0;  // received / total
-    int knobTwips = 0;      // filled length handed to DrawSeek
+    int knobX = 0;          // filled length handed to DrawSeek
 };
 
 // secondsSinceStart: clock now minus the start time (which already lies one
@@ -24,9 +26,9 @@ struct ProgressFigures
 ProgressFigures ComputeProgress(qint64 received, qint64 total, qint64 startOffset, bool resume,
                                 double secondsSinceStart, const QString &localName);
 
-// The filled length of the bar in twips for a fraction received / total:
-// 0 for anything not above 0 (NaN included), the full length from 1 on.
-int KnobTwipsFor(float sngProgress);
+// The filled length of the bar for a fraction received / total: 0 for
+// anything not above 0 (NaN included), the full length from 1 on.
+int KnobPositionFor(float sngProgress);
 
 // The TimeLabel text after a complete download.
 QString CompletedTimeText(qint64 total, qint64 varElapsed);

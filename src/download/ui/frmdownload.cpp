@@ -55,9 +55,9 @@ public:
         w->OpenButton->setEnabled(on);
         w->FolderButton->setEnabled(on);
     }
-    void SetProgress(float, int knobTwips) override
+    void SetProgress(float, int knobX) override
     {
-        m_knob = knobTwips;
+        m_knob = knobX;
         Schedule();
     }
     void Beep() override { QApplication::beep(); }
@@ -133,7 +133,7 @@ QPushButton *addButton(QWidget *parent, const QString &text, int x, int y)
 {
     auto *button = new QPushButton(text, parent);
     button->setFont(UiFont(9));
-    button->setGeometry(x, y, 89, 25);  // 1335 x 375 twips
+    button->setGeometry(x, y, 89, 25);
     return button;
 }
 
@@ -165,7 +165,7 @@ frmDownload::frmDownload(QWidget *mainWindow)
     StatusLabel = addLabel(this, QString(), 110, 82, 318);
 
     picSeek = new SeekBar(this);
-    picSeek->setGeometry(8, 104, kSeekWidthTwips / kTwipsPerPixel, kSeekHeightTwips / kTwipsPerPixel);
+    picSeek->setGeometry(8, 104, kSeekWidth, kSeekHeight);
     picSeek->setCursor(Qt::PointingHandCursor);
     picSeek->DrawSeek(0);
 

@@ -16,13 +16,8 @@ namespace velmora {
 
 namespace {
 
-constexpr int kKnobWidthPx = kKnobWidthTwips / kTwipsPerPixel;     // 141
-constexpr int kKnobHeightPx = kSeekHeightTwips / kTwipsPerPixel;   // 111
-
-int TwipsToPixels(int twips)
-{
-    return int(std::lround(double(twips) / kTwipsPerPixel));
-}
+constexpr int kKnobWidthPx = kKnobWidth;
+constexpr int kKnobHeightPx = kSeekHeight;
 
 QImage MakeTexture()
 {
@@ -111,7 +106,7 @@ QImage MakeKnob(bool hover, qreal dpr)
 SeekBar::SeekBar(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("picSeek"));
-    setFixedSize(kSeekWidthTwips / kTwipsPerPixel, kSeekHeightTwips / kTwipsPerPixel);
+    setFixedSize(kSeekWidth, kSeekHeight);
     setCursor(Qt::PointingHandCursor);
     setMouseTracking(true);
 }
@@ -127,28 +122,28 @@ QImage SeekBar::KnobPicture(bool hover, qreal dpr)
     return MakeKnob(hover, dpr);
 }
 
-int SeekBar::KnobTwips(float sngProgress)
+int SeekBar::KnobPosition(float sngProgress)
 {
-    return KnobTwipsFor(sngProgress);
+    return KnobPositionFor(sngProgress);
 }
 
-void SeekBar::DrawSeek(int seekLengthTwips)
+void SeekBar::DrawSeek(int seekLength)
 {
-    m_seekLength = seekLengthTwips;
+    m_seekLength = seekLength;
     update();
 }
 
 void SeekBar::setProgress(float sngProgress)
 {
-    DrawSeek(KnobTwips(sngProgress));
+    DrawSeek(KnobPosition(sngProgress));
 }
 
 void SeekBar::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.fillRect(rect(), palette().window());
-    const int x = TwipsToPixels(m_seekLength);
-    if (m_seekLength != 0 && x > 0)
+    const int x = m_seekLength;
+    if (x > 0)
         p.drawImage(QRect(0, kBarTopPx, x, kBarHeightPx), SeekTexture());
     QImage &knob = m_knob[m_inSeek ? 1 : 0];
     if (knob.isNull() || !qFuzzyCompare(knob.devicePixelRatio(), devicePixelRatioF()))

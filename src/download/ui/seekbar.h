@@ -12,12 +12,12 @@ class SeekBar : public QWidget
 public:
     explicit SeekBar(QWidget *parent = nullptr);
 
-    // Draws the bar filled to seekLengthTwips (15 twips to a pixel) with the
+    // Draws the bar filled to seekLength pixels with the
     // knob at its end. Stores what to draw and schedules a repaint.
-    void DrawSeek(int seekLengthTwips);
+    void DrawSeek(int seekLength);
     // The knob position for a fraction received / total, then DrawSeek.
     void setProgress(float sngProgress);
-    static int KnobTwips(float sngProgress);
+    static int KnobPosition(float sngProgress);
 
     int seekLength() const { return m_seekLength; }
     // blnInSeek: the pointer is over the bar.
@@ -28,8 +28,8 @@ public:
     static QImage SeekTexture();
     static QImage KnobPicture(bool hover, qreal dpr = 1.0);
 
-    static constexpr int kBarTopPx = 84;     // 1260 twips
-    static constexpr int kBarHeightPx = 9;   // 135 twips
+    static constexpr int kBarTopPx = 84;
+    static constexpr int kBarHeightPx = 9;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
