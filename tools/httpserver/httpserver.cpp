@@ -299,14 +299,14 @@ private:
             m_state = State::Stalled;
             return;
         }
-        if (haveRule && rule.endlessHeaders) {
+        if (rule.endlessHeaders) {
             m_socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n");
             m_state = State::EndlessHead;
             logUpdate(200, false);
             pumpHeaderLines();
             return;
         }
-        if (haveRule && rule.closeWithoutAnswer) {
+        if (rule.closeWithoutAnswer) {
             m_state = State::Closing;
             m_socket->disconnectFromHost();
             return;
@@ -379,14 +379,14 @@ private:
         if (status == 206)
             response += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(to) + '/'
                 + QByteArray::number(size) + "\r\n";
-        m_chunked = haveRule && rule.chunked && !m_headOnly;
+        m_chunked = rule.chunked && !m_headOnly;
         m_chunkIndex = 0;
-        const bool noLength = (haveRule && rule.noContentLength) || m_chunked;
+        const bool noLength = (rule.noContentLength) || m_chunked;
         if (m_chunked)
             response += "Transfer-Encoding: chunked\r\n";
         else if (!noLength)
             response += "Content-Length: " + QByteArray::number(length) + "\r\n";
-        if ((haveRule && rule.noContentLength) || m_closeAfter)
+        if ((rule.noContentLength) || m_closeAfter)
             m_closeAfter = true;
         response += m_closeAfter ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
         response += "\r\n";
