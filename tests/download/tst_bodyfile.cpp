@@ -20,24 +20,7 @@ using velmora::httpd::Rule;
 
 namespace {
 
-struct Harness
-{
-    DownloadState state;
-    DownloadView view;
-    struct Dialog : ISaveDialog
-    {
-        QString path;
-        QString ShowSaveDialog(const QString &, const QString &) override { return path; }
-    } dialog;
-    testing::ScriptedProblemAnswerer answerer;
-    DownloadEngine engine {state, &view, &dialog, &answerer};
-
-    bool run(const QString &url)
-    {
-        QString user, password;
-        return engine.DownloadFile(url, user, password);
-    }
-};
+using Harness = testing::EngineHarness;
 
 QByteArray generated(qint64 offset, qint64 size)
 {

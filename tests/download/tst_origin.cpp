@@ -20,20 +20,7 @@ using velmora::httpd::Rule;
 
 namespace {
 
-struct Harness
-{
-    DownloadState state;
-    DownloadView view;
-    testing::FixedSavePath dialog;
-    testing::ScriptedProblemAnswerer answerer;
-    DownloadEngine engine{state, &view, &dialog, &answerer};
-
-    bool run(const QString &url)
-    {
-        QString user, password;
-        return engine.DownloadFile(url, user, password);
-    }
-};
+using Harness = testing::EngineHarness;
 
 // The attribute as another program reads it; "(none)" when the file has none.
 QByteArray OriginOf(const QString &path)

@@ -70,24 +70,7 @@ long peakRssKiB()
     return u.ru_maxrss;
 }
 
-struct EngineHarness
-{
-    DownloadState state;
-    DownloadView view;
-    struct Dialog : ISaveDialog
-    {
-        QString path;
-        QString ShowSaveDialog(const QString &, const QString &) override { return path; }
-    } dialog;
-    testing::ScriptedProblemAnswerer answerer;
-    DownloadEngine engine {state, &view, &dialog, &answerer};
-
-    bool run(const QString &url)
-    {
-        QString user, password;
-        return engine.DownloadFile(url, user, password);
-    }
-};
+using EngineHarness = testing::EngineHarness;
 
 } // namespace
 

@@ -32,4 +32,11 @@ int ScriptedProblemAnswerer::answer(const Question &q, QList<int> &queue)
     return queue.isEmpty() ? 1 : queue.takeFirst();
 }
 
+bool EngineHarness::run(const QString &url)
+{
+    QString user;
+    QString password;
+    return engine.DownloadFile(url, user, password);
+}
+
 } // namespace velmora::testing

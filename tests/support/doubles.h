@@ -55,4 +55,17 @@ private:
     QList<int> m_alertAnswers;
 };
 
+// One download engine with a view that shows nothing, the fixed-path
+// Save-As and the scripted answers.
+struct EngineHarness
+{
+    DownloadState state;
+    DownloadView view;
+    FixedSavePath dialog;
+    ScriptedProblemAnswerer answerer;
+    DownloadEngine engine {state, &view, &dialog, &answerer};
+
+    bool run(const QString &url);
+};
+
 } // namespace velmora::testing
