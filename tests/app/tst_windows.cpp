@@ -41,22 +41,6 @@ QWindow *transientParentOf(QWidget *w)
     return w->windowHandle() ? w->windowHandle()->transientParent() : nullptr;
 }
 
-// Runs fn on the next modal dialog of type T, from inside its modal loop.
-template<typename T>
-void whenModal(QObject *context, const std::function<void(T *)> &fn)
-{
-    auto *timer = new QTimer(context);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, fn] {
-        if (auto *w = qobject_cast<T *>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            fn(w);
-        }
-    });
-    timer->start();
-}
-
 } // namespace
 
 class TestWindows : public QObject
@@ -124,7 +108,7 @@ private slots:
 
         QWidget *searchParent = nullptr;
         QWindow *searchOwner = nullptr;
-        whenModal<frmSearch>(this, [&](frmSearch *d) {
+        testing::WhenModal<frmSearch>(this, [&](frmSearch *d) {
             searchParent = d->parentWidget();
             searchOwner = transientParentOf(d);
             d->cmdCancel->click();
@@ -135,7 +119,7 @@ private slots:
 
         QWidget *aboutParent = nullptr;
         bool aboutModal = false;
-        whenModal<frmAbout>(this, [&](frmAbout *d) {
+        testing::WhenModal<frmAbout>(this, [&](frmAbout *d) {
             aboutParent = d->parentWidget();
             aboutModal = d->isModal();
             d->close();

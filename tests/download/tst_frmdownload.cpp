@@ -41,22 +41,6 @@ public slots:
     void open(const QUrl &url) { urls << url; }
 };
 
-// Runs fn on the next modal widget of type T that shows up.
-template<typename T>
-void whenModal(const std::function<void(T *)> &fn)
-{
-    auto *timer = new QTimer(qApp);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, fn] {
-        if (auto *w = qobject_cast<T *>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            fn(w);
-        }
-    });
-    timer->start();
-}
-
 void flushDeletes()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -287,7 +271,7 @@ private slots:
         QStringList seen;
         extraSetup = [&](frmDownload *w) {
             w->setSaveDialog(nullptr);  // the window's own dialog
-            whenModal<QFileDialog>([&](QFileDialog *d) {
+            testing::WhenModal<QFileDialog>(qApp, [&](QFileDialog *d) {
                 seen << d->windowTitle() << d->nameFilters().join(QLatin1Char('|'))
                      << QDir(d->directory()).absolutePath() << QString::number(d->acceptMode() == QFileDialog::AcceptSave);
                 testing::SaveScreenshot(d, QStringLiteral("frmdownload-saveas"));
@@ -306,7 +290,7 @@ private slots:
         server.clearRequests();
         extraSetup = [&](frmDownload *w) {
             w->setSaveDialog(nullptr);
-            whenModal<QFileDialog>([](QFileDialog *d) { d->reject(); });
+            testing::WhenModal<QFileDialog>(qApp, [](QFileDialog *d) { d->reject(); });
         };
         QVERIFY(!download(QStringLiteral("/d/Song.MP3")));
         QCOMPARE(answerer.asked, QStringList({QStringLiteral("下载未完成")}));

@@ -1,9 +1,13 @@
 #pragma once
 // Helpers shared by the test programs.
+#include <QApplication>
 #include <QMessageBox>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+
+#include <functional>
 
 class QWidget;
 
@@ -32,5 +36,22 @@ QString SaveScreenshot(QWidget *widget, const QString &name);
 
 // Folder holding the built executables (velmora-fetch, velmora-scan, ...).
 QString BinDir();
+
+// Runs fn on the next modal widget of type T that shows up, from inside its
+// modal loop; the watch lives as long as context.
+template<typename T>
+void WhenModal(QObject *context, const std::function<void(T *)> &fn)
+{
+    auto *timer = new QTimer(context);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, fn] {
+        if (auto *w = qobject_cast<T *>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            fn(w);
+        }
+    });
+    timer->start();
+}
 
 } // namespace velmora::testing
