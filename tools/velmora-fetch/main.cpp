@@ -167,8 +167,8 @@ int main(int argc, char **argv)
         return velmora::ExitStatusOf(step);
 
     if (args.positionalArguments().size() != 1 || !args.isSet(QStringLiteral("save"))) {
-        printLine(QStringLiteral("usage: velmora-fetch URL --save PATH [--answer-file-exists 1|2|3] "
-                                 "[--answer-reset 1|2] [--answer-alert 1|2] [--window]"));
+        printLine(QStringLiteral("usage: velmora-fetch URL --save PATH [--window] [--answer-file-exists 1|2|3] "
+                                 "[--answer-reset 1|2] [--answer-alert 1|2]"));
         return 2;
     }
 
