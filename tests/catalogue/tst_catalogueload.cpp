@@ -208,6 +208,7 @@ void tst_CatalogueLoad::tempFileLocation()
     QVERIFY(fresh.run(m_server.url("/t.txt")));
     QCOMPARE(FormatTree(fresh.tree), expected);
     QCOMPARE(QDir(m_user.cache()).entryList(everything), QStringList());
+    QCOMPARE(int(QFileInfo(m_user.cache()).permissions() & 0x0077), 0);  // made for this user alone
     QCOMPARE(QDir(QCoreApplication::applicationDirPath()).entryList({kLoadFolderPrefix + "*"}, everything),
              QStringList());
 

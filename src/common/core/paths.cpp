@@ -3,6 +3,7 @@
 #include "common/core/paths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -19,9 +20,15 @@ QString UserMusicFolder()
 QString UserCacheFolder()
 {
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    if (!cache.isEmpty() && QDir().mkpath(cache))
+    if (cache.isEmpty())
+        return QDir::tempPath();
+    if (QFileInfo(cache).isDir())
         return cache;
-    return QDir::tempPath();
+    if (!QDir().mkpath(cache))
+        return QDir::tempPath();
+    // Made here: for this user alone, as the convention asks.
+    QFile::setPermissions(cache, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return cache;
 }
 
 } // namespace velmora
