@@ -5,6 +5,7 @@
 #include "app/ui/startup.h"
 #include "catalogue/ui/frmmain.h"
 #include "common/core/globals.h"
+#include "common/core/version.h"
 #include "common/ui/tooltip.h"
 #include "testsupport.h"
 

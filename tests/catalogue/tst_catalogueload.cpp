@@ -74,12 +74,12 @@ private slots:
     void decoding();
 
 private:
+    testing::TemporaryUserFolders m_user;  // the loads' folders go to its cache
     HttpServer m_server;
 };
 
 void tst_CatalogueLoad::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
     QVERIFY(m_server.start());
 }
 
@@ -192,14 +192,36 @@ void tst_CatalogueLoad::notACatalogue()
     QCOMPARE(l.tree.nodeCount(), 1);
 }
 
+// The list's copy goes to the user's cache folder, never beside the program,
+// and nothing of the load stays there: not its folder, nor a folder of the
+// program's own. Where no cache folder can be made, the list is still read.
 void tst_CatalogueLoad::tempFileLocation()
 {
-    const QString here = QCoreApplication::applicationDirPath();
-    QCOMPARE(TempListFolder(here), here);
-    // a program folder that cannot be written: the per-user cache folder
-    const QString fallback = TempListFolder("/nonexistent-folder/velmora");
-    QCOMPARE(fallback, QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
-    QVERIFY(QFileInfo(fallback).isDir());
+    m_server.addFile("/t.html", "<a href=\"t.mp3\">T</a>");
+    m_server.addFile("/t.txt", (m_server.url("/t.html") + "::=.mp3::=T\r\n").toUtf8());
+    const QString expected = QStringLiteral("Quillon\t\n  T\t\n    T\tt.mp3\n");
+    const auto everything = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+
+    QCOMPARE(TempListFolder(), m_user.cache());
+    QVERIFY(QDir(m_user.cache()).removeRecursively());
+    Load fresh;
+    QVERIFY(fresh.run(m_server.url("/t.txt")));
+    QCOMPARE(FormatTree(fresh.tree), expected);
+    QCOMPARE(QDir(m_user.cache()).entryList(everything), QStringList());
+    QCOMPARE(int(QFileInfo(m_user.cache()).permissions() & 0x0077), 0);  // made for this user alone
+    QCOMPARE(QDir(QCoreApplication::applicationDirPath()).entryList({kLoadFolderPrefix + "*"}, everything),
+             QStringList());
+
+    // A file stands where the cache folder would be.
+    QVERIFY(QDir(m_user.cache()).removeRecursively());
+    QFile blocker(m_user.cache());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Load blocked;
+    QVERIFY(blocked.run(m_server.url("/t.txt")));
+    QCOMPARE(FormatTree(blocked.tree), expected);
+    QVERIFY(blocker.remove());
+    m_server.clearRules();
 }
 
 // Pages answer in another order than the list's (later ones first, one

@@ -68,6 +68,7 @@ private:
     void clickNode(qsizetype index);
     void installCatalogue();
 
+    testing::TemporaryUserFolders m_user;  // the loads' folders go to its cache
     HttpServer m_server;
     QPointer<frmMain> m_w;
     QStringList m_status;

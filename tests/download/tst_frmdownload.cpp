@@ -3,9 +3,10 @@
 // real problem dialogs where a case is about them.
 #include "alerts/ui/alerts.h"
 #include "alerts/ui/problemdialog.h"
-#include "common/core/globals.h"
+#include "common/core/version.h"
 #include "download/core/engine.h"
 #include "download/core/progress.h"
+#include "download/core/savelocation.h"
 #include "download/ui/frmdownload.h"
 #include "download/ui/seekbar.h"
 #include "httpserver.h"
@@ -264,7 +265,10 @@ private slots:
     void realSaveDialog()
     {
         server.addGeneratedFile(QStringLiteral("/d/Song.MP3"), 5000);
-        const QString myMusic = QDir(ProgramFolder()).filePath(QStringLiteral("My Music"));
+        testing::TemporaryUserFolders user;
+        QVERIFY(QDir().mkpath(user.music()));
+        const QString myMusic = InitialSaveFolder();
+        QCOMPARE(myMusic, QDir(user.music()).filePath(QStringLiteral("My Music")));
         const bool made = QDir().mkpath(myMusic);
         QVERIFY(made);
         const QString chosen = dir.filePath(QStringLiteral("chosen.mp3"));

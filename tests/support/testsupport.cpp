@@ -56,4 +56,27 @@ QString BinDir()
     return env.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/../bin") : env;
 }
 
+TemporaryUserFolders::TemporaryUserFolders()
+    : m_oldConfig(qgetenv("XDG_CONFIG_HOME")), m_oldCache(qgetenv("XDG_CACHE_HOME"))
+{
+    QDir().mkpath(config());
+    QFile dirs(QDir(config()).filePath(QStringLiteral("user-dirs.dirs")));
+    if (dirs.open(QIODevice::WriteOnly))
+        dirs.write("XDG_MUSIC_DIR=\"" + QFile::encodeName(music()) + "\"\n");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config()));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache()));
+}
+
+TemporaryUserFolders::~TemporaryUserFolders()
+{
+    auto restore = [](const char *name, const QByteArray &old) {
+        if (old.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, old);
+    };
+    restore("XDG_CONFIG_HOME", m_oldConfig);
+    restore("XDG_CACHE_HOME", m_oldCache);
+}
+
 } // namespace velmora::testing

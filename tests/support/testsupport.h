@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <functional>
@@ -53,5 +54,27 @@ void WhenModal(QObject *context, const std::function<void(T *)> &fn)
     });
     timer->start();
 }
+
+// Points the user's configuration, cache and music folders
+// ($XDG_CONFIG_HOME, $XDG_CACHE_HOME, XDG_MUSIC_DIR) into a temporary
+// folder for as long as it lives, child processes included, so that a test
+// never reads or writes the real user's settings and files.
+class TemporaryUserFolders
+{
+public:
+    TemporaryUserFolders();
+    ~TemporaryUserFolders();
+    TemporaryUserFolders(const TemporaryUserFolders &) = delete;
+    TemporaryUserFolders &operator=(const TemporaryUserFolders &) = delete;
+
+    QString config() const { return m_root.filePath(QStringLiteral("config")); }
+    QString cache() const { return m_root.filePath(QStringLiteral("cache")); }
+    // The music folder the user-dirs file names ("music" here, not made).
+    QString music() const { return m_root.filePath(QStringLiteral("music")); }
+
+private:
+    QTemporaryDir m_root;
+    QByteArray m_oldConfig, m_oldCache;
+};
 
 } // namespace velmora::testing

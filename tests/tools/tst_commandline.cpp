@@ -104,6 +104,13 @@ private slots:
         QVERIFY(noList.err.contains(QStringLiteral("missing LIST-URL")));
         QCOMPARE(Start(QStringLiteral("velmora-scan"), {QStringLiteral("a"), QStringLiteral("b")}).status, 2);
         QCOMPARE(Start(QStringLiteral("velmora-demo-server"), {QStringLiteral("--port"), QStringLiteral("http")}).status, 2);
+        QCOMPARE(Start(QStringLiteral("velmora-demo-server"), {QStringLiteral("--rate"), QStringLiteral("-5")}).status, 2);
+        QCOMPARE(Start(QStringLiteral("velmora"), {QStringLiteral("--catalogue-server"), QStringLiteral("a b")}).status, 2);
+        const Run badAnswer = Start(QStringLiteral("velmora-fetch"), {QStringLiteral("http://127.0.0.1:1/x"), QStringLiteral("--save"),
+                                                                      QStringLiteral("x"), QStringLiteral("--answer-reset"), QStringLiteral("3")});
+        QCOMPARE(badAnswer.status, 2);
+        QVERIFY(badAnswer.out.isEmpty());
+        QVERIFY2(badAnswer.err.contains(QStringLiteral("--answer-reset takes 1 or 2")), qPrintable(badAnswer.err));
         // velmora-fetch keeps its own usage line on stdout.
         const Run noSave = Start(QStringLiteral("velmora-fetch"), {QStringLiteral("http://127.0.0.1:1/x")});
         QCOMPARE(noSave.status, 2);

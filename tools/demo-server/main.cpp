@@ -26,10 +26,15 @@ int main(int argc, char **argv)
     if (!portOk || port > 65535)
         return velmora::RefuseCommandLine(program, QStringLiteral("--port takes a number from 0 to 65535"));
 
+    bool rateOk = false;
+    const qint64 rate = args.value(QStringLiteral("rate")).toLongLong(&rateOk);
+    if (!rateOk || rate < 0)
+        return velmora::RefuseCommandLine(program, QStringLiteral("--rate takes a number of bytes, 0 or more"));
+
     velmora::httpd::HttpServer server;
     if (args.isSet(QStringLiteral("root")))
         server.setRoot(args.value(QStringLiteral("root")));
-    server.setDefaultRate(args.value(QStringLiteral("rate")).toLongLong());
+    server.setDefaultRate(rate);
     if (!server.start(quint16(port))) {
         QTextStream(stderr) << "velmora-demo-server: cannot listen on 127.0.0.1:" << args.value(QStringLiteral("port")) << "\n";
         return 1;

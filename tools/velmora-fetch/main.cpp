@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -82,13 +83,17 @@ private:
     qint64 m_lastReset = -1;
 };
 
-int answerValue(const QCommandLineParser &args, const QString &name, int max)
+const QString kProgram = QStringLiteral("velmora-fetch");
+
+// The answer the option gives, from 1 to max; nothing when it is out of range.
+std::optional<int> answerValue(const QCommandLineParser &args, const QString &name, int max)
 {
     bool ok = false;
     const int v = args.value(name).toInt(&ok);
     if (!ok || v < 1 || v > max) {
-        printLine(QStringLiteral("velmora-fetch: --%1 takes 1 to %2").arg(name).arg(max));
-        std::exit(2);
+        const QString range = max == 2 ? QStringLiteral("1 or 2") : QStringLiteral("1, 2 or 3");
+        velmora::RefuseCommandLine(kProgram, QStringLiteral("--%1 takes %2").arg(name, range));
+        return std::nullopt;
     }
     return v;
 }
@@ -134,7 +139,8 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("velmora-fetch"));
     QCommandLineParser args;
     args.setApplicationDescription(QStringLiteral(
-        "Downloads one file with Velmora's download engine, without a window.\n"
+        "Downloads one file with Velmora's download engine: on the console, or with\n"
+        "--window in the program's own download window.\n"
         "Each problem the engine raises is printed as \"alert: <title><TAB><file or address>\"\n"
         "and answered from the options below. The last line is \"result: complete <bytes>\" (exit 0)\n"
         "or \"result: incomplete\" (exit 1).\n"
@@ -144,32 +150,37 @@ int main(int argc, char **argv)
     args.addPositionalArgument(QStringLiteral("URL"), QStringLiteral("The http:// address to fetch."));
     args.addOption({QStringLiteral("save"), QStringLiteral("Where to save the file (answers the Save-As dialog)."),
                     QStringLiteral("PATH")});
+    args.addOption({QStringLiteral("window"),
+                    QStringLiteral("Run the download in the download window on the current display; it closes itself at the end.")});
     args.addOption({QStringLiteral("answer-file-exists"),
                     QStringLiteral("Answer to \"文件已存在\": 1 resume, 2 download again, 3 give up (default 1)."),
                     QStringLiteral("1|2|3"), QStringLiteral("1")});
     args.addOption({QStringLiteral("answer-reset"),
                     QStringLiteral("Answer to \"服务器连接重置\": 1 resume, 2 give up (default 1)."),
                     QStringLiteral("1|2"), QStringLiteral("1")});
-    args.addOption({QStringLiteral("window"),
-                    QStringLiteral("Run the download in the download window on the current display; it closes itself at the end.")});
     args.addOption({QStringLiteral("answer-alert"),
                     QStringLiteral("Answer to the other problems: 1 ignore / try again, 2 cancel (default 1)."),
                     QStringLiteral("1|2"), QStringLiteral("1")});
     const velmora::CommandLineStep step =
-        velmora::ReadCommandLine(args, app.arguments(), QStringLiteral("velmora-fetch"), 1);
+        velmora::ReadCommandLine(args, app.arguments(), kProgram, 1);
     if (step != velmora::CommandLineStep::Run)
         return velmora::ExitStatusOf(step);
 
     if (args.positionalArguments().size() != 1 || !args.isSet(QStringLiteral("save"))) {
-        printLine(QStringLiteral("usage: velmora-fetch URL --save PATH [--answer-file-exists 1|2|3] "
-                                 "[--answer-reset 1|2] [--answer-alert 1|2] [--window]"));
+        printLine(QStringLiteral("usage: velmora-fetch URL --save PATH [--window] [--answer-file-exists 1|2|3] "
+                                 "[--answer-reset 1|2] [--answer-alert 1|2]"));
         return 2;
     }
 
+    const std::optional<int> fileExists = answerValue(args, QStringLiteral("answer-file-exists"), 3);
+    const std::optional<int> reset = answerValue(args, QStringLiteral("answer-reset"), 2);
+    const std::optional<int> alert = answerValue(args, QStringLiteral("answer-alert"), 2);
+    if (!fileExists || !reset || !alert)
+        return 2;
     ArgumentAnswerer answerer;
-    answerer.fileExists = answerValue(args, QStringLiteral("answer-file-exists"), 3);
-    answerer.reset = answerValue(args, QStringLiteral("answer-reset"), 2);
-    answerer.alert = answerValue(args, QStringLiteral("answer-alert"), 2);
+    answerer.fileExists = *fileExists;
+    answerer.reset = *reset;
+    answerer.alert = *alert;
     PathDialog dialog(QFileInfo(args.value(QStringLiteral("save"))).absoluteFilePath());
 
     const QString url = args.positionalArguments().first();

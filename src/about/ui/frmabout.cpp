@@ -1,7 +1,7 @@
 #include "about/ui/frmabout.h"
 
 #include "about/core/system.h"
-#include "common/core/globals.h"
+#include "common/core/version.h"
 #include "common/ui/msgbox.h"
 #include "common/ui/sharp.h"
 #include "common/ui/uifont.h"

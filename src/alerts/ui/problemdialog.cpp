@@ -2,7 +2,7 @@
 
 #include "alerts/ui/alerts.h"
 #include "alerts/ui/artwork.h"
-#include "common/core/globals.h"
+#include "common/core/version.h"
 #include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
 #include "download/core/address.h"

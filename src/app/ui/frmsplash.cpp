@@ -3,7 +3,7 @@
 #include "app/ui/art.h"
 #include "app/ui/frmtype.h"
 #include "app/ui/startup.h"
-#include "common/core/globals.h"
+#include "common/core/version.h"
 #include "common/ui/uifont.h"
 
 #include <QFontMetrics>

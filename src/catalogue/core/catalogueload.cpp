@@ -3,26 +3,21 @@
 #include "catalogue/core/inet.h"
 #include "catalogue/core/listformat.h"
 #include "catalogue/core/pagescan.h"
-#include "common/core/globals.h"
+#include "common/core/paths.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <utility>
 
 namespace velmora {
 
-QString TempListFolder(const QString &programFolder)
+QString TempListFolder()
 {
-    if (FolderIsWritable(programFolder))
-        return programFolder;
-    QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-    if (cache.isEmpty())
-        cache = QDir::tempPath();
-    QDir().mkpath(cache);
-    return cache;
+    // The load's folder sits in the cache folder itself, not in a folder of
+    // the program's own there, which would stay behind empty.
+    return UserCacheFolder();
 }
 
 namespace {

@@ -3,7 +3,6 @@
 // page scan that fills the tree, and the tree's click rule. The main window
 // and velmora-scan share all of it.
 #include "catalogue/core/cataloguetree.h"
-#include "common/core/globals.h"
 
 #include <QString>
 
@@ -30,10 +29,10 @@ inline const QString kBadEntryText = QStringLiteral("读取曲目列表时发生
 
 // Where each load makes a folder of its own (named after kLoadFolderPrefix,
 // readable by this user only) for its copy of the list, "temp.dat": the
-// program's folder, or the per-user cache folder (created when missing) when
-// the program's folder cannot be written. Two loads at the same time, in one
+// user's cache folder, never beside the program. The load's folder goes with
+// the copy, so nothing of it stays behind; two loads at the same time, in one
 // program or in two, never see each other's list.
-QString TempListFolder(const QString &programFolder = ProgramFolder());
+QString TempListFolder();
 inline const QString kLoadFolderPrefix = QStringLiteral("velmora-load-");
 
 // The group key for a category and the item key for a node count.

@@ -6,13 +6,17 @@
 #include "catalogue/core/search.h"
 #include "catalogue/ui/artwork.h"
 #include "catalogue/ui/frmsearch.h"
+#include "catalogue/ui/frmsettings.h"
 #include "catalogue/ui/webbrowser.h"
 #include "common/core/globals.h"
+#include "common/core/settings.h"
+#include "common/core/version.h"
 #include "common/ui/msgbox.h"
 #include "common/ui/tooltip.h"
 #include "common/ui/uifont.h"
 #include "download/ui/frmdownload.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -24,6 +28,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTreeWidget>
+#include <QUrl>
 
 namespace velmora {
 
@@ -98,6 +103,7 @@ frmMain::frmMain(QWidget *parent)
     m_statusBar->setSizeGripEnabled(false);
     m_statusBar->addWidget(m_panel1, 1);
     m_statusBar->setGeometry(0, kClientHeight - 22, kClientWidth, 22);
+    InitSettingsAction();
 
     const QSize client = size();
     m_picRes = SharpPixmap([client](qreal dpr) { return AnimeBackground(client, dpr); });
@@ -163,10 +169,39 @@ void frmMain::Form_Load()
         m_cmdSearch->hide();
         m_cmdAbout->setGeometry(m_cmdSearch->geometry());  // no gap where the search button was
         m_cmdLoad->setText(QStringLiteral("加载动画列表(&L)"));
-        strListURL = QStringLiteral("http://") + CatalogueServer() + QStringLiteral("/quillon/animes.txt");
-    } else {
-        strListURL = QStringLiteral("http://") + CatalogueServer() + QStringLiteral("/quillon/albums.txt");
     }
+    SetListURL();
+}
+
+// The one writer of strListURL: when the window opens, and when the user has
+// chosen another catalogue server.
+void frmMain::SetListURL()
+{
+    const QString path = blnAnimeMode ? QStringLiteral("/quillon/animes.txt") : QStringLiteral("/quillon/albums.txt");
+    strListURL = QStringLiteral("http://") + CatalogueServer() + path;
+}
+
+// The settings are reached without a control of their own, so the window's
+// layout stays as it is: Ctrl+, (the desktop's usual key for settings) and
+// the context menu of the status line, where a failed load names the server.
+void frmMain::InitSettingsAction()
+{
+    auto *action = new QAction(QStringLiteral("服务器设置(&S)..."), this);
+    action->setObjectName(QStringLiteral("actSettings"));
+    action->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    m_statusBar->addAction(action);
+    m_statusBar->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(action, &QAction::triggered, this, &frmMain::cmdSettings_Click);
+}
+
+void frmMain::cmdSettings_Click()
+{
+    Busy busy(this);
+    frmSettings dialog(this);
+    if (dialog.exec() == QDialog::Accepted && !m_closed)
+        SetListURL();
 }
 
 void frmMain::InitToolTip()
@@ -210,13 +245,25 @@ void frmMain::cmdLoad_Click()
     m_cmdLoad->setEnabled(false);
     m_cmdSearch->setEnabled(false);
 
-    const bool finished = m_loader.LoadCatalogue(strListURL, [this] {
+    m_listUnanswered = false;
+    const QString listUrl = strListURL;
+    m_loader.setFetchProblem([this, listUrl](const QString &url, const FetchResult &result) {
+        if (url == listUrl && result.status != FetchStatus::Cut && result.status != FetchStatus::Cancelled)
+            m_listUnanswered = true;
+    });
+    const bool finished = m_loader.LoadCatalogue(listUrl, [this] {
         ShowMessage(this, QMessageBox::Information, kBadEntryText);
     });
     if (!finished || m_state.blnQuit)
         return;  // the window is closing: leave it as it is
 
-    setStatus(kDone);
+    // A user who installed the program and loads from a server that is not
+    // there learns which server was tried and where to change it.
+    if (m_listUnanswered)
+        setStatus(QStringLiteral("无法从服务器 %1 加载列表. 按 Ctrl+, 或在状态栏上单击右键可设置服务器.")
+                      .arg(QUrl(listUrl).authority()));
+    else
+        setStatus(kDone);
     setPointerBusy(false);
     m_cmdLoad->setEnabled(true);
     m_cmdSearch->setEnabled(true);

@@ -56,6 +56,8 @@ public:
 
 public slots:
     void cmdLoad_Click();
+    // The server settings dialog (Ctrl+, or the status bar's context menu).
+    void cmdSettings_Click();
     void cmdDownload_Click();
     void cmdSearch_Click();
     void cmdAbout_Click();
@@ -87,6 +89,8 @@ private:
     void tvSingle_KeyDown(int key, Qt::KeyboardModifiers modifiers);
     void setStatus(const QString &text);
     void setPointerBusy(bool busy);
+    void SetListURL();
+    void InitSettingsAction();
 
     QTreeWidget *m_tvSingle;
     QPushButton *m_cmdLoad;
@@ -109,6 +113,8 @@ private:
     QPointer<frmDownload> m_download;
 
     std::unique_ptr<clsToolTip> m_tipLoad, m_tipDownload, m_tipAbout, m_tipSearch, m_tipTree;
+
+    bool m_listUnanswered = false;  // the last load got no usable list from the server
 
     int m_handlers = 0;     // handlers running (they may be inside a nested loop)
     bool m_closed = false;  // closed: delete once no handler runs any more

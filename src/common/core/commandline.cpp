@@ -1,6 +1,6 @@
 #include "common/core/commandline.h"
 
-#include "common/core/globals.h"
+#include "common/core/version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

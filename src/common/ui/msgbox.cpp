@@ -1,6 +1,6 @@
 #include "common/ui/msgbox.h"
 
-#include "common/core/globals.h"
+#include "common/core/version.h"
 
 namespace velmora {
 

@@ -1,10 +1,9 @@
 #include "download/core/savelocation.h"
 
-#include "common/core/globals.h"
+#include "common/core/paths.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 namespace velmora {
 
@@ -15,24 +14,14 @@ QString SaveDialogFilter(const QString &FileType)
 
 QString InitialSaveFolder()
 {
-    const QString program = ProgramFolder();
-    QString base = program;
-    if (!FolderIsWritable(program)) {
-        base = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
-        if (base.isEmpty())
-            base = QDir::homePath();
-    }
-    return QDir(base).filePath(QStringLiteral("My Music"));
+    return QDir(UserMusicFolder()).filePath(QStringLiteral("My Music"));
 }
 
 QString SaveDialogStartFolder(const QString &preferred)
 {
     if (!preferred.isEmpty() && QFileInfo(preferred).isDir())
         return preferred;
-    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
-    if (!music.isEmpty() && QFileInfo(music).isDir())
-        return music;
-    return QDir::homePath();
+    return UserMusicFolder();
 }
 
 } // namespace velmora

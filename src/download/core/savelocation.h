@@ -9,8 +9,8 @@ namespace velmora {
 // covers "*." + the type as written.
 QString SaveDialogFilter(const QString &FileType);
 
-// "My Music" beside the program when the program's folder is writable,
-// otherwise "My Music" in the user's music folder. Never created here.
+// "My Music" in the user's music folder (the home folder when there is no
+// music folder), never beside the program. Never created here.
 QString InitialSaveFolder();
 
 // Where the Save-As dialog opens: `preferred` when that folder exists,

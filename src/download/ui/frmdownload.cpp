@@ -1,7 +1,7 @@
 #include "download/ui/frmdownload.h"
 
 #include "alerts/ui/alerts.h"
-#include "common/core/globals.h"
+#include "common/core/version.h"
 #include "common/ui/uifont.h"
 #include "download/core/engine.h"
 #include "download/core/problems.h"

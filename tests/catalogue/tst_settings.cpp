@@ -1,0 +1,194 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
+// The servers as settings: what counts as a server, which source wins, the
+// command line that writes them back, and the dialog of the main window
+// whose choice the next load uses. Every case runs on user folders of its
+// own, never the real user's.
+#include "catalogue/ui/frmmain.h"
+#include "catalogue/ui/frmsettings.h"
+#include "common/core/globals.h"
+#include "common/core/settings.h"
+#include "httpserver.h"
+#include "testsupport.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+using namespace velmora;
+using velmora::httpd::HttpServer;
+
+class tst_Settings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_user = std::make_unique<testing::TemporaryUserFolders>();
+        qunsetenv("VELMORA_CATALOGUE_SERVER");
+        qunsetenv("VELMORA_SEARCH_SERVER");
+        ResetGlobals();
+    }
+    void cleanup()
+    {
+        delete m_w.data();
+        m_user.reset();
+    }
+
+    void checkServer_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("tidy");  // empty: refused
+        QTest::newRow("name") << "quillon.example.org" << "quillon.example.org";
+        QTest::newRow("name and port, spaces, capitals") << " Quillon.Example.ORG:8080 " << "quillon.example.org:8080";
+        QTest::newRow("IPv6 and port") << "[::1]:8417" << "[::1]:8417";
+        QTest::newRow("empty port") << "h:" << "";
+        QTest::newRow("port 0") << "h:0" << "";
+        QTest::newRow("port too high") << "h:65536" << "";
+        QTest::newRow("scheme") << "http://h" << "";
+        QTest::newRow("path") << "h/quillon" << "";
+        QTest::newRow("user") << "me@h" << "";
+        QTest::newRow("bare IPv6") << "::1" << "";
+    }
+    void checkServer()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, tidy);
+        QCOMPARE(CheckServer(typed).value_or(QString()), tidy);
+    }
+
+    // The environment wins over the user's setting, which wins over the
+    // default; a setting edited into something that is no server is not used.
+    void whichServerIsUsed()
+    {
+        QCOMPARE(CatalogueServer(), kDefaultServer);
+        QCOMPARE(StoreServer(Server::Catalogue, QStringLiteral("cat.example:81")), StoreResult::Stored);
+        QCOMPARE(StoreServer(Server::Search, QStringLiteral("find.example")), StoreResult::Stored);
+        QVERIFY(SettingsFile().startsWith(m_user->config() + QLatin1Char('/')));
+        QCOMPARE(CatalogueServer(), QStringLiteral("cat.example:81"));
+        QCOMPARE(SearchServer(), QStringLiteral("find.example"));
+
+        qputenv("VELMORA_CATALOGUE_SERVER", " env.example:82 ");
+        QCOMPARE(CatalogueServer(), QStringLiteral("env.example:82"));
+        QCOMPARE(SearchServer(), QStringLiteral("find.example"));
+        qunsetenv("VELMORA_CATALOGUE_SERVER");
+
+        QSettings(SettingsFile(), QSettings::IniFormat).setValue(QStringLiteral("servers/search"), "not a server");
+        QCOMPARE(SearchServer(), kDefaultServer);
+        QCOMPARE(StoreServer(Server::Catalogue, QString()), StoreResult::Stored);
+        QCOMPARE(CatalogueServer(), kDefaultServer);
+    }
+
+    // velmora --catalogue-server writes the setting before its windows
+    // open; a wrong server on the command line stores nothing at all.
+    void commandLineWritesBack()
+    {
+        const QString program = testing::BinDir() + QStringLiteral("/velmora");
+        QProcess refused;
+        refused.start(program, {QStringLiteral("--catalogue-server"), QStringLiteral("ok.example:1"),
+                                QStringLiteral("--search-server"), QStringLiteral("bad:port")});
+        QVERIFY(refused.waitForFinished(60000));
+        QCOMPARE(refused.exitCode(), 2);
+        QVERIFY(refused.readAllStandardError().contains("--search-server takes HOST or HOST:PORT"));
+        QCOMPARE(StoredServer(Server::Catalogue), QString());
+
+        // With the variable set the program says, once the setting is
+        // written, that the variable wins: that line is the sign to stop it.
+        QProcess started;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELMORA_CATALOGUE_SERVER"), QStringLiteral("env.example"));
+        env.insert(QStringLiteral("VELMORA_KIND"), QStringLiteral("music"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        started.setProcessEnvironment(env);
+        started.start(program, {QStringLiteral("--catalogue-server"), QStringLiteral("Cat.Example:8080")});
+        QByteArray said;
+        QVERIFY(QTest::qWaitFor([&] {
+            said += started.readAllStandardError();
+            return said.contains("VELMORA_CATALOGUE_SERVER is set and wins over the setting");
+        }, 60000));
+        started.kill();
+        started.waitForFinished();
+        QCOMPARE(StoredServer(Server::Catalogue), QStringLiteral("cat.example:8080"));
+    }
+
+    // The dialog from the main window: a wrong server keeps it open with a
+    // message; the right one is written and the next load comes from it.
+    // Where the environment wins, the dialog says so.
+    void dialogChangesTheNextLoad()
+    {
+        HttpServer server;
+        QVERIFY(server.start());
+        server.addFile("/p.html", "<a href=\"http://h/one.mp3\">One</a>");
+        server.addFile("/quillon/albums.txt", (server.url("/p.html") + "::=.mp3::=Songs\r\n").toUtf8());
+        StoreServer(Server::Search, QStringLiteral("find.example"));
+        qputenv("VELMORA_SEARCH_SERVER", "env.example:9");
+        open();
+
+        testing::MessageBoxAnswerer boxes(QMessageBox::Ok);
+        int shown = 0;
+        testing::WhenModal<frmSettings>(this, [&](frmSettings *d) {
+            ++shown;
+            testing::SaveScreenshot(d, QStringLiteral("frmsettings"));
+            auto *catalogue = d->findChild<QLineEdit *>(QStringLiteral("txtCatalogueServer"));
+            QCOMPARE(catalogue->text(), QString());  // no setting yet: the default
+            QCOMPARE(d->findChild<QLineEdit *>(QStringLiteral("txtSearchServer"))->text(), QStringLiteral("find.example"));
+            QVERIFY(!d->findChild<QLabel *>(QStringLiteral("txtCatalogueServerOverridden"))->isVisibleTo(d));
+            const QLabel *searchNote = d->findChild<QLabel *>(QStringLiteral("txtSearchServerOverridden"));
+            QVERIFY(searchNote->isVisibleTo(d));
+            QVERIFY(searchNote->text().contains(QStringLiteral("VELMORA_SEARCH_SERVER 已设置, 本次运行使用 env.example:9")));
+            catalogue->setText(QStringLiteral("bad host"));
+            d->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+            QVERIFY(d->isVisible());
+            catalogue->setText(server.hostPort());
+            d->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+        });
+        QTest::keyClick(m_w.data(), Qt::Key_Comma, Qt::ControlModifier);
+        QCOMPARE(shown, 1);
+        QCOMPARE(boxes.texts.size(), 1);
+        QVERIFY(boxes.texts.first().contains(QStringLiteral("\"bad host\" 不是有效的服务器地址")));
+        QCOMPARE(StoredServer(Server::Catalogue), server.hostPort());
+
+        m_w->cmdLoad_Click();
+        QCOMPARE(m_w->tvSingle()->topLevelItem(0)->child(0)->child(0)->text(0), QStringLiteral("One"));
+        QCOMPARE(m_w->statusText(), QStringLiteral("完成"));
+    }
+
+    // Nothing answers at the server: the status line says which server was
+    // tried and where to set another.
+    void failedLoadNamesTheServer()
+    {
+        HttpServer gone;  // started and stopped: nothing listens at its port
+        QVERIFY(gone.start());
+        const QString dead = gone.hostPort();
+        gone.stop();
+        StoreServer(Server::Catalogue, dead);
+        open();
+        m_w->cmdLoad_Click();
+        QVERIFY2(m_w->statusText().contains(QStringLiteral("无法从服务器 ") + dead + QStringLiteral(" 加载列表")),
+                 qPrintable(m_w->statusText()));
+    }
+
+private:
+    void open()
+    {
+        m_w = new frmMain;
+        m_w->show();
+        m_w->setEnabled(true);
+        m_w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_w.data()));
+    }
+
+    std::unique_ptr<testing::TemporaryUserFolders> m_user;
+    QPointer<frmMain> m_w;
+};
+
+QTEST_MAIN(tst_Settings)
+#include "tst_settings.moc"
