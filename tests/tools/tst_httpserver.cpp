@@ -1,12 +1,16 @@
 // The loopback server every other test relies on: if it lies about ranges or
 // faults, the download tests prove nothing.
 #include "httpserver.h"
+#include "testcerts.h"
 
 #include <QtTest>
+#include <QSslSocket>
 #include <QTcpSocket>
 
 using velmora::httpd::HttpServer;
 using velmora::httpd::Rule;
+using velmora::testing::CertificatePair;
+using velmora::testing::TestCerts;
 
 namespace {
 
@@ -35,6 +39,38 @@ Answer rawGet(const HttpServer &server, const QByteArray &target, const QByteArr
     a.body = end < 0 ? QByteArray() : all.mid(end + 4);
     a.status = a.head.mid(9, 3).toInt();
     return a;
+}
+
+Answer readAnswer(QAbstractSocket &s)
+{
+    QByteArray all;
+    while (s.state() == QAbstractSocket::ConnectedState && s.waitForReadyRead(5000))
+        all += s.readAll();
+    all += s.readAll();
+    Answer a;
+    const int end = all.indexOf("\r\n\r\n");
+    a.head = all.left(end);
+    a.body = end < 0 ? QByteArray() : all.mid(end + 4);
+    a.status = a.head.mid(9, 3).toInt();
+    return a;
+}
+
+// One GET over TLS to 127.0.0.1, trusting the test CA, asking for peerName
+// in the handshake; the handshake's errors are left in *errors.
+Answer tlsGet(const HttpServer &server, const QString &peerName, QList<QSslError::SslError> *errors)
+{
+    QSslSocket s;
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setCaCertificates(QSslCertificate::fromPath(TestCerts().caFile));
+    s.setSslConfiguration(config);
+    s.connectToHostEncrypted(QStringLiteral("127.0.0.1"), server.port(), peerName);
+    const bool encrypted = s.waitForEncrypted(5000);
+    for (const QSslError &e : s.sslHandshakeErrors())
+        errors->append(e.error());
+    if (!encrypted)
+        return {};
+    s.write("GET /f.bin HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    return readAnswer(s);
 }
 
 QByteArray header(const QByteArray &head, const QByteArray &name)
@@ -198,6 +234,61 @@ private slots:
         QTRY_COMPARE(server.requests().size(), 1);
         QCOMPARE(server.requests().first().request.range, QByteArray("bytes=0-"));
         QCOMPARE(server.requests().first().status, 0);
+    }
+
+    void tls_data()
+    {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QString>("peerName");
+        QTest::addColumn<int>("error");  // QSslError::SslError the client meets; NoError = it gets the file
+        QTest::newRow("good by name") << 0 << QStringLiteral("localhost") << int(QSslError::NoError);
+        QTest::newRow("good by address") << 0 << QString() << int(QSslError::NoError);
+        QTest::newRow("self-signed") << 1 << QStringLiteral("localhost") << int(QSslError::SelfSignedCertificate);
+        QTest::newRow("expired") << 2 << QStringLiteral("localhost") << int(QSslError::CertificateExpired);
+        QTest::newRow("wrong name") << 3 << QStringLiteral("localhost") << int(QSslError::HostNameMismatch);
+        QTest::newRow("unknown CA") << 4 << QStringLiteral("localhost")
+                                    << int(QSslError::UnableToGetLocalIssuerCertificate);
+    }
+    // Each certificate fails a checking client for its own reason, and a
+    // failed handshake never reaches the request log.
+    void tls()
+    {
+        QFETCH(int, which);
+        QFETCH(QString, peerName);
+        QFETCH(int, error);
+        QVERIFY2(TestCerts().ok, qPrintable(TestCerts().error));
+        const CertificatePair pairs[] = {TestCerts().good, TestCerts().selfSigned, TestCerts().expired,
+                                         TestCerts().wrongName, TestCerts().unknownCa};
+        HttpServer tlsServer;
+        tlsServer.addFile(QStringLiteral("/f.bin"), data);
+        QVERIFY(tlsServer.setTls(pairs[which].certificate, pairs[which].key));
+        QVERIFY(tlsServer.start());
+        QVERIFY(tlsServer.url(QStringLiteral("/f.bin")).startsWith(QLatin1String("https://127.0.0.1:")));
+
+        QList<QSslError::SslError> errors;
+        const Answer a = tlsGet(tlsServer, peerName, &errors);
+        if (error == QSslError::NoError) {
+            QCOMPARE(errors, {});
+            QCOMPARE(a.status, 200);
+            QCOMPARE(a.body, data);
+            QCOMPARE(tlsServer.requests().size(), 1);
+            QCOMPARE(tlsServer.requests().first().serverName, peerName.toLatin1());
+            return;
+        }
+        QVERIFY2(errors.contains(QSslError::SslError(error)), qPrintable(QString::number(errors.value(0))));
+        QCOMPARE(tlsServer.connectionCount(), 1);
+        QCOMPARE(tlsServer.requests().size(), 0);
+    }
+
+    void plainHttpToTheTlsPortIsNoRequest()
+    {
+        HttpServer tlsServer;
+        QVERIFY(tlsServer.setTls(TestCerts().good.certificate, TestCerts().good.key));
+        QVERIFY(tlsServer.start());
+        const Answer a = rawGet(tlsServer, "/f.bin");
+        QCOMPARE(a.status, 0);
+        QCOMPARE(tlsServer.requests().size(), 0);
+        QVERIFY(!tlsServer.setTls(QStringLiteral("/nonexistent.pem"), QStringLiteral("/nonexistent.key")));
     }
 };
 

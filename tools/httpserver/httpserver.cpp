@@ -1,4 +1,5 @@
 #include "httpserver.h"
+#include "listener.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -6,6 +7,9 @@
 #include <QHash>
 #include <QMutexLocker>
 #include <QPointer>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -87,6 +91,8 @@ struct HttpServer::Shared
     QList<RequestLog> log;
     qint64 firstSerial = 0;     // serial number of log.first(); clearRequests moves it on
     QWaitCondition logChanged;  // with mutex: any request's state changed
+    QSslConfiguration tls;      // null for plain HTTP
+    qint64 connections = 0;     // accepted so far; the last one's id
 };
 
 // ---------------------------------------------------------------- connection
@@ -114,8 +120,8 @@ QByteArray reasonPhrase(int status)
 class Connection : public QObject
 {
 public:
-    Connection(QTcpSocket *socket, std::shared_ptr<HttpServer::Shared> shared)
-        : m_socket(socket), m_shared(std::move(shared))
+    Connection(QTcpSocket *socket, std::shared_ptr<HttpServer::Shared> shared, qint64 id, const QByteArray &serverName)
+        : m_socket(socket), m_shared(std::move(shared)), m_id(id), m_serverName(serverName)
     {
         m_socket->setParent(this);
         connect(m_socket, &QTcpSocket::readyRead, this, [this] { onReadyRead(); });
@@ -270,6 +276,8 @@ private:
             delay = haveRule && rule.delayMs >= 0 ? rule.delayMs : m_shared->defaultDelay;
             RequestLog entry;
             entry.request = req;
+            entry.connectionId = m_id;
+            entry.serverName = m_serverName;
             m_shared->log.append(entry);
             m_logSerial = m_shared->firstSerial + m_shared->log.size() - 1;
             m_shared->logChanged.wakeAll();
@@ -537,6 +545,8 @@ private:
 
     QTcpSocket *m_socket;
     std::shared_ptr<HttpServer::Shared> m_shared;
+    qint64 m_id;
+    QByteArray m_serverName;
     State m_state = State::ReadingHead;
     QByteArray m_in;
     qint64 m_logSerial = -1;
@@ -563,11 +573,18 @@ public:
 
     quint16 listen(const QHostAddress &address, quint16 port)
     {
-        m_server = new QTcpServer(this);
-        connect(m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *s = m_server->nextPendingConnection())
-                (new Connection(s, m_shared))->setParent(this);
-        });
+        m_server = new Listener([this](QTcpSocket *socket, const QByteArray &serverName) {
+            qint64 id = 0;
+            {
+                QMutexLocker lock(&m_shared->mutex);
+                id = ++m_shared->connections;
+            }
+            (new Connection(socket, m_shared, id, serverName))->setParent(this);
+        }, this);
+        {
+            QMutexLocker lock(&m_shared->mutex);
+            m_server->setTls(m_shared->tls);
+        }
         if (!m_server->listen(address, port))
             return 0;
         return m_server->serverPort();
@@ -575,7 +592,7 @@ public:
 
 private:
     std::shared_ptr<HttpServer::Shared> m_shared;
-    QTcpServer *m_server = nullptr;
+    Listener *m_server = nullptr;
 };
 
 } // namespace
@@ -600,6 +617,7 @@ bool HttpServer::start(quint16 port, const QHostAddress &address)
     QMetaObject::invokeMethod(
         worker, [&] { result = worker->listen(address, port); }, Qt::BlockingQueuedConnection);
     m_port = result;
+    m_address = address;
     if (!result) {
         stop();
         return false;
@@ -622,8 +640,53 @@ void HttpServer::stop()
 }
 
 quint16 HttpServer::port() const { return m_port; }
-QString HttpServer::hostPort() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
-QString HttpServer::url(const QString &path) const { return QStringLiteral("http://") + hostPort() + path; }
+QString HttpServer::hostPort() const
+{
+    if (m_address.protocol() == QAbstractSocket::IPv6Protocol && m_address != QHostAddress::AnyIPv6)
+        return QStringLiteral("[%1]:%2").arg(m_address.toString()).arg(m_port);
+    return QStringLiteral("127.0.0.1:%1").arg(m_port);
+}
+
+QString HttpServer::url(const QString &path) const
+{
+    return (isTls() ? QStringLiteral("https://") : QStringLiteral("http://")) + hostPort() + path;
+}
+
+bool HttpServer::setTls(const QString &certificateFile, const QString &keyFile)
+{
+    QSslConfiguration tls;
+    if (!certificateFile.isEmpty() || !keyFile.isEmpty()) {
+        QFile certFile(certificateFile), key(keyFile);
+        if (!certFile.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
+            return false;
+        const QList<QSslCertificate> chain = QSslCertificate::fromData(certFile.readAll(), QSsl::Pem);
+        const QByteArray keyPem = key.readAll();
+        QSslKey privateKey(keyPem, QSsl::Ec, QSsl::Pem);
+        if (privateKey.isNull())
+            privateKey = QSslKey(keyPem, QSsl::Rsa, QSsl::Pem);
+        if (chain.isEmpty() || privateKey.isNull())
+            return false;
+        tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificateChain(chain);
+        tls.setPrivateKey(privateKey);
+        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    }
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->tls = tls;
+    return true;
+}
+
+bool HttpServer::isTls() const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return !m_shared->tls.isNull();
+}
+
+qint64 HttpServer::connectionCount() const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->connections;
+}
 
 void HttpServer::setRoot(const QString &folder)
 {
