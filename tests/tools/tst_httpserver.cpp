@@ -25,24 +25,17 @@ struct Answer
     QByteArray body;
 };
 
+Answer readAnswer(QAbstractSocket &s);
+
 // Sends one raw request and reads until the server closes or the body is whole.
 Answer rawGet(const HttpServer &server, const QByteArray &target, const QByteArray &extra = {})
 {
     QTcpSocket s;
-    s.connectToHost(QHostAddress::LocalHost, server.port());
+    s.connectToHost(QHostAddress(QUrl(server.url(QStringLiteral("/"))).host()), server.port());
     if (!s.waitForConnected(5000))
         return {};
     s.write("GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + extra + "\r\n");
-    QByteArray all;
-    while (s.state() == QAbstractSocket::ConnectedState && s.waitForReadyRead(5000))
-        all += s.readAll();
-    all += s.readAll();
-    Answer a;
-    const int end = all.indexOf("\r\n\r\n");
-    a.head = all.left(end);
-    a.body = end < 0 ? QByteArray() : all.mid(end + 4);
-    a.status = a.head.mid(9, 3).toInt();
-    return a;
+    return readAnswer(s);
 }
 
 Answer readAnswer(QAbstractSocket &s)
@@ -252,6 +245,47 @@ private slots:
         QTRY_COMPARE(server.requests().size(), 1);
         QCOMPARE(server.requests().first().request.range, QByteArray("bytes=0-"));
         QCOMPARE(server.requests().first().status, 0);
+    }
+
+    void ipv6Loopback()
+    {
+        HttpServer v6;
+        v6.addFile(QStringLiteral("/f.bin"), data);
+        if (!v6.start(0, QHostAddress::LocalHostIPv6))
+            QSKIP("no IPv6 loopback on this machine");
+        const QString port = QString::number(v6.port());
+        QCOMPARE(v6.hostPort(), QStringLiteral("[::1]:") + port);
+        QCOMPARE(v6.url(QStringLiteral("/f.bin")), QStringLiteral("http://[::1]:") + port + QStringLiteral("/f.bin"));
+        QCOMPARE(QUrl(v6.url(QStringLiteral("/f.bin"))).port(), int(v6.port()));
+        QCOMPARE(rawGet(v6, "/f.bin").body, data);
+    }
+
+    // Two requests on one connection share its id; HTTP/1.0 without
+    // keep-alive gets its connection closed, and the next one a new id.
+    void connectionIdsShowReuse()
+    {
+        server.clearRequests();
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(s.waitForConnected(5000));
+        s.write("GET /f.bin HTTP/1.1\r\nHost: x\r\n\r\nHEAD /f.bin HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        const Answer both = readAnswer(s);
+        QVERIFY(both.body.startsWith(data));
+        QVERIFY(both.body.mid(data.size()).startsWith("HTTP/1.1 200 "));
+
+        QTcpSocket old;
+        old.connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(old.waitForConnected(5000));
+        old.write("GET /f.bin HTTP/1.0\r\n\r\n");
+        const Answer closed = readAnswer(old);
+        QCOMPARE(header(closed.head, "Connection"), QByteArray("close"));
+        QCOMPARE(closed.body, data);
+
+        const auto log = server.requests();
+        QCOMPARE(log.size(), 3);
+        QCOMPARE(log[0].connectionId, log[1].connectionId);
+        QCOMPARE(log[2].connectionId, log[1].connectionId + 1);
+        QVERIFY(log[0].finished && log[1].finished && log[2].finished);
     }
 
     void tls_data()

@@ -286,7 +286,11 @@ private:
         m_sent = 0;
         m_dropAfter = haveRule ? rule.dropAfter : -1;
         m_headOnly = req.method == "HEAD";
-        m_closeAfter = req.header("Connection").compare("close", Qt::CaseInsensitive) == 0;
+        // HTTP/1.1 keeps the connection unless told otherwise; HTTP/1.0 only when asked to.
+        const QByteArray connection = req.header("Connection");
+        m_closeAfter = head.startsWith(req.method + ' ' + req.target + " HTTP/1.0")
+            ? connection.compare("keep-alive", Qt::CaseInsensitive) != 0
+            : connection.compare("close", Qt::CaseInsensitive) == 0;
         if (delay > 0) {
             // Held like a far-away server; a client that gives up meanwhile
             // closes the connection, which deletes this object and the timer.
