@@ -247,6 +247,105 @@ private slots:
         QCOMPARE(server.requests().first().status, 0);
     }
 
+    // A few interim answers come before the real one; endless ones never end
+    // while the client reads, and are counted as they go.
+    void interimAnswers()
+    {
+        Rule hints;
+        hints.path = QStringLiteral("/f.bin");
+        hints.interimCount = 3;
+        hints.interimStatus = 103;
+        hints.count = 1;
+        server.addRule(hints);
+        const Answer a = rawGet(server, "/f.bin");
+        QCOMPARE(a.status, 103);
+        const QByteArray all = a.head + "\r\n\r\n" + a.body;
+        QCOMPARE(all.count("HTTP/1.1 103 Early Hints\r\nLink: "), 3);
+        QVERIFY(all.endsWith(data));
+        QCOMPARE(all.count("HTTP/1.1 200 OK\r\n"), 1);
+
+        Rule flood;
+        flood.path = QStringLiteral("/f.bin");
+        flood.interimCount = -1;
+        server.addRule(flood);
+        server.clearRequests();
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(s.waitForConnected(5000));
+        s.write("GET /f.bin HTTP/1.1\r\nHost: x\r\n\r\n");
+        QByteArray got;
+        while (got.size() < (1 << 20) && s.waitForReadyRead(5000))
+            got += s.readAll();
+        QVERIFY(got.startsWith("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\n\r\n"));
+        QVERIFY(!got.contains("200 OK"));
+        s.abort();
+        QVERIFY(server.waitForNoOpenRequests(5000));
+        const auto log = server.requests();
+        QCOMPARE(log.size(), 1);
+        QCOMPARE(log[0].status, 100);
+        QVERIFY(log[0].bodyBytesSent >= got.size());
+    }
+
+    // The head comes a byte at a time; the body then as usual.
+    void drippedHead()
+    {
+        Rule drip;
+        drip.path = QStringLiteral("/f.bin");
+        drip.dripMs = 2;
+        server.addRule(drip);
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(s.waitForConnected(5000));
+        s.write("GET /f.bin HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        QVERIFY(s.waitForReadyRead(5000));
+        const QByteArray first = s.readAll();
+        QVERIFY2(first.size() < 20, first.constData());
+        const Answer rest = readAnswer(s);
+        QVERIFY((first + rest.head).startsWith("HTTP/1.1 200 OK\r\n"));
+        QCOMPARE(rest.body, data);
+    }
+
+    // The body stops short and the connection stays open, the log says so.
+    void bodyStallsWithTheConnectionOpen()
+    {
+        Rule stall;
+        stall.path = QStringLiteral("/gen.bin");
+        stall.stallAfter = 150000;
+        server.addRule(stall);
+        server.clearRequests();
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(s.waitForConnected(5000));
+        s.write("GET /gen.bin HTTP/1.1\r\nHost: x\r\n\r\n");
+        QByteArray got;
+        while (!got.contains("\r\n\r\n") || got.size() - got.indexOf("\r\n\r\n") - 4 < 150000) {
+            QVERIFY(s.waitForReadyRead(5000));
+            got += s.readAll();
+        }
+        QCOMPARE(got.size() - got.indexOf("\r\n\r\n") - 4, 150000);
+        QCOMPARE(header(got, "Content-Length"), QByteArray("300000"));
+        QCOMPARE(s.state(), QAbstractSocket::ConnectedState);
+        const auto log = server.requests();
+        QCOMPARE(log.size(), 1);
+        QCOMPARE(log[0].bodyBytesSent, 150000);
+        QVERIFY(log[0].open());
+    }
+
+    void userAgentAndIdentityEncoding()
+    {
+        Rule picky;
+        picky.path = QStringLiteral("/f.bin");
+        picky.requireUserAgent = true;
+        picky.identityEncoding = true;
+        server.addRule(picky);
+        QCOMPARE(rawGet(server, "/f.bin").status, 403);
+        const Answer a = rawGet(server, "/f.bin", "User-Agent: Velmora/test\r\n");
+        QCOMPARE(a.status, 200);
+        QCOMPARE(header(a.head, "Transfer-Encoding"), QByteArray("identity"));
+        QCOMPARE(header(a.head, "Content-Length").toInt(), data.size());
+        QCOMPARE(a.body, data);
+    }
+
     void ipv6Loopback()
     {
         HttpServer v6;

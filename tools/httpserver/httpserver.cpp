@@ -18,6 +18,7 @@
 #include <QDeadlineTimer>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 namespace velmora::httpd {
@@ -99,6 +100,11 @@ struct HttpServer::Shared
 
 namespace {
 
+// Bounds of the floods and drips, so that a client that never gives up
+// still sees the end of them.
+constexpr qint64 kFloodBytes = qint64(256) << 20;
+constexpr int kFloodMs = 60000;
+
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
@@ -128,11 +134,20 @@ public:
         connect(m_socket, &QTcpSocket::bytesWritten, this, [this] {
             if (m_state == State::EndlessHead)
                 pumpHeaderLines();
+            else if (m_state == State::Interim)
+                pumpInterim();
             else
                 pump();
         });
         connect(m_socket, &QTcpSocket::disconnected, this, [this] { closed(); });
         connect(m_socket, &QTcpSocket::errorOccurred, this, [this] { closed(); });
+        m_dripTimer.setTimerType(Qt::PreciseTimer);
+        connect(&m_dripTimer, &QTimer::timeout, this, [this] { dripOne(); });
+        m_floodLimit.setSingleShot(true);
+        connect(&m_floodLimit, &QTimer::timeout, this, [this] {
+            if (m_state == State::EndlessHead || m_state == State::Interim || m_state == State::Dripping)
+                m_socket->abort();  // its closed() deletes this connection
+        });
         m_throttle.setInterval(20);
         connect(&m_throttle, &QTimer::timeout, this, [this] {
             m_budget = std::min<qint64>(m_budget + std::max<qint64>(1, m_rate / 50), std::max<qint64>(m_rate, 1));
@@ -141,7 +156,7 @@ public:
     }
 
 private:
-    enum class State { ReadingHead, Delayed, Sending, EndlessHead, Stalled, Closing };
+    enum class State { ReadingHead, Delayed, Interim, Dripping, Sending, EndlessHead, Stalled, Closing };
 
     void closed()
     {
@@ -285,6 +300,8 @@ private:
 
         m_sent = 0;
         m_dropAfter = haveRule ? rule.dropAfter : -1;
+        m_stallAfter = haveRule ? rule.stallAfter : -1;
+        m_dripMs = haveRule ? rule.dripMs : 0;
         m_headOnly = req.method == "HEAD";
         // HTTP/1.1 keeps the connection unless told otherwise; HTTP/1.0 only when asked to.
         const QByteArray connection = req.header("Connection");
@@ -314,8 +331,20 @@ private:
         if (rule.endlessHeaders) {
             m_socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n");
             m_state = State::EndlessHead;
+            m_floodLimit.start(kFloodMs);
             logUpdate(200, false);
             pumpHeaderLines();
+            return;
+        }
+        if (rule.interimCount != 0) {
+            Rule after = rule;
+            after.interimCount = 0;
+            startInterim(rule.interimCount, rule.interimStatus,
+                         [=] { answer(req, after, handler, source, haveSource); });
+            return;
+        }
+        if (rule.requireUserAgent && req.header("User-Agent").isEmpty()) {
+            sendSimple(403, "text/html", "<html><body>403 Forbidden: who are you?</body></html>", {});
             return;
         }
         if (rule.closeWithoutAnswer) {
@@ -396,13 +425,14 @@ private:
         const bool noLength = (rule.noContentLength) || m_chunked;
         if (m_chunked)
             response += "Transfer-Encoding: chunked\r\n";
-        else if (!noLength)
+        else if (rule.identityEncoding)
+            response += "Transfer-Encoding: identity\r\n";
+        if (!m_chunked && !noLength)
             response += "Content-Length: " + QByteArray::number(length) + "\r\n";
         if ((rule.noContentLength) || m_closeAfter)
             m_closeAfter = true;
         response += m_closeAfter ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
         response += "\r\n";
-        m_socket->write(response);
         logUpdate(status, false);
 
         m_source = source;
@@ -418,9 +448,12 @@ private:
         m_remaining = m_headOnly ? 0 : length;
         m_state = State::Sending;
         m_budget = m_rate > 0 ? std::max<qint64>(1, m_rate / 50) : 0;
-        if (m_rate > 0)
-            m_throttle.start();
-        pump();
+        writeHead(response, [this] {
+            m_state = State::Sending;
+            if (m_rate > 0)
+                m_throttle.start();
+            pump();
+        });
     }
 
     void sendSimple(int status, const QByteArray &type, const QByteArray &body, const QByteArray &extra)
@@ -429,12 +462,80 @@ private:
         response += "Content-Type: " + type + "\r\n" + extra;
         response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
         response += m_closeAfter ? "Connection: close\r\n\r\n" : "Connection: keep-alive\r\n\r\n";
-        m_socket->write(response);
         if (!m_headOnly && status != 204)
-            m_socket->write(body);
+            response += body;
         m_sent = body.size();
-        logUpdate(status, true);
-        finishResponse();
+        logUpdate(status, false);
+        writeHead(response, [this, status] {
+            logUpdate(status, true);
+            finishResponse();
+        });
+    }
+
+    // Writes the head of an answer at once, or one byte per m_dripMs; then()
+    // follows once it is all written.
+    void writeHead(const QByteArray &head, std::function<void()> then)
+    {
+        if (m_dripMs <= 0) {
+            m_socket->write(head);
+            then();
+            return;
+        }
+        m_state = State::Dripping;
+        m_drip = head;
+        m_afterDrip = std::move(then);
+        m_floodLimit.start(kFloodMs);
+        m_dripTimer.start(m_dripMs);
+    }
+
+    void dripOne()
+    {
+        if (m_state != State::Dripping || m_drip.isEmpty()) {
+            m_dripTimer.stop();
+            return;
+        }
+        m_socket->write(m_drip.left(1));
+        m_drip.remove(0, 1);
+        if (!m_drip.isEmpty())
+            return;
+        m_dripTimer.stop();
+        m_floodLimit.stop();
+        const std::function<void()> then = std::move(m_afterDrip);
+        then();
+    }
+
+    // Interim answers as fast as the reader takes them, `count` of them
+    // (-1 = until the bound), then the real answer by then().
+    void startInterim(int count, int status, std::function<void()> then)
+    {
+        m_state = State::Interim;
+        m_interimLeft = count;
+        m_interim = "HTTP/1.1 " + QByteArray::number(status) + ' '
+            + (status == 103 ? "Early Hints\r\nLink: </style.css>; rel=preload; as=style" : "Continue") + "\r\n\r\n";
+        m_afterInterim = std::move(then);
+        m_floodLimit.start(kFloodMs);
+        logUpdate(status, false);
+        pumpInterim();
+    }
+
+    void pumpInterim()
+    {
+        while (m_interimLeft != 0 && m_socket->bytesToWrite() < 64 * 1024 && m_sent < kFloodBytes) {
+            m_socket->write(m_interim);
+            m_sent += m_interim.size();
+            if (m_interimLeft > 0)
+                --m_interimLeft;
+        }
+        logUpdate(0, false);
+        if (m_interimLeft == 0) {
+            m_floodLimit.stop();
+            m_sent = 0;
+            const std::function<void()> then = std::move(m_afterInterim);
+            then();
+        } else if (m_sent >= kFloodBytes) {
+            m_state = State::Closing;
+            m_socket->disconnectFromHost();
+        }
     }
 
     void finishResponse()
@@ -460,6 +561,8 @@ private:
             qint64 n = std::min(kChunk, m_remaining);
             if (m_dropAfter >= 0)
                 n = std::min(n, m_dropAfter - m_sent);
+            if (m_stallAfter >= 0)
+                n = std::min(n, m_stallAfter - m_sent);
             if (m_rate > 0)
                 n = std::min(n, m_budget);
             if (m_chunked)
@@ -498,6 +601,12 @@ private:
                 m_budget -= n;
         }
         logUpdate(0, m_remaining == 0);
+        if (m_stallAfter >= 0 && m_sent >= m_stallAfter && m_remaining > 0) {
+            // Stuck in the middle of the body, the connection left open.
+            m_state = State::Stalled;
+            m_throttle.stop();
+            return;
+        }
         if (m_dropAfter >= 0 && m_sent >= m_dropAfter && m_remaining > 0) {
             // Dropped in the middle of the body: what was written still arrives.
             m_state = State::Closing;
@@ -534,7 +643,7 @@ private:
     // so that a reader that never stops still ends the test).
     void pumpHeaderLines()
     {
-        constexpr qint64 kBound = qint64(256) << 20;
+        constexpr qint64 kBound = kFloodBytes;
         while (m_socket->bytesToWrite() < 64 * 1024 && m_sent < kBound) {
             const QByteArray line = "X-Filler-" + QByteArray::number(m_sent) + ": " + QByteArray(100, 'f') + "\r\n";
             m_socket->write(line);
@@ -561,6 +670,15 @@ private:
     qint64 m_remaining = 0;
     qint64 m_sent = 0;
     qint64 m_dropAfter = -1;
+    qint64 m_stallAfter = -1;
+    int m_dripMs = 0;
+    QByteArray m_drip;                  // head bytes still to drip
+    std::function<void()> m_afterDrip;
+    QTimer m_dripTimer;
+    int m_interimLeft = 0;              // interim answers still to send; -1 = endless
+    QByteArray m_interim;
+    std::function<void()> m_afterInterim;
+    QTimer m_floodLimit;                // ends a flood or drip that runs too long
     qint64 m_rate = 0;
     qint64 m_budget = 0;
     bool m_headOnly = false;

@@ -61,6 +61,15 @@ struct Rule
                                   // (bodyBytesSent counts them; cut off after 256 MiB)
     bool chunked = false;      // the file's answer in chunked transfer-coding, chunks of
                                // varied sizes, some with extensions, and a trailer
+    int interimCount = 0;      // interim answers sent before the answer; -1 = endless, no answer
+                               // follows (bodyBytesSent counts them; cut off after 256 MiB or 60 s)
+    int interimStatus = 100;   // their status: 100 Continue, or 103 Early Hints with a Link header
+    int dripMs = 0;            // the answer's head goes out one byte per this many milliseconds
+                               // (a status answer's body with it); cut off after 60 s
+    qint64 stallAfter = -1;    // stop sending after this many body bytes; the connection stays open
+    bool requireUserAgent = false;  // answer 403 to a request without a User-Agent header
+    bool identityEncoding = false;  // "Transfer-Encoding: identity" on the file's answer (with
+                                    // noContentLength the body ends when the connection does)
 };
 
 struct Response
