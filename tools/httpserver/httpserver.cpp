@@ -131,14 +131,12 @@ public:
     {
         m_socket->setParent(this);
         connect(m_socket, &QTcpSocket::readyRead, this, [this] { onReadyRead(); });
-        connect(m_socket, &QTcpSocket::bytesWritten, this, [this] {
-            if (m_state == State::EndlessHead)
-                pumpHeaderLines();
-            else if (m_state == State::Interim)
-                pumpInterim();
-            else
-                pump();
-        });
+        connect(m_socket, &QTcpSocket::bytesWritten, this, [this] { onWritten(); });
+        // Over TLS, bytesWritten means "encrypted", not "sent": the pumps
+        // also wait for the encrypted bytes to leave, or a slow reader would
+        // have the whole file encrypted into memory.
+        if (auto *tls = qobject_cast<QSslSocket *>(m_socket))
+            connect(tls, &QSslSocket::encryptedBytesWritten, this, [this] { onWritten(); });
         connect(m_socket, &QTcpSocket::disconnected, this, [this] { closed(); });
         connect(m_socket, &QTcpSocket::errorOccurred, this, [this] { closed(); });
         m_dripTimer.setTimerType(Qt::PreciseTimer);
@@ -157,6 +155,23 @@ public:
 
 private:
     enum class State { ReadingHead, Delayed, Interim, Dripping, Sending, EndlessHead, Stalled, Closing };
+
+    void onWritten()
+    {
+        if (m_state == State::EndlessHead)
+            pumpHeaderLines();
+        else if (m_state == State::Interim)
+            pumpInterim();
+        else
+            pump();
+    }
+
+    // Bytes written but not yet handed to the kernel, encrypted or not.
+    qint64 pending() const
+    {
+        const auto *tls = qobject_cast<const QSslSocket *>(m_socket);
+        return m_socket->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0);
+    }
 
     void closed()
     {
@@ -520,7 +535,7 @@ private:
 
     void pumpInterim()
     {
-        while (m_interimLeft != 0 && m_socket->bytesToWrite() < 64 * 1024 && m_sent < kFloodBytes) {
+        while (m_interimLeft != 0 && pending() < 64 * 1024 && m_sent < kFloodBytes) {
             m_socket->write(m_interim);
             m_sent += m_interim.size();
             if (m_interimLeft > 0)
@@ -557,7 +572,7 @@ private:
             return;
         constexpr qint64 kChunk = 64 * 1024;
         QByteArray buf;
-        while (m_remaining > 0 && m_socket->bytesToWrite() < 4 * kChunk) {
+        while (m_remaining > 0 && pending() < 4 * kChunk) {
             qint64 n = std::min(kChunk, m_remaining);
             if (m_dropAfter >= 0)
                 n = std::min(n, m_dropAfter - m_sent);
@@ -644,7 +659,7 @@ private:
     void pumpHeaderLines()
     {
         constexpr qint64 kBound = kFloodBytes;
-        while (m_socket->bytesToWrite() < 64 * 1024 && m_sent < kBound) {
+        while (pending() < 64 * 1024 && m_sent < kBound) {
             const QByteArray line = "X-Filler-" + QByteArray::number(m_sent) + ": " + QByteArray(100, 'f') + "\r\n";
             m_socket->write(line);
             m_sent += line.size();
