@@ -33,6 +33,15 @@ struct ProxyBase::Shared
 namespace {
 
 constexpr int kMaxHead = 64 * 1024;  // a request head or greeting longer than this is dropped
+constexpr qint64 kRelayBuffer = 1 << 20;  // bytes held per direction while the reader lags
+
+// Moves what `from` has read on to `to`, no more than the slower side can
+// take, so a slow reader holds back the fast writer instead of filling memory.
+void Pipe(QTcpSocket *from, QTcpSocket *to)
+{
+    while (from->bytesAvailable() > 0 && to->bytesToWrite() < kRelayBuffer)
+        to->write(from->read(kRelayBuffer));
+}
 
 // One client of a proxy: reads what the client asks, then relays bytes
 // between it and the server it named until either side closes.
@@ -43,9 +52,10 @@ public:
         : m_client(client), m_shared(std::move(shared)), m_id(id)
     {
         m_client->setParent(this);
+        m_client->setReadBufferSize(kRelayBuffer);
         connect(m_client, &QTcpSocket::readyRead, this, [this] {
             if (m_upstream && m_relaying) {
-                m_upstream->write(m_client->readAll());
+                Pipe(m_client, m_upstream);
                 return;
             }
             m_in += m_client->readAll();
@@ -72,6 +82,7 @@ protected:
         }
         m_waiting = true;
         QTcpSocket *up = new QTcpSocket(this);
+        up->setReadBufferSize(kRelayBuffer);
         m_upstream = up;
         connect(up, &QTcpSocket::connected, this, [this, connected] {
             m_waiting = false;
@@ -83,7 +94,12 @@ protected:
             m_waiting = false;
             failed();
         });
-        connect(up, &QTcpSocket::readyRead, this, [this, up] { m_client->write(up->readAll()); });
+        connect(up, &QTcpSocket::readyRead, this, [this, up] { Pipe(up, m_client); });
+        connect(m_client, &QTcpSocket::bytesWritten, up, [this, up] { Pipe(up, m_client); });
+        connect(up, &QTcpSocket::bytesWritten, this, [this, up] {
+            if (m_relaying)
+                Pipe(m_client, up);
+        });
         connect(up, &QTcpSocket::disconnected, this, [this, up] {
             m_client->write(up->readAll());
             m_client->disconnectFromHost();  // after what is still buffered for it
