@@ -41,7 +41,8 @@ struct Rule
     When when = When::Any;
     int count = -1;            // number of requests it applies to; -1 = all
     int status = 0;            // answer this status (with `body`) instead of the file
-    QByteArray location{};     // Location header for a status answer (302)
+    QByteArray location{};     // Location header for a status answer (302), as given: relative,
+                               // or to another host, port or scheme
     QByteArray body{};         // body of a status answer
     bool ignoreRange = false;  // serve 200 and the whole file even when a range is asked
     bool refuseRange = false;  // answer 416 to any range
@@ -58,7 +59,7 @@ struct Rule
     bool noValidator = false;  // send no ETag for the file
     int delayMs = -1;          // hold the answer this long after the request; -1 = the server's default
     bool endlessHeaders = false;  // a status line, then header lines that never end
-                                  // (bodyBytesSent counts them; cut off after 256 MiB)
+                                  // (bodyBytesSent counts them; cut off after 256 MiB or 60 s)
     bool chunked = false;      // the file's answer in chunked transfer-coding, chunks of
                                // varied sizes, some with extensions, and a trailer
     int interimCount = 0;      // interim answers sent before the answer; -1 = endless, no answer

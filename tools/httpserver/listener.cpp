@@ -5,6 +5,9 @@
 #include <QSocketNotifier>
 #include <QSslSocket>
 
+#include <cerrno>
+#include <memory>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -100,15 +103,22 @@ void Listener::incomingConnection(qintptr descriptor)
     // ClientHello is peeked at in the kernel's buffer, where it stays for
     // the handshake to read.
     auto *notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [this, notifier, descriptor] {
-        notifier->setEnabled(false);
-        notifier->deleteLater();
+    auto handedOver = std::make_shared<bool>(false);
+    // A server stopped before the client spoke still closes the socket.
+    connect(notifier, &QObject::destroyed, [descriptor, handedOver] {
+        if (!*handedOver)
+            ::close(int(descriptor));
+    });
+    connect(notifier, &QSocketNotifier::activated, this, [this, notifier, descriptor, handedOver] {
         QByteArray hello(16 * 1024, Qt::Uninitialized);
         const ssize_t n = ::recv(int(descriptor), hello.data(), size_t(hello.size()), MSG_PEEK | MSG_DONTWAIT);
-        if (n <= 0) {
-            ::close(int(descriptor));  // gone before it said anything
-            return;
-        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return;  // woken for nothing: wait on
+        notifier->setEnabled(false);
+        notifier->deleteLater();
+        if (n <= 0)
+            return;  // gone before it said anything: closed with the notifier
+        *handedOver = true;
         hello.truncate(n);
         startTls(descriptor, ServerNameOf(hello));
     });
