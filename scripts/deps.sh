@@ -7,6 +7,8 @@ set -euo pipefail
 # clang-14, libclang-rt-14-dev: the fuzz targets.
 pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev qt6-translations-l10n fonts-noto-cjk
       librsvg2-bin dbus-daemon clang-14 libclang-rt-14-dev "$@")
+# openssl: the tests make their TLS certificates with it.
+pkgs+=(openssl)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
