@@ -4,6 +4,7 @@
 #include "app/ui/startup.h"
 #include "common/core/commandline.h"
 #include "common/core/globals.h"
+#include "common/ui/focusstyle.h"
 #include "common/ui/qtchinese.h"
 
 #include <QApplication>
@@ -65,6 +66,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("io.github.velmora.Velmora"));
     velmora::InstallQtChinese(&app);
+    velmora::InstallFocusStyle();
     QObject::connect(velmora::ShellEvents::instance(), &velmora::ShellEvents::endProgram, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
 

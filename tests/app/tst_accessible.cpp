@@ -1,0 +1,151 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What a screen reader learns from each window, read back through Qt's
+// accessibility interfaces: every control a user can reach or must see has
+// a name and a fitting role, the chooser's pictures press like buttons, and
+// the drawn progress bar tells its value.
+#include "alerts/ui/frmalert.h"
+#include "app/ui/frmtype.h"
+#include "app/ui/startup.h"
+#include "catalogue/ui/frmmain.h"
+#include "common/core/globals.h"
+#include "download/ui/frmdownload.h"
+#include "download/ui/seekbar.h"
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QtTest>
+
+using namespace velmora;
+
+namespace {
+
+// Roles whose controls mean nothing to a listener without a name.
+bool NeedsName(QAccessible::Role role)
+{
+    switch (role) {
+    case QAccessible::Button:
+    case QAccessible::Link:
+    case QAccessible::Graphic:
+    case QAccessible::ProgressBar:
+    case QAccessible::ComboBox:
+    case QAccessible::EditableText:
+    case QAccessible::Tree:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// "role name" of every visible node under iface that needs a name and has none.
+void CollectUnnamed(QAccessibleInterface *iface, QStringList &unnamed, int depth = 0)
+{
+    if (!iface || depth > 6 || iface->state().invisible)
+        return;
+    if (NeedsName(iface->role()) && iface->text(QAccessible::Name).trimmed().isEmpty())
+        unnamed << QStringLiteral("%1 (%2)").arg(int(iface->role())).arg(iface->object() ? iface->object()->metaObject()->className() : "?");
+    if (iface->role() == QAccessible::Tree)
+        return;  // its rows carry their own texts
+    for (int i = 0; i < iface->childCount(); ++i)
+        CollectUnnamed(iface->child(i), unnamed, depth + 1);
+}
+
+QAccessibleInterface *Of(QObject *o)
+{
+    return QAccessible::queryAccessibleInterface(o);
+}
+
+} // namespace
+
+class tst_Accessible : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { ResetGlobals(); }
+    void everyWindowNamesItsControls_data();
+    void everyWindowNamesItsControls();
+    void chooserButtonsPressLikeButtons();
+    void progressBarTellsItsValue();
+};
+
+void tst_Accessible::everyWindowNamesItsControls_data()
+{
+    QTest::addColumn<QString>("window");
+    for (const char *w : {"chooser", "main anime", "main music", "download", "alert"})
+        QTest::newRow(w) << QString::fromLatin1(w);
+}
+
+void tst_Accessible::everyWindowNamesItsControls()
+{
+    QFETCH(QString, window);
+    std::unique_ptr<QWidget> w;
+    if (window == QLatin1String("chooser")) {
+        w.reset(new frmType);
+        w->setAttribute(Qt::WA_DeleteOnClose, false);
+    } else if (window.startsWith(QLatin1String("main"))) {
+        blnAnimeMode = window.endsWith(QLatin1String("anime"));
+        w.reset(new frmMain);
+    } else if (window == QLatin1String("download")) {
+        w.reset(new frmDownload);
+    } else {
+        w.reset(new frmAlert(QStringLiteral("无法连接到服务器"), QStringLiteral("http://h/a.mkv"), true));
+    }
+    w->show();
+    w->setEnabled(true);
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QAccessibleInterface *top = Of(w.get());
+    QVERIFY(top);
+    QVERIFY(!top->text(QAccessible::Name).isEmpty());
+    QStringList unnamed;
+    CollectUnnamed(top, unnamed);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
+    blnExitOnChooserClose = false;
+}
+
+void tst_Accessible::chooserButtonsPressLikeButtons()
+{
+    QPointer<frmType> chooser = new frmType;
+    chooser->show();
+    chooser->setEnabled(true);
+    QAccessibleInterface *anime = Of(chooser->picAnime);
+    QAccessibleInterface *music = Of(chooser->picMusic);
+    QVERIFY(anime && music);
+    QCOMPARE(anime->role(), QAccessible::Button);
+    QCOMPARE(anime->text(QAccessible::Name), QStringLiteral("动画下载(A)..."));
+    QCOMPARE(anime->text(QAccessible::Description), QStringLiteral("下载TV版, OVA版以及剧场版动画"));
+    QCOMPARE(music->text(QAccessible::Name), QStringLiteral("动漫音乐(M)..."));
+    QCOMPARE(Of(chooser->imgLogo)->role(), QAccessible::Link);
+    QCOMPARE(Of(chooser->imgLogo)->text(QAccessible::Name), QStringLiteral("Powered by Quillon"));
+    QVERIFY(anime->state().focusable);
+
+    QAccessibleActionInterface *action = music->actionInterface();
+    QVERIFY(action);
+    QVERIFY(action->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    action->doAction(QAccessibleActionInterface::pressAction());
+    QVERIFY(CurrentMainWindow());
+    QVERIFY(!blnAnimeMode);
+    QTRY_VERIFY(!chooser);
+    delete CurrentMainWindow();
+}
+
+void tst_Accessible::progressBarTellsItsValue()
+{
+    SeekBar bar;
+    QAccessibleInterface *iface = Of(&bar);
+    QVERIFY(iface);
+    QCOMPARE(iface->role(), QAccessible::ProgressBar);
+    QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("下载进度"));
+    QAccessibleValueInterface *value = iface->valueInterface();
+    QVERIFY(value);
+    QCOMPARE(value->minimumValue().toInt(), 0);
+    QCOMPARE(value->maximumValue().toInt(), 100);
+    QCOMPARE(value->currentValue().toInt(), 0);
+    bar.setProgress(0.39f);
+    QCOMPARE(value->currentValue().toInt(), 39);
+    QCOMPARE(iface->text(QAccessible::Value), QStringLiteral("39%"));
+    bar.setProgress(1.0f);
+    QCOMPARE(value->currentValue().toInt(), 100);
+}
+
+QTEST_MAIN(tst_Accessible)
+#include "tst_accessible.moc"
