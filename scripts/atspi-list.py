@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 # SPDX-FileCopyrightText: 2026 Velmora developers
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Lists what a screen reader sees of a running program through AT-SPI.

@@ -56,11 +56,18 @@ export LANG=en_US.UTF-8 LC_ALL=C.UTF-8
 
 shot() { import -window root "$out/$1.png"; echo "screenshot: $out/$1.png"; }
 # The id of a visible window titled exactly $1 other than $2 (waits for it).
+# Gives up after 30 seconds: the step that should have opened it failed.
 window() {
-  local id=""
+  local id="" tries=300
   while [ -z "$id" ]; do
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -vx "${2:-none}" | tail -1 || true)
-    [ -n "$id" ] || sleep 0.1
+    [ -n "$id" ] && break
+    tries=$((tries - 1))
+    if [ "$tries" -le 0 ]; then
+      echo "check: FAILED, no window \"$1\" came up" >&2
+      return 1
+    fi
+    sleep 0.1
   done
   echo "$id"
 }
@@ -154,12 +161,15 @@ wait "$app" 2>/dev/null || true
 # The keyboard alone: the chooser by Tab and Enter, Alt+L, the third item of
 # the first group by arrow keys, Alt+D; Save-As must propose that item's
 # file name. At scale 1 the AT-SPI listing of each window is printed.
-atspi() { QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 python3 scripts/atspi-list.py "$@" || true; }
-focus_role() { python3 scripts/atspi-list.py --focused 2>/dev/null | cut -d: -f1; }
+atspi() { QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 /usr/bin/python3 scripts/atspi-list.py "$@" || true; }
+focus_role() { /usr/bin/python3 scripts/atspi-list.py --focused 2>/dev/null | cut -d: -f1; }
 keyboard_walk() {
   local s=$1 list=$2
   rm -rf "$HOME/Music" "$(dirname "$(readlink -f "$bin/velmora")")/My Music"
   mkdir -p "$HOME/Music"
+  # The accessibility bus and its registry run before the program starts,
+  # so that it registers with them.
+  [ "$list" = 1 ] && { /usr/bin/python3 scripts/atspi-list.py >/dev/null 2>&1 || true; }
   QT_SCALE_FACTOR=$s QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$bin/velmora" >"$work/keys.log" 2>&1 &
   local app=$!
   local chooser main saveas
@@ -188,7 +198,7 @@ keyboard_walk() {
   saveas=$(window "另存为")
   sleep 0.8
   shot "keys-saveas-s$s"
-  if atspi --texts | grep -q "hoshizora-03.MKV"; then
+  if atspi --texts | grep "hoshizora-03.MKV" >/dev/null; then
     echo "check: scale $s, Save-As proposes the third item's file (hoshizora-03.MKV)"
   else
     echo "check: FAILED, scale $s, Save-As does not propose hoshizora-03.MKV"
@@ -198,8 +208,7 @@ keyboard_walk() {
   sleep 2
   shot "keys-download-s$s"
   [ "$list" = 1 ] && { echo "atspi: download window"; atspi; }
-  xdotool key Escape  # the download window's Cancel/close button has the focus
-  xdotool key Return  # ... or press it
+  xdotool key Return  # the download window's close button has the focus
   sleep 0.8
   # The same item again: the file is there now, so the problem dialog asks.
   xdotool key alt+d
@@ -209,6 +218,13 @@ keyboard_walk() {
   sleep 1.5
   shot "keys-problem-s$s"
   [ "$list" = 1 ] && { echo "atspi: problem dialog"; atspi; }
+  xdotool key Escape  # the problem dialog closes as its close box does
+  sleep 0.5
+  xdotool key alt+a
+  window "关于 Velmora" >/dev/null
+  sleep 0.5
+  shot "keys-about-s$s"
+  [ "$list" = 1 ] && { echo "atspi: About window"; atspi; }
   kill "$app" 2>/dev/null || true
   wait "$app" 2>/dev/null || true
 }

@@ -134,6 +134,8 @@ QPushButton *addButton(QWidget *parent, const QString &text, int x, int y)
     auto *button = new QPushButton(text, parent);
     button->setFont(UiFont(9));
     button->setGeometry(x, y, 89, 25);
+    // Enter presses the focused button, as Space does (this window is no QDialog).
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -277,8 +279,12 @@ void frmDownload::Unload()
         return;
     m_unloaded = true;
     hide();
-    if (m_mainWindow)
+    if (m_mainWindow) {
         m_mainWindow->setEnabled(true);
+        // The keyboard goes back where it was, not to whatever the window
+        // manager picks once this window is gone.
+        m_mainWindow->activateWindow();
+    }
     // Deleted from the event loop, never under a running wait of the engine.
     if (!m_engine->isRunning())
         deleteLater();
