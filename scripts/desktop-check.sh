@@ -4,6 +4,9 @@
 # with xdotool and leaves screenshots in build/desktop-check/ to be looked at:
 #   chooser-balloon.png       the chooser with a balloon over a picture button
 #   chooser-scale2.png        the same at a display scale of 2
+#   chooser-hover-after-drag.png  the music button lit, with its balloon,
+#                             after a press on the anime button was dragged
+#                             out of the window and released there
 #   chooser-balloon-composited.png  the same under a compositor (if xcompmgr is there)
 #   main-message.png          a message box of the main window (Chinese buttons)
 #   saveas.png                the Save-As dialog
@@ -95,6 +98,27 @@ chooser_shot() {
   wait "$app" 2>/dev/null || true
 }
 chooser_shot chooser-balloon 1
+# A press on a picture button dragged out of the window and released there;
+# afterwards the other button must still light up and show its balloon.
+drag_out_then_hover() {
+  "$bin/velmora" >"$work/app.log" 2>&1 &
+  local app=$!
+  local chooser
+  chooser=$(window "Velmora 1.13")
+  sleep 3
+  xdotool mousemove --window "$chooser" 260 180 mousedown 1
+  sleep 0.2
+  xdotool mousemove 5 5
+  sleep 0.2
+  xdotool mouseup 1
+  sleep 0.2
+  hover "$chooser" 125 215
+  sleep 1.2
+  shot chooser-hover-after-drag
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+}
+drag_out_then_hover
 QT_SCALE_FACTOR=2 chooser_shot chooser-scale2 2
 # With a compositing manager (when xcompmgr is installed) the balloon keeps
 # its smooth, see-through edge instead of being cut.
@@ -219,12 +243,15 @@ keyboard_walk() {
   shot "keys-problem-s$s"
   [ "$list" = 1 ] && { echo "atspi: problem dialog"; atspi; }
   xdotool key Escape  # the problem dialog closes as its close box does
-  sleep 0.5
+  sleep 1
+  xdotool key Return  # the download window's focused button: cancel or close
+  sleep 1
   xdotool key alt+a
-  window "关于 Velmora" >/dev/null
-  sleep 0.5
-  shot "keys-about-s$s"
-  [ "$list" = 1 ] && { echo "atspi: About window"; atspi; }
+  if window "关于 Velmora" >/dev/null; then
+    sleep 0.5
+    shot "keys-about-s$s"
+    [ "$list" = 1 ] && { echo "atspi: About window"; atspi; }
+  fi
   kill "$app" 2>/dev/null || true
   wait "$app" 2>/dev/null || true
 }

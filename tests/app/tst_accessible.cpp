@@ -3,7 +3,8 @@
 // What a screen reader learns from each window, read back through Qt's
 // accessibility interfaces: every control a user can reach or must see has
 // a name and a fitting role, the chooser's pictures press like buttons, and
-// the drawn progress bar tells its value.
+// the drawn progress bar tells its value. And what a sighted keyboard user
+// sees: one focus ring, never a second one on the default button.
 #include "alerts/ui/frmalert.h"
 #include "app/ui/frmtype.h"
 #include "app/ui/startup.h"
@@ -12,7 +13,11 @@
 #include "download/ui/frmdownload.h"
 #include "download/ui/seekbar.h"
 
+#include "common/ui/focusstyle.h"
+
 #include <QAccessible>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QAccessibleValueInterface>
 #include <QtTest>
 
@@ -66,6 +71,8 @@ private slots:
     void everyWindowNamesItsControls();
     void chooserButtonsPressLikeButtons();
     void progressBarTellsItsValue();
+    void downloadWindowStartsOnItsButton();
+    void focusRingOnlyWhereTheFocusIs();
 };
 
 void tst_Accessible::everyWindowNamesItsControls_data()
@@ -145,6 +152,40 @@ void tst_Accessible::progressBarTellsItsValue()
     QCOMPARE(iface->text(QAccessible::Value), QStringLiteral("39%"));
     bar.setProgress(1.0f);
     QCOMPARE(value->currentValue().toInt(), 100);
+}
+
+// The window opens with the keyboard on Cancel, and Enter presses it.
+void tst_Accessible::downloadWindowStartsOnItsButton()
+{
+    frmDownload w;
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QCOMPARE(QApplication::focusWidget(), w.CancelButton);
+    QSignalSpy pressed(w.CancelButton, &QPushButton::clicked);
+    QTest::keyClick(w.CancelButton, Qt::Key_Return);
+    QCOMPARE(pressed.size(), 1);
+}
+
+void tst_Accessible::focusRingOnlyWhereTheFocusIs()
+{
+    InstallFocusStyle();
+    QWidget window;
+    window.resize(300, 100);
+    auto *plain = new QPushButton(QStringLiteral("甲"), &window);
+    auto *byDefault = new QPushButton(QStringLiteral("甲"), &window);
+    plain->setGeometry(10, 10, 120, 30);
+    byDefault->setGeometry(150, 10, 120, 30);
+    byDefault->setDefault(true);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.setFocus();
+    const QImage plainLook = plain->grab().toImage();
+    QCOMPARE(byDefault->grab().toImage(), plainLook);  // the default button looks like any other
+    plain->setFocus();
+    QVERIFY(plain->grab().toImage() != plainLook);
+    QCOMPARE(byDefault->grab().toImage(), plainLook);  // ... also while another has the focus
 }
 
 QTEST_MAIN(tst_Accessible)
