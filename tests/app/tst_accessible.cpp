@@ -5,6 +5,7 @@
 // a name and a fitting role, the chooser's pictures press like buttons, and
 // the drawn progress bar tells its value. And what a sighted keyboard user
 // sees: one focus ring, never a second one on the default button.
+#include "about/ui/frmabout.h"
 #include "alerts/ui/frmalert.h"
 #include "app/ui/frmtype.h"
 #include "app/ui/startup.h"
@@ -78,7 +79,7 @@ private slots:
 void tst_Accessible::everyWindowNamesItsControls_data()
 {
     QTest::addColumn<QString>("window");
-    for (const char *w : {"chooser", "main anime", "main music", "download", "alert"})
+    for (const char *w : {"chooser", "main anime", "main music", "download", "alert", "about"})
         QTest::newRow(w) << QString::fromLatin1(w);
 }
 
@@ -94,6 +95,8 @@ void tst_Accessible::everyWindowNamesItsControls()
         w.reset(new frmMain);
     } else if (window == QLatin1String("download")) {
         w.reset(new frmDownload);
+    } else if (window == QLatin1String("about")) {
+        w.reset(new frmAbout);
     } else {
         w.reset(new frmAlert(QStringLiteral("无法连接到服务器"), QStringLiteral("http://h/a.mkv"), true));
     }
