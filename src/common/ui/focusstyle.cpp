@@ -57,7 +57,7 @@ void DrawFocusRing(QPainter &painter, const QRect &rect, const QWidget *widget)
     const QColor colour = widget ? widget->palette().color(QPalette::Active, QPalette::Highlight) : QColor(48, 140, 198);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    FillFrame(painter, outer, ring, colour.darker(130));
+    FillFrame(painter, outer, ring, colour);
     FillFrame(painter, outer.adjusted(ring, ring, -ring, -ring), px, Qt::white);
     painter.restore();
 }
