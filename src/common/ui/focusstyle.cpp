@@ -100,6 +100,9 @@ void FocusStyle::drawControl(ControlElement element, const QStyleOption *option,
     QProxyStyle::drawControl(element, option, painter, widget);
     if ((element == CE_CheckBox || element == CE_RadioButton) && HasFocus(option, widget))
         DrawFocusRing(*painter, option->rect, widget);
+    // A tab bar marks only its current tab as focused.
+    if (element == CE_TabBarTab && (option->state & State_HasFocus))
+        DrawFocusRing(*painter, option->rect.adjusted(2, 2, -2, 0), widget);
 }
 
 void FocusStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
