@@ -4,15 +4,28 @@
 # with xdotool and leaves screenshots in build/desktop-check/ to be looked at:
 #   chooser-balloon.png       the chooser with a balloon over a picture button
 #   chooser-scale2.png        the same at a display scale of 2
+#   chooser-hover-after-drag.png  the music button lit, with its balloon,
+#                             after a press on the anime button was dragged
+#                             out of the window and released there
 #   chooser-balloon-composited.png  the same under a compositor (if xcompmgr is there)
 #   main-message.png          a message box of the main window (Chinese buttons)
 #   saveas.png                the Save-As dialog
 #   main-click-download.png   the main window clicked during a download: the
 #                             download window stays above it
-# and prints what it checked. Needs: xvfb openbox xdotool wmctrl imagemagick.
+#   keys-*-s1, -s1.5, -s2     a walk without the mouse at display scales 1,
+#                             1.5 and 2: chooser, loaded tree, Save-As,
+#                             finished download, problem dialog, About window
+# and prints what it checked, with the AT-SPI listing (names and roles) of
+# every window of the walk at scale 1. Needs: xvfb openbox xdotool wmctrl
+# imagemagick python3-pyatspi at-spi2-core.
 # Usage: scripts/desktop-check.sh   (after a build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# A session bus of our own: the accessibility bus starts on it, and nothing
+# reaches the desktop this runs on.
+if [ -z "${VELMORA_CHECK_BUS:-}" ]; then
+  exec dbus-run-session -- env VELMORA_CHECK_BUS=1 bash "$0" "$@"
+fi
 bin=build/bin
 out=build/desktop-check
 mkdir -p "$out"
@@ -46,11 +59,18 @@ export LANG=en_US.UTF-8 LC_ALL=C.UTF-8
 
 shot() { import -window root "$out/$1.png"; echo "screenshot: $out/$1.png"; }
 # The id of a visible window titled exactly $1 other than $2 (waits for it).
+# Gives up after 30 seconds: the step that should have opened it failed.
 window() {
-  local id=""
+  local id="" tries=300
   while [ -z "$id" ]; do
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -vx "${2:-none}" | tail -1 || true)
-    [ -n "$id" ] || sleep 0.1
+    [ -n "$id" ] && break
+    tries=$((tries - 1))
+    if [ "$tries" -le 0 ]; then
+      echo "check: FAILED, no window \"$1\" came up" >&2
+      return 1
+    fi
+    sleep 0.1
   done
   echo "$id"
 }
@@ -78,6 +98,27 @@ chooser_shot() {
   wait "$app" 2>/dev/null || true
 }
 chooser_shot chooser-balloon 1
+# A press on a picture button dragged out of the window and released there;
+# afterwards the other button must still light up and show its balloon.
+drag_out_then_hover() {
+  "$bin/velmora" >"$work/app.log" 2>&1 &
+  local app=$!
+  local chooser
+  chooser=$(window "Velmora 1.13")
+  sleep 3
+  xdotool mousemove --window "$chooser" 260 180 mousedown 1
+  sleep 0.2
+  xdotool mousemove 5 5
+  sleep 0.2
+  xdotool mouseup 1
+  sleep 0.2
+  hover "$chooser" 125 215
+  sleep 1.2
+  shot chooser-hover-after-drag
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+}
+drag_out_then_hover
 QT_SCALE_FACTOR=2 chooser_shot chooser-scale2 2
 # With a compositing manager (when xcompmgr is installed) the balloon keeps
 # its smooth, see-through edge instead of being cut.
@@ -138,3 +179,82 @@ else
   echo "check: FAILED, the main window closed during the download"
 fi
 kill "$app" 2>/dev/null || true
+wait "$app" 2>/dev/null || true
+
+# --- Without the mouse -------------------------------------------------
+# The keyboard alone: the chooser by Tab and Enter, Alt+L, the third item of
+# the first group by arrow keys, Alt+D; Save-As must propose that item's
+# file name. At scale 1 the AT-SPI listing of each window is printed.
+atspi() { QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 /usr/bin/python3 scripts/atspi-list.py "$@" || true; }
+focus_role() { /usr/bin/python3 scripts/atspi-list.py --focused 2>/dev/null | cut -d: -f1; }
+keyboard_walk() {
+  local s=$1 list=$2
+  rm -rf "$HOME/Music" "$(dirname "$(readlink -f "$bin/velmora")")/My Music"
+  mkdir -p "$HOME/Music"
+  # The accessibility bus and its registry run before the program starts,
+  # so that it registers with them.
+  [ "$list" = 1 ] && { /usr/bin/python3 scripts/atspi-list.py >/dev/null 2>&1 || true; }
+  QT_SCALE_FACTOR=$s QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$bin/velmora" >"$work/keys.log" 2>&1 &
+  local app=$!
+  local chooser main saveas
+  chooser=$(window "Velmora 1.13")
+  sleep 3  # the splash fades and enables the chooser
+  xdotool key --window "$chooser" Tab
+  sleep 0.3
+  shot "keys-chooser-s$s"
+  [ "$list" = 1 ] && { echo "atspi: chooser"; atspi; }
+  xdotool key Tab Return  # round to the anime button and pick it
+  main=$(window "Velmora 1.13" "$chooser")
+  sleep 0.5
+  xdotool key alt+l
+  sleep 3
+  # Tab until the tree has the keyboard (the button pressed keeps it).
+  for _ in 1 2 3 4 5 6; do
+    case "$(focus_role)" in tree*) break ;; esac
+    xdotool key Tab
+    sleep 0.2
+  done
+  xdotool key Home Down Down Down Down  # root, first group, items 1 to 3
+  sleep 0.3
+  shot "keys-main-s$s"
+  [ "$list" = 1 ] && { echo "atspi: main window"; atspi; }
+  xdotool key alt+d
+  saveas=$(window "另存为")
+  sleep 0.8
+  shot "keys-saveas-s$s"
+  if atspi --texts | grep "hoshizora-03.MKV" >/dev/null; then
+    echo "check: scale $s, Save-As proposes the third item's file (hoshizora-03.MKV)"
+  else
+    echo "check: FAILED, scale $s, Save-As does not propose hoshizora-03.MKV"
+  fi
+  [ "$list" = 1 ] && { echo "atspi: Save-As"; atspi --texts; }
+  xdotool key Return
+  sleep 2
+  shot "keys-download-s$s"
+  [ "$list" = 1 ] && { echo "atspi: download window"; atspi; }
+  xdotool key Return  # the download window's close button has the focus
+  sleep 0.8
+  # The same item again: the file is there now, so the problem dialog asks.
+  xdotool key alt+d
+  window "另存为" >/dev/null
+  sleep 0.5
+  xdotool key Return
+  sleep 1.5
+  shot "keys-problem-s$s"
+  [ "$list" = 1 ] && { echo "atspi: problem dialog"; atspi; }
+  xdotool key Escape  # the problem dialog closes as its close box does
+  sleep 1
+  xdotool key Return  # the download window's focused button: cancel or close
+  sleep 1
+  xdotool key alt+a
+  if window "关于 Velmora" >/dev/null; then
+    sleep 0.5
+    shot "keys-about-s$s"
+    [ "$list" = 1 ] && { echo "atspi: About window"; atspi; }
+  fi
+  kill "$app" 2>/dev/null || true
+  wait "$app" 2>/dev/null || true
+}
+keyboard_walk 1 1
+keyboard_walk 1.5 0
+keyboard_walk 2 0

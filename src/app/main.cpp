@@ -5,6 +5,7 @@
 #include "common/core/commandline.h"
 #include "common/core/settings.h"
 #include "common/core/version.h"
+#include "common/ui/focusstyle.h"
 #include "common/ui/qtchinese.h"
 
 #include <QApplication>
@@ -128,6 +129,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("io.github.velmora.Velmora"));
     velmora::InstallQtChinese(&app);
+    velmora::InstallFocusStyle();
     QObject::connect(velmora::ShellEvents::instance(), &velmora::ShellEvents::endProgram, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
 

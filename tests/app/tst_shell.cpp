@@ -9,6 +9,7 @@
 #include "common/ui/tooltip.h"
 #include "testsupport.h"
 
+#include <QSignalSpy>
 #include <QtTest>
 #include <QDesktopServices>
 #include <QLabel>
@@ -22,6 +23,13 @@ void mouse(QWidget *w, QEvent::Type type, const QPointF &pos, Qt::MouseButton bu
 {
     const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
     QMouseEvent e(type, pos, w->mapToGlobal(pos), button, held, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+// A move with the left button down, as the press routes it to w.
+void dragTo(QWidget *w, const QPointF &pos)
+{
+    QMouseEvent e(QEvent::MouseMove, pos, w->mapToGlobal(pos), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
 
@@ -236,9 +244,8 @@ private slots:
         QCOMPARE(b->shownImage(), 2);
         moveTo(b, {w / 2, h / 2});
         QCOMPARE(b->shownImage(), 2);
-        moveTo(b, {w + 10, h / 2});
+        dragTo(b, {w + 10, h / 2});
         QCOMPARE(b->shownImage(), 0);
-        QVERIFY(QWidget::mouseGrabber() != b);
         // ... and released out there it picks nothing.
         mouse(b, QEvent::MouseButtonRelease, {w + 10, h / 2}, Qt::LeftButton);
         QVERIFY(!CurrentMainWindow());
@@ -251,6 +258,105 @@ private slots:
         QCOMPARE(blnAnimeMode, anime);
         QVERIFY(!blnExitOnChooserClose);
         QTRY_VERIFY(!chooser);
+    }
+
+    // A press dragged out of the window and released there: no grab may be
+    // taken or dropped while the button is down (on X11 that ends the press's
+    // own grab and its release is lost, leaving every hover dead), and once
+    // it is up the other button lights up and its balloon comes again.
+    void hoverSurvivesReleaseOutside()
+    {
+        QPointer<frmType> chooser = openChooser();
+        chooser->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(chooser));
+        PictureButton *anime = chooser->picAnime;
+        PictureButton *music = chooser->picMusic;
+
+        moveTo(anime, {50, 50});
+        QCOMPARE(QWidget::mouseGrabber(), anime);
+        mouse(anime, QEvent::MouseButtonPress, {50, 50}, Qt::LeftButton);
+        const QPointF outside(-400, -300);  // beyond the window's top left corner
+        dragTo(anime, outside);
+        QCOMPARE(anime->shownImage(), 0);
+        QCOMPARE(QWidget::mouseGrabber(), anime);  // kept while the button is down
+        mouse(anime, QEvent::MouseButtonRelease, outside, Qt::LeftButton);
+        QVERIFY(!QWidget::mouseGrabber());
+        QVERIFY(chooser->isVisible() && !CurrentMainWindow());
+
+        const QPoint at(50, 60);
+        QEnterEvent enter(at, music->mapTo(chooser, at), music->mapToGlobal(at));
+        QApplication::sendEvent(music, &enter);
+        moveTo(music, at);
+        QCOMPARE(music->shownImage(), 1);
+        QCOMPARE(QWidget::mouseGrabber(), music);
+        QTRY_VERIFY(chooser->tipMusic.tipWindow()->isVisible());
+        moveTo(music, {-5, 60});
+        QVERIFY(!QWidget::mouseGrabber());
+    }
+
+    // Tab walks the two buttons with a visible ring, Enter and Space pick the
+    // focused one, Alt+A and Alt+M pick directly, Escape closes as the close box does.
+    void keyboard_data()
+    {
+        QTest::addColumn<QList<int>>("keys");  // each a key combination
+        QTest::addColumn<int>("outcome");      // 1 anime, 0 music, -1 program ends
+        QTest::newRow("Enter on the first button") << QList<int>{Qt::Key_Return} << 1;
+        QTest::newRow("Tab then Space") << QList<int>{Qt::Key_Tab, Qt::Key_Space} << 0;
+        QTest::newRow("Tab Tab then keypad Enter")
+            << QList<int>{Qt::Key_Tab, Qt::Key_Tab, (Qt::KeypadModifier | Qt::Key_Enter).toCombined()} << 1;
+        QTest::newRow("Alt+M") << QList<int>{(Qt::AltModifier | Qt::Key_M).toCombined()} << 0;
+        QTest::newRow("Alt+A after Tab") << QList<int>{Qt::Key_Tab, (Qt::AltModifier | Qt::Key_A).toCombined()} << 1;
+        QTest::newRow("Escape") << QList<int>{Qt::Key_Escape} << -1;
+        QTest::newRow("plain M picks nothing, then Escape") << QList<int>{Qt::Key_M, Qt::Key_Escape} << -1;
+    }
+
+    void keyboard()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(int, outcome);
+        QSignalSpy ended(ShellEvents::instance(), &ShellEvents::endProgram);
+        QPointer<frmType> chooser = openChooser();
+        chooser->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(chooser));
+        QCOMPARE(QApplication::focusWidget(), chooser->picAnime);  // ready for the keyboard at once
+
+        for (int combination : keys) {
+            QVERIFY(chooser);
+            const auto key = Qt::Key(combination & ~Qt::KeyboardModifierMask);
+            const auto modifiers = Qt::KeyboardModifiers(combination & Qt::KeyboardModifierMask);
+            QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : chooser.data();
+            QTest::keyClick(target, key, modifiers);
+            if (key == Qt::Key_Tab && chooser)
+                QVERIFY(QApplication::focusWidget() == chooser->picAnime
+                        || QApplication::focusWidget() == chooser->picMusic);
+        }
+        if (outcome < 0) {
+            QVERIFY(!CurrentMainWindow());
+            QCOMPARE(ended.size(), 1);
+        } else {
+            QVERIFY(CurrentMainWindow());
+            QCOMPARE(blnAnimeMode, outcome == 1);
+            QCOMPARE(ended.size(), 0);
+        }
+        QTRY_VERIFY(!chooser);
+    }
+
+    // The focused button is framed, the other is not: compare each button's
+    // pixels with and without the focus.
+    void focusIsVisible()
+    {
+        QPointer<frmType> chooser = openChooser();
+        chooser->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(chooser));
+        PictureButton *anime = chooser->picAnime;
+        PictureButton *music = chooser->picMusic;
+        anime->setFocus(Qt::TabFocusReason);
+        const QImage animeFocused = anime->grab().toImage();
+        const QImage musicPlain = music->grab().toImage();
+        music->setFocus(Qt::TabFocusReason);
+        QVERIFY(anime->grab().toImage() != animeFocused);
+        QVERIFY(music->grab().toImage() != musicPlain);
+        testing::SaveScreenshot(chooser, QStringLiteral("chooser-focus"));
     }
 
     void creditsOpenTheirPages()

@@ -61,6 +61,8 @@ private slots:
     void search();
     void searchCancelledOrForcedClosed();
     void downloadHandOff();
+    void keyboardSelects();
+    void noDesktopHandlerIsTold();
     void aboutIsModal();
 
 private:
@@ -507,6 +509,92 @@ void tst_frmMain::downloadHandOff()
     QCOMPARE(m_status.first(), QStringLiteral("正在重新定向 URL, 请稍候..."));
     QCOMPARE(answerer.texts.size(), 3);
     QDesktopServices::unsetUrlHandler("ftp");
+}
+
+// Whatever highlights a node (click, arrows, Home/End, typing) makes it the
+// one Download and Ctrl+C use; keyboard moves open and close nothing.
+void tst_frmMain::keyboardSelects()
+{
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("ftp", &catcher, "open");
+    open();
+    MessageBoxAnswerer answerer(QMessageBox::Ok);
+    m_w->cmdLoad()->click();
+    answerer.texts.clear();
+    const TreeWidgetAdapter &t = m_w->tree();
+    QTreeWidget *tree = m_w->tvSingle();
+    QClipboard *clip = QGuiApplication::clipboard();
+    tree->expandAll();  // every item reachable by arrows
+    tree->setFocus();
+    // indexes: 1 root, 2 甲组, 3-4 its items, 5 乙组, 6 its item, 7 空组, 8 丙组, 9 its item
+    const auto press = [&](Qt::Key key) { QTest::keyClick(tree, key); };
+
+    clickNode(3);  // a click, then the arrows: the highlighted one counts
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    QCOMPARE(m_w->state().intSelectedIndex, 6);
+    QVERIFY(t.item(6)->isSelected());
+    m_w->cmdDownload()->click();
+    QCOMPARE(catcher.urls, QStringList{QStringLiteral("ftp://h/b1.mp3")});
+    QVERIFY(answerer.texts.isEmpty());
+
+    press(Qt::Key_End);
+    QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clip->text(), QStringLiteral("夏日终章 原声"));
+    press(Qt::Key_Home);
+    QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clip->text(), QStringLiteral("Quillon"));
+    QTest::keyClicks(tree, QStringLiteral("B"));  // type-ahead
+    QCOMPARE(m_w->state().intSelectedIndex, 6);
+
+    // Ctrl+Up moves the focus frame only; the highlight follows it here.
+    QTest::keyClick(tree, Qt::Key_Up, Qt::ControlModifier);
+    QCOMPARE(m_w->state().intSelectedIndex, 5);
+    QVERIFY(t.item(5)->isSelected() && !t.item(6)->isSelected());
+
+    // Walking over groups by arrows leaves them as they are.
+    for (int i = 0; i < 8; ++i)
+        press(Qt::Key_Down);
+    QVERIFY(t.isExpanded(2) && t.isExpanded(5) && t.isExpanded(8));
+    QCOMPARE(m_w->state().intExpandedIndex, 0);
+    QCOMPARE(m_w->state().intSelectedIndex, 9);
+    press(Qt::Key_Up);
+    press(Qt::Key_Up);
+    m_w->cmdDownload()->click();  // a group now: nothing to download
+    QCOMPARE(answerer.texts, QStringList{QStringLiteral("请先选择需要下载的项目.")});
+    press(Qt::Key_Up);
+    m_w->cmdDownload()->click();  // the ftp item once more, reached from below
+    QCOMPARE(catcher.urls.size(), 2);
+    QDesktopServices::unsetUrlHandler("ftp");
+}
+
+// An address the desktop has no program for is told, not passed over in
+// silence; one withheld for safety stays as quiet as before.
+void tst_frmMain::noDesktopHandlerIsTold()
+{
+    m_server.addFile("/pm.html", "<a href=\"magnet:?xt=urn:btih:0123456789abcdef&dn=m.mkv\">M</a>"
+                                 "<a href=\"file:///etc/x.mkv\">F</a>");
+    m_server.addFile("/quillon/animes.txt", (m_server.url("/pm.html") + "::=.mkv::=links\r\n").toUtf8());
+    open(true);
+    MessageBoxAnswerer answerer(QMessageBox::Ok);
+    m_w->cmdLoad()->click();
+    QCOMPARE(m_w->tree().tag(3), QStringLiteral("magnet:?xt=urn:btih:0123456789abcdef&dn=m.mkv"));
+    QTreeWidget *tree = m_w->tvSingle();
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Home);
+    QTest::keyClick(tree, Qt::Key_Down);
+    QTest::keyClick(tree, Qt::Key_Down);  // the magnet link (the group opened as the first one)
+    QCOMPARE(m_w->state().intSelectedIndex, 3);
+    m_w->cmdDownload()->click();
+    QCOMPARE(answerer.texts.size(), 1);
+    QVERIFY(answerer.texts.first().contains(QStringLiteral("magnet:?xt=urn:btih:0123456789abcdef&dn=m.mkv")));
+
+    QTest::keyClick(tree, Qt::Key_Down);  // file:
+    QCOMPARE(m_w->state().intSelectedIndex, 4);
+    m_w->cmdDownload()->click();
+    QCOMPARE(answerer.texts.size(), 1);
+    QCOMPARE(m_w->brwWebBrowser()->lastAddress(), QStringLiteral("file:///etc/x.mkv"));
 }
 
 void tst_frmMain::aboutIsModal()

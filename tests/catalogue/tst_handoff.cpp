@@ -28,6 +28,7 @@ private slots:
     void desktop_data();
     void desktop();
     void browserWithholdsButStaysBusy();
+    void browserSaysWhenNothingOpensIt();
 };
 
 void tst_HandOff::route_data()
@@ -62,6 +63,9 @@ void tst_HandOff::desktop_data()
     QTest::newRow("rtsp stream") << "rtsp://media.example/live" << true;
     QTest::newRow("space in the path") << "ftp://h/My Song.mp3" << true;
     QTest::newRow("Chinese path") << "https://h/歌曲.mp3" << true;
+    QTest::newRow("magnet") << "magnet:?xt=urn:btih:0123456789abcdef0123456789abcdef01234567&dn=Ep01.mkv" << true;
+    QTest::newRow("MAGNET capitals") << "MAGNET:?xt=urn:btih:0123456789abcdef" << true;
+    QTest::newRow("ed2k") << "ed2k://|file|Ep01.mkv|367001600|0123456789ABCDEF0123456789ABCDEF|/" << true;
 
     QTest::newRow("file") << "file:///etc/passwd" << false;
     QTest::newRow("FILE capitals") << "FILE:///etc/passwd" << false;
@@ -70,6 +74,14 @@ void tst_HandOff::desktop_data()
     QTest::newRow("javascript") << "javascript:alert(1)" << false;
     QTest::newRow("javascript with slashes") << "javascript://h/%0Aalert(1)" << false;
     QTest::newRow("mailto") << "mailto:a@example.org" << false;
+    QTest::newRow("vbscript") << "vbscript:msgbox(1)" << false;
+    QTest::newRow("magnet without a query") << "magnet:" << false;
+    QTest::newRow("magnet with nothing asked") << "magnet:?" << false;
+    QTest::newRow("magnet with slashes") << "magnet://h/x" << false;
+    QTest::newRow("ed2k without its fields") << "ed2k://h/x.mkv" << false;
+    QTest::newRow("magnet with a zero-width space")
+        << QStringLiteral("magnet:?xt=urn:btih:01") + QChar(0x200b) + QStringLiteral("23") << false;
+    QTest::newRow("ed2k with a line break") << "ed2k://|file|a.mkv|1|AB|/\nfile:///etc/passwd" << false;
     QTest::newRow("smb share") << "smb://server/share/a.exe" << false;
     QTest::newRow("unknown scheme") << "velmora-open://h/a" << false;
     QTest::newRow("relative") << "a.mp3" << false;
@@ -125,6 +137,24 @@ void tst_HandOff::browserWithholdsButStaysBusy()
 
     for (const QString &scheme : schemes)
         QDesktopServices::unsetUrlHandler(scheme);
+}
+
+// The desktop's answer comes back: taken, withheld, or no program for it
+// (this test platform has no desktop services, so an address without a
+// handler of our own finds none).
+void tst_HandOff::browserSaysWhenNothingOpensIt()
+{
+    DesktopCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("magnet"), &catcher, "open");
+    WebBrowser browser;
+    const QString magnet = QStringLiteral("magnet:?xt=urn:btih:0123456789abcdef&dn=a.mkv");
+    QCOMPARE(browser.Navigate(magnet), Navigation::Opened);
+    QCOMPARE(catcher.urls, QStringList{magnet});
+    QCOMPARE(browser.Navigate(QStringLiteral("javascript:alert(1)")), Navigation::Withheld);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("magnet"));
+    QCOMPARE(browser.Navigate(magnet), Navigation::NoHandler);
+    QVERIFY(browser.Busy());  // the status line follows it as for any navigation
+    QCOMPARE(catcher.urls.size(), 1);
 }
 
 QTEST_MAIN(tst_HandOff)

@@ -68,17 +68,25 @@ private slots:
     {
         QTest::addColumn<float>("seconds");
         QTest::addColumn<QString>("text");
+        // Rounded to the last unit shown before it is split: counting down
+        // never shows more of a larger unit than a moment before.
         QTest::newRow("42") << 42.0f << "42 秒";
+        QTest::newRow("75") << 75.0f << "1 分钟 15 秒";
+        QTest::newRow("3725") << 3725.0f << "1 小时 2 分钟";
+        QTest::newRow("7199 rounds up to the hour") << 7199.0f << "2 小时 0 分钟";
         QTest::newRow("59") << 59.0f << "59 秒";
-        QTest::newRow("59.5 in the gap") << 59.5f << "0 小时 1 分钟";
+        QTest::newRow("59.4 stays seconds") << 59.4f << "59 秒";
+        QTest::newRow("59.5 becomes a minute") << 59.5f << "1 分钟 0 秒";
         QTest::newRow("60") << 60.0f << "1 分钟 0 秒";
+        QTest::newRow("119.6 is two minutes") << 119.6f << "2 分钟 0 秒";
         QTest::newRow("half to even down") << 62.5f << "1 分钟 2 秒";
         QTest::newRow("half to even up") << 63.5f << "1 分钟 4 秒";
         QTest::newRow("3599") << 3599.0f << "59 分钟 59 秒";
-        QTest::newRow("3599.5 in the gap") << 3599.5f << "0 小时 0 分钟";
+        QTest::newRow("3599.5 becomes an hour") << 3599.5f << "1 小时 0 分钟";
         QTest::newRow("minutes half to even") << 3690.0f << "1 小时 2 分钟";
-        QTest::newRow("7199") << 7199.0f << "1 小时 0 分钟";
-        QTest::newRow("negative") << -5.0f << "-1 小时 0 分钟";
+        QTest::newRow("3629.9 keeps the hour") << 3629.9f << "1 小时 0 分钟";
+        QTest::newRow("below one second") << 0.4f << "0 秒";
+        QTest::newRow("negative is nothing left") << -5.0f << "0 秒";
         QTest::newRow("beyond 32-bit minutes") << 1099511627776.0f << "305419896 小时 36 分钟";
     }
     void formatDuration()
@@ -86,6 +94,26 @@ private slots:
         QFETCH(float, seconds);
         QFETCH(QString, text);
         QCOMPARE(FormatDuration(seconds), text);
+    }
+
+    // Counting down in tenths of a second across both unit changes, the
+    // text never goes up: the cut-minutes fault showed 119.6 s as one minute.
+    void formatDurationNeverRisesWhileFalling()
+    {
+        auto inSeconds = [](const QString &text) {
+            const QStringList w = text.split(QLatin1Char(' '));
+            if (w.size() == 2)
+                return w.at(0).toLongLong();
+            const qint64 unit = w.at(1) == QStringLiteral("小时") ? 3600 : 60;
+            return w.at(0).toLongLong() * unit + w.at(2).toLongLong() * (unit / 60);
+        };
+        qint64 previous = inSeconds(FormatDuration(7300.0f));
+        for (int tenths = 73000; tenths >= 0; --tenths) {
+            const QString text = FormatDuration(float(tenths) / 10.0f);
+            const qint64 now = inSeconds(text);
+            QVERIFY2(now <= previous, qPrintable(QString::number(tenths) + QStringLiteral(": ") + text));
+            previous = now;
+        }
     }
 
     void progressFreshAndResumed()
@@ -140,9 +168,9 @@ private slots:
         QCOMPARE(f.completeLabel, QStringLiteral("100% 已完成 (x)"));
         QCOMPARE(f.knobX, kSeekWidth - kKnobWidth);
 
-        // A total far below what arrived: the time left is negative, not wrapped.
+        // A total far below what arrived: no time is left, and nothing wrapped.
         f = ComputeProgress(kMax, kMin, 0, false, 1.0, QStringLiteral("x"));
-        QVERIFY2(f.timeLabel.startsWith(QStringLiteral("-1 小时 0 分钟 (已复制 ")), qPrintable(f.timeLabel));
+        QVERIFY2(f.timeLabel.startsWith(QStringLiteral("0 秒 (已复制 ")), qPrintable(f.timeLabel));
         QCOMPARE(f.knobX, 0);
 
         QCOMPARE(KnobPositionFor(qQNaN()), 0);

@@ -108,7 +108,7 @@ void InstallDemoSite(httpd::HttpServer &server)
                 {QStringLiteral("/files/ova/kazeno-vol2.mp4"), 6 * MB,
                  QStringLiteral("<a href=\"%1\">风之信笺 OVA 下卷</a>")},
                 {QStringLiteral("/files/ova/kazeno-trailer.MP4"), 12 * KB,
-                 QStringLiteral("<a href=\"%1\">预告片 &amp;amp; 花絮</a>")},
+                 QStringLiteral("<a href=\"%1\">预告片 &amp; 花絮</a>")},
             }), QString()));
     AddGbPageWithHeader(server, QStringLiteral("/anime/movie/index.html"),
         PageHtml(QStringLiteral("剧场版合集"), QStringLiteral("剧场版压缩包, 解压后观看."),

@@ -247,20 +247,24 @@ void frmAbout::BuildControls()
     auto *general = new QWidget;
     Picture1 = PictureBox(general, QStringLiteral("Picture1"), Picture1Art(64, 320, dpr), 12, 10);
     Picture1->installEventFilter(this);
+    Picture1->setAccessibleName(QStringLiteral("Velmora 图片"));
     Caption(general, QStringLiteral("Label1"), QStringLiteral("Velmora"), 92, 14, 260, 40, 20, true);
     SeparatorLine(general, QStringLiteral("frmLine1"), 92, 60, 260);
     SeparatorLine(general, QStringLiteral("frmLine2"), 92, 244, 260);
-    PictureBox(general, QStringLiteral("picPartner"), PartnerArt(260, 56, dpr), 92, 256);
+    PictureBox(general, QStringLiteral("picPartner"), PartnerArt(260, 56, dpr), 92, 256)
+        ->setAccessibleName(QStringLiteral("合作伙伴标志"));
     SeparatorLine(general, QStringLiteral("frmLine3"), 92, 320, 260);
     SSTab1->addTab(general, QStringLiteral("常规"));
 
     // Velmora: the brand banner, name and version.
     auto *product = new QWidget;
-    PictureBox(product, QStringLiteral("picBrand"), BrandArt(345, 90, dpr), 12, 10);
+    PictureBox(product, QStringLiteral("picBrand"), BrandArt(345, 90, dpr), 12, 10)
+        ->setAccessibleName(QStringLiteral("Velmora 标志"));
     SeparatorLine(product, QStringLiteral("frmLine4"), 12, 112, 345);
     Caption(product, QStringLiteral("Label5"), QStringLiteral("Velmora"), 12, 126, 200, 28, 14, true);
     Label6 = Caption(product, QStringLiteral("Label6"), QStringLiteral("版本 0.00"), 12, 160, 200, 20);
-    PictureBox(product, QStringLiteral("Image1"), Image1Art(112, dpr), 236, 200);
+    PictureBox(product, QStringLiteral("Image1"), Image1Art(112, dpr), 236, 200)
+        ->setAccessibleName(QStringLiteral("Velmora 图标"));
     SSTab1->addTab(product, QStringLiteral("Velmora"));
 
     // 系统信息: the two-column list of facts.

@@ -64,11 +64,13 @@ ProblemDialog::ProblemDialog(const QString &objectName, const QString &introduct
     m_picTop->setObjectName(QStringLiteral("picTop"));
     m_picTop->setGeometry(0, 0, 450, 61);
     m_picTop->setPixmap(AlertBannerPicture(DeviceRatioOf(this)));
+    m_picTop->setAccessibleName(QStringLiteral("下载问题"));
 
     m_imgAlert = new QLabel(this);
     m_imgAlert->setObjectName(QStringLiteral("imgAlert"));
     m_imgAlert->setGeometry(12, 68, 41, 34);
     m_imgAlert->setPixmap(AlertIconPicture(DeviceRatioOf(this)));
+    m_imgAlert->setAccessibleName(QStringLiteral("警告"));
 
     m_lblDescription = MakeLabel(this, "lblDescription", introduction, QRect(60, 68, 369, 41));
     m_lblDescription->setWordWrap(true);
@@ -79,6 +81,7 @@ ProblemDialog::ProblemDialog(const QString &objectName, const QString &introduct
     m_txtFile->setGeometry(60, 120, 365, 21);
     m_txtFile->setReadOnly(true);
     m_txtFile->setFocusPolicy(Qt::ClickFocus);
+    m_txtFile->setAccessibleName(QStringLiteral("文件"));
 
     MakeLabel(this, "lblProblem", QStringLiteral("问题: "), QRect(12, 156, 31, 13));
     m_lblAbend = MakeLabel(this, "lblAbend", QString(), QRect(60, 156, 0, 13));
@@ -90,6 +93,7 @@ ProblemDialog::ProblemDialog(const QString &objectName, const QString &introduct
     m_comOperation->setObjectName(QStringLiteral("comOperation"));
     m_comOperation->setEditable(false);
     m_comOperation->setGeometry(60, 212, 365, 21);
+    m_comOperation->setAccessibleName(QStringLiteral("操作"));
 
     m_lblDes = MakeLabel(this, "lblDes", QString(), QRect(60, 244, 365, 37));
     m_lblDes->setWordWrap(true);

@@ -17,6 +17,7 @@ frmSplash::frmSplash()
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("frmSplash"));
+    setAccessibleName(kProductTitle);
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(UiFont(9));
     setFixedSize(450, 300);

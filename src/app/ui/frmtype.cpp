@@ -4,6 +4,8 @@
 #include "app/ui/startup.h"
 #include "common/core/globals.h"
 #include "common/core/version.h"
+#include "common/ui/accessible.h"
+#include "common/ui/focusstyle.h"
 #include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
 
@@ -11,6 +13,8 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QShortcut>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -30,6 +34,9 @@ PictureButton::PictureButton(QWidget *parent) : QWidget(parent)
 {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Reached by Tab; a click picks at once, so it needs no focus of its own.
+    setFocusPolicy(Qt::TabFocus);
+    RegisterDrawnControl(metaObject()->className(), QAccessible::Button);
 }
 
 void PictureButton::setPicture(const QPixmap &picture)
@@ -60,16 +67,22 @@ void PictureButton::mouseMoveEvent(QMouseEvent *event)
 {
     if (!m_images)
         return;
+    // While a mouse button is down the press already routes every move
+    // here. Taking or dropping a grab then would end the press's own grab
+    // on X11: its release would go to another window, and the program would
+    // go on thinking the button down, with no hover anywhere, until the next
+    // click inside.
+    const bool held = event->buttons() != Qt::NoButton;
     if (isInside(event->position())) {
         if (!shows(1) && !shows(2))
             setPicture((*m_images)[1]);
         // Keep seeing the pointer after it leaves, to put the normal image back.
-        if (QWidget::mouseGrabber() != this)
+        if (!held && QWidget::mouseGrabber() != this)
             grabMouse();
     } else {
         if (!shows(0))
             setPicture((*m_images)[0]);
-        if (QWidget::mouseGrabber() == this)
+        if (!held && QWidget::mouseGrabber() == this)
             releaseMouse();
     }
 }
@@ -83,10 +96,42 @@ void PictureButton::mousePressEvent(QMouseEvent *event)
 
 void PictureButton::mouseReleaseEvent(QMouseEvent *event)
 {
-    const bool click = m_pressed && isInside(event->position());
+    const bool inside = isInside(event->position());
+    const bool click = m_pressed && inside;
     m_pressed = false;
+    // Released elsewhere: the grab kept during the press is no longer needed.
+    if (!inside && event->buttons() == Qt::NoButton) {
+        if (m_images && !shows(0))
+            setPicture((*m_images)[0]);
+        if (QWidget::mouseGrabber() == this)
+            releaseMouse();
+    }
     if (click)
         emit clicked();
+}
+
+void PictureButton::keyPressEvent(QKeyEvent *event)
+{
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const int key = event->key();
+    if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        event->accept();
+        emit clicked();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void PictureButton::focusInEvent(QFocusEvent *event)
+{
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void PictureButton::focusOutEvent(QFocusEvent *event)
+{
+    update();
+    QWidget::focusOutEvent(event);
 }
 
 void PictureButton::paintEvent(QPaintEvent *)
@@ -96,6 +141,13 @@ void PictureButton::paintEvent(QPaintEvent *)
         p.fillRect(rect(), palette().window());
     else
         p.drawPixmap(0, 0, m_picture);
+    if (hasFocus())
+        DrawFocusRing(p, rect(), this);
+}
+
+LinkArea::LinkArea(QWidget *parent) : QWidget(parent)
+{
+    RegisterDrawnControl(metaObject()->className(), QAccessible::Link);
 }
 
 void LinkArea::mouseReleaseEvent(QMouseEvent *event)
@@ -166,6 +218,11 @@ frmType::frmType(QWidget *parent)
     lblComment->move(7, 337);
     lblComment->resize(lblComment->width(), 14);
 
+    setTabOrder(picAnime, picMusic);
+    imgLogo->setAccessibleName(imgLogo->toolTip());
+    imgPartner->setAccessibleName(imgPartner->toolTip());
+    InstallKeys();
+
     connect(picAnime, &PictureButton::clicked, this, [this] { Pick(true); });
     connect(picMusic, &PictureButton::clicked, this, [this] { Pick(false); });
     connect(imgLogo, &LinkArea::clicked, this, [this] { OpenPage(kMakerPage); });
@@ -209,6 +266,31 @@ void frmType::Form_Load()
     tipMusic.setToolTipTitle(QStringLiteral("动漫音乐(&M)..."));
     tipMusic.setToolTipText(QStringLiteral("下载动漫相关歌曲, 单曲集以及原声集"));
     tipMusic.Create();
+    // Screen readers name the buttons as their balloons do; the "&" marks
+    // only the access key.
+    picAnime->setAccessibleName(QStringLiteral("动画下载(A)..."));
+    picAnime->setAccessibleDescription(tipAnime.toolTipText());
+    picMusic->setAccessibleName(QStringLiteral("动漫音乐(M)..."));
+    picMusic->setAccessibleDescription(tipMusic.toolTipText());
+}
+
+// The access keys the balloons name, and Escape for the close box.
+void frmType::InstallKeys()
+{
+    auto *anime = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_A), this);
+    connect(anime, &QShortcut::activated, picAnime, &PictureButton::click);
+    auto *music = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_M), this);
+    connect(music, &QShortcut::activated, picMusic, &PictureButton::click);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+}
+
+void frmType::changeEvent(QEvent *event)
+{
+    // Enabled for use: the keyboard starts on the first button, framed.
+    if (event->type() == QEvent::EnabledChange && isEnabled() && !focusWidget())
+        picAnime->setFocus(Qt::OtherFocusReason);
+    QWidget::changeEvent(event);
 }
 
 void frmType::Pick(bool animeMode)

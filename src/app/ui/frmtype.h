@@ -32,6 +32,10 @@ public:
     // Inclusive on all four edges: x == width() and y == height() are inside.
     bool isInside(const QPointF &pos) const;
 
+public slots:
+    // A pick without the mouse (Enter, Space, a screen reader's press).
+    void click() { emit clicked(); }
+
 signals:
     void clicked();
 
@@ -39,6 +43,9 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -53,7 +60,9 @@ class LinkArea : public QWidget
 {
     Q_OBJECT
 public:
-    explicit LinkArea(QWidget *parent = nullptr) : QWidget(parent) {}
+    explicit LinkArea(QWidget *parent = nullptr);
+public slots:
+    void click() { emit clicked(); }
 signals:
     void clicked();
 protected:
@@ -91,10 +100,12 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void Form_Load();
     void Pick(bool animeMode);
+    void InstallKeys();
     void OpenPage(const QString &address);
     // Draws the background and the button images for a device pixel ratio;
     // a button keeps showing the same one of its three images.

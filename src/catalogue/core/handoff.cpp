@@ -23,6 +23,21 @@ bool IsRemoteScheme(const QString &scheme)
     return remote.contains(scheme);
 }
 
+// Magnet and eD2k links name a file by its hash; the desktop's download
+// client fetches it from its peers. Neither has a host part, so they are
+// recognised by their fixed start. A magnet link must read as a URL with
+// that scheme; an eD2k link's "|" fields are no host a URL parser accepts,
+// so it goes on as text (SharingLinkNeedsText).
+bool IsSharingLink(const QString &address)
+{
+    if (address.startsWith(QStringLiteral("ed2k://|"), Qt::CaseInsensitive))
+        return address.size() > 8;
+    if (!address.startsWith(QStringLiteral("magnet:?"), Qt::CaseInsensitive) || address.size() <= 8)
+        return false;
+    const QUrl url(address);
+    return url.isValid() && url.scheme().compare(QLatin1String("magnet"), Qt::CaseInsensitive) == 0;
+}
+
 } // namespace
 
 HandOff HandOffFor(const QString &address)
@@ -38,6 +53,8 @@ bool MayOpenOnDesktop(const QString &address)
         if (IsControl(c))
             return false;
     }
+    if (IsSharingLink(address))
+        return true;
     // The text itself must start with the scheme and "://": a blank or
     // anything else in front would let the desktop read it differently.
     const qsizetype sep = address.indexOf(QStringLiteral("://"));
@@ -49,6 +66,11 @@ bool MayOpenOnDesktop(const QString &address)
     // The desktop gets the address as QUrl reads it: that reading must agree.
     const QUrl url(address);
     return url.isValid() && url.scheme().toLower() == scheme && !url.host().isEmpty();
+}
+
+bool SharingLinkNeedsText(const QString &address)
+{
+    return MayOpenOnDesktop(address) && !QUrl(address).isValid();
 }
 
 } // namespace velmora

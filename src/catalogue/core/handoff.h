@@ -16,11 +16,17 @@ HandOff HandOffFor(const QString &address);
 
 // Whether the browser component may pass an address on to the desktop.
 // Addresses come from pages anyone can write, so only an absolute address
-// whose scheme names a resource on another computer qualifies: http, https,
-// ftp, ftps, sftp and the streaming schemes mms, mmsh, rtsp, rtsps, rtmp,
-// written in any case and followed by "//" and a host. Local files (file:),
-// inline data (data:), script (javascript:), every other scheme, addresses
-// without a scheme, and any address holding a control character are withheld.
+// that names something the desktop fetches from elsewhere qualifies: http,
+// https, ftp, ftps, sftp and the streaming schemes mms, mmsh, rtsp, rtsps,
+// rtmp followed by "//" and a host, and the file-sharing links magnet:?...
+// and ed2k://..., written in any case. Local files (file:), inline data
+// (data:), script (javascript:, vbscript:), shares (smb:), every other
+// scheme, addresses without a scheme, and any address holding a control or
+// format character are withheld.
 bool MayOpenOnDesktop(const QString &address);
+
+// An address MayOpenOnDesktop allows that no URL object can carry (an eD2k
+// link): it is given to the desktop's opener as text.
+bool SharingLinkNeedsText(const QString &address);
 
 } // namespace velmora

@@ -36,6 +36,7 @@ namespace {
 const QString kDone = QStringLiteral("完成");
 const QString kRedirecting = QStringLiteral("正在重新定向 URL, 请稍候...");
 const QString kSearchGroup = QStringLiteral("搜索 Internet 的结果");
+const QString kNoHandlerText = QStringLiteral("系统中没有可以打开此地址的程序:");
 constexpr int kClientWidth = 751;
 constexpr int kClientHeight = 443;
 } // namespace
@@ -85,6 +86,8 @@ frmMain::frmMain(QWidget *parent)
     m_tvSingle->setExpandsOnDoubleClick(true);
     m_tvSingle->installEventFilter(this);
     connect(m_tvSingle, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item, int) { tvSingle_NodeClick(item); });
+    connect(m_tvSingle, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem *current) { tvSingle_CurrentChanged(current); });
 
     QPushButton *buttons[] = {m_cmdLoad, m_cmdDownload, m_cmdSearch, m_cmdAbout};
     for (int i = 0; i < 4; ++i) {
@@ -218,12 +221,14 @@ void frmMain::InitToolTip()
         make(m_tipDownload, m_cmdDownload, QStringLiteral("下载(&D)..."), QStringLiteral("从服务器下载动画列表中选定的项目"));
         make(m_tipAbout, m_cmdAbout, QStringLiteral("关于(&A)..."), QStringLiteral("显示程序信息, 版本号和版权信息"));
         make(m_tipTree, m_tvSingle, QStringLiteral("动画下载列表"), QStringLiteral("显示当前可用的动画下载列表"));
+        m_tvSingle->setAccessibleName(QStringLiteral("动画下载列表"));
     } else {
         make(m_tipLoad, m_cmdLoad, QStringLiteral("加载曲目列表(&L)"), QStringLiteral("连接至 Quillon 服务器并加载曲目列表"));
         make(m_tipDownload, m_cmdDownload, QStringLiteral("下载(&D)..."), QStringLiteral("从服务器下载曲目列表中选定的项目"));
         make(m_tipAbout, m_cmdAbout, QStringLiteral("关于(&A)..."), QStringLiteral("显示程序信息, 版本号和版权信息"));
         make(m_tipSearch, m_cmdSearch, QStringLiteral("搜索(&S)..."), QStringLiteral("搜索 Internet 上的相关内容"));
         make(m_tipTree, m_tvSingle, QStringLiteral("曲目下载列表"), QStringLiteral("显示当前可用的曲目下载列表"));
+        m_tvSingle->setAccessibleName(QStringLiteral("曲目下载列表"));
     }
 }
 
@@ -308,8 +313,11 @@ void frmMain::cmdDownload_Click()
         return;
     }
     if (HandOffFor(address) == HandOff::Browser) {
-        m_browser->Navigate(address);
+        const Navigation outcome = m_browser->Navigate(address);
         m_timTimer.start();
+        // Silence here would read as success: the status line says "完成" either way.
+        if (outcome == Navigation::NoHandler)
+            ShowMessage(this, QMessageBox::Warning, kNoHandlerText + QLatin1Char('\n') + address);
         return;
     }
     // One download at a time: while one runs this window is disabled, so only
@@ -350,6 +358,19 @@ void frmMain::timTimer_Timer()
 void frmMain::tvSingle_NodeClick(QTreeWidgetItem *node)
 {
     NodeClick(m_tree, m_state, TreeWidgetAdapter::indexOf(node));
+}
+
+// The highlighted node is the selected one, however it got there: a click,
+// the arrow keys, Home/End, Page Up/Down or typing its first letters. Moving
+// by keyboard only selects; opening and closing groups stays with clicks and
+// the tree's own keys (Left/Right, +/-), so a group never closes under the
+// user's keys.
+void frmMain::tvSingle_CurrentChanged(QTreeWidgetItem *current)
+{
+    m_state.intSelectedIndex = TreeWidgetAdapter::indexOf(current);
+    // Ctrl+arrows move the focus frame without the highlight: keep them together.
+    if (current && !current->isSelected())
+        m_tvSingle->setCurrentItem(current, 0, QItemSelectionModel::ClearAndSelect);
 }
 
 void frmMain::tvSingle_KeyDown(int key, Qt::KeyboardModifiers modifiers)

@@ -86,6 +86,7 @@ private:
     void InitToolTip();
     void timTimer_Timer();
     void tvSingle_NodeClick(QTreeWidgetItem *node);
+    void tvSingle_CurrentChanged(QTreeWidgetItem *current);
     void tvSingle_KeyDown(int key, Qt::KeyboardModifiers modifiers);
     void setStatus(const QString &text);
     void setPointerBusy(bool busy);

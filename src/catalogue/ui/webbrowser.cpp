@@ -3,6 +3,7 @@
 #include "catalogue/core/handoff.h"
 
 #include <QDesktopServices>
+#include <QProcess>
 #include <QUrl>
 
 namespace velmora {
@@ -13,7 +14,7 @@ WebBrowser::WebBrowser(QObject *parent) : QObject(parent)
     m_busy.setInterval(1000);
 }
 
-void WebBrowser::Navigate(const QString &url)
+Navigation WebBrowser::Navigate(const QString &url)
 {
     Stop();
     m_last = url;
@@ -21,9 +22,15 @@ void WebBrowser::Navigate(const QString &url)
     // The address goes on exactly as the page wrote it, but only one that
     // names a remote resource: a page must not make the desktop open a local
     // file or run a script. A withheld address looks like any navigation the
-    // desktop could not carry out, which is not reported either.
-    if (MayOpenOnDesktop(url))
-        QDesktopServices::openUrl(QUrl(url));
+    // desktop carried out.
+    if (!MayOpenOnDesktop(url))
+        return Navigation::Withheld;
+    bool opened = false;
+    if (SharingLinkNeedsText(url))
+        opened = QProcess::startDetached(QStringLiteral("xdg-open"), {url});
+    else
+        opened = QDesktopServices::openUrl(QUrl(url));
+    return opened ? Navigation::Opened : Navigation::NoHandler;
 }
 
 void WebBrowser::Stop()

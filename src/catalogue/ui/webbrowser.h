@@ -2,12 +2,20 @@
 // WebBrowser: hands addresses the program does not fetch itself to the
 // desktop (QDesktopServices), which gives no word of completion; so the
 // component counts as busy for a short while after each navigation. Only
-// addresses MayOpenOnDesktop accepts reach the desktop.
+// addresses MayOpenOnDesktop accepts reach the desktop; Navigate says
+// whether the desktop had a way to open them.
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 namespace velmora {
+
+// What became of an address given to Navigate.
+enum class Navigation {
+    Opened,     // the desktop took it
+    Withheld,   // not an address a page may make the desktop open
+    NoHandler,  // the desktop has nothing that opens it
+};
 
 class WebBrowser : public QObject
 {
@@ -15,7 +23,7 @@ class WebBrowser : public QObject
 public:
     explicit WebBrowser(QObject *parent = nullptr);
 
-    void Navigate(const QString &url);
+    Navigation Navigate(const QString &url);
     void Stop();
     bool Busy() const { return m_busy.isActive(); }
 

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -176,25 +177,25 @@ QString FormatSize(double dblValue, const QString &strFormat)
     return QString();
 }
 
+// The value is rounded to the unit that is shown last before it is split, so
+// that a falling time never reads higher in a larger unit than it did a
+// moment before (119.6 s is "2 分钟 0 秒", not "1 分钟 0 秒").
 QString FormatDuration(float sngSeconds)
 {
     const double s = sngSeconds;
     if (!std::isfinite(s))
         return QString();
-    if (s >= 0 && s <= 59)
-        return FormatNumber(s, QStringLiteral("0")) + QStringLiteral(" 秒");
-    if (s >= 60 && s <= 3599) {
-        const double minutes = std::floor(s / 60.0);
-        const qint64 seconds = qint64(RoundHalfToEven(s)) % 60;
-        return FormatNumber(minutes, QStringLiteral("#0")) + QStringLiteral(" 分钟 ")
-               + FormatNumber(double(seconds), QStringLiteral("0")) + QStringLiteral(" 秒");
+    // A time left below zero (more bytes than announced) is nothing left.
+    const double seconds = std::max(0.0, RoundHalfToEven(s));
+    if (seconds < 60)
+        return FormatNumber(seconds, QStringLiteral("0")) + QStringLiteral(" 秒");
+    if (seconds < 3600) {
+        return FormatNumber(std::floor(seconds / 60.0), QStringLiteral("#0")) + QStringLiteral(" 分钟 ")
+               + FormatNumber(std::fmod(seconds, 60.0), QStringLiteral("0")) + QStringLiteral(" 秒");
     }
-    // Everything else, negative values and the gap between 59 and 60 included,
-    // is shown in hours and (rounded) minutes.
-    const double hours = std::floor(s / 3600.0);
-    const double minutes = std::fmod(RoundHalfToEven(s / 60.0), 60.0);
-    return FormatNumber(hours, QStringLiteral("#0")) + QStringLiteral(" 小时 ")
-           + FormatNumber(minutes, QStringLiteral("0")) + QStringLiteral(" 分钟");
+    const double minutes = RoundHalfToEven(s / 60.0);
+    return FormatNumber(std::floor(minutes / 60.0), QStringLiteral("#0")) + QStringLiteral(" 小时 ")
+           + FormatNumber(std::fmod(minutes, 60.0), QStringLiteral("0")) + QStringLiteral(" 分钟");
 }
 
 } // namespace velmora

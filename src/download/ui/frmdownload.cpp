@@ -134,6 +134,8 @@ QPushButton *addButton(QWidget *parent, const QString &text, int x, int y)
     auto *button = new QPushButton(text, parent);
     button->setFont(UiFont(9));
     button->setGeometry(x, y, 89, 25);
+    // Enter presses the focused button, as Space does (this window is no QDialog).
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -158,8 +160,10 @@ frmDownload::frmDownload(QWidget *mainWindow)
 
     addLabel(this, QStringLiteral("项目:"), 12, 12, 60);
     SourceLabel = addTextBox(this, QString(), 76, 12, 352);
+    SourceLabel->setAccessibleName(QStringLiteral("项目"));
     addLabel(this, QStringLiteral("下载到:"), 12, 34, 60);
     ToLabel = addTextBox(this, QString(), 76, 34, 352);
+    ToLabel->setAccessibleName(QStringLiteral("下载到"));
     addLabel(this, QStringLiteral("详细信息"), 12, 60, 120, true);
     addLabel(this, QStringLiteral("状态"), 24, 82, 80);
     StatusLabel = addLabel(this, QString(), 110, 82, 318);
@@ -170,6 +174,7 @@ frmDownload::frmDownload(QWidget *mainWindow)
     picSeek->DrawSeek(0);
 
     CompleteLabel = addTextBox(this, QStringLiteral("文件下载"), 12, 220, 416);
+    CompleteLabel->setAccessibleName(QStringLiteral("完成情况"));
     addLabel(this, QStringLiteral("传输速度:"), 24, 244, 100);
     RateLabel = addLabel(this, QString(), 130, 244, 298);
     EstimatedTimeLeft = addLabel(this, QStringLiteral("估计剩余时间:"), 24, 266, 100);
@@ -180,6 +185,8 @@ frmDownload::frmDownload(QWidget *mainWindow)
     CancelButton = addButton(this, QStringLiteral("取消"), 338, 302);
     OpenButton->setEnabled(false);
     FolderButton->setEnabled(false);
+    // The window opens with the keyboard on its one live button.
+    CancelButton->setFocus(Qt::OtherFocusReason);
     connect(CancelButton, &QPushButton::clicked, this, &frmDownload::CancelButton_Click);
     connect(OpenButton, &QPushButton::clicked, this, &frmDownload::OpenButton_Click);
     connect(FolderButton, &QPushButton::clicked, this, &frmDownload::FolderButton_Click);
@@ -272,8 +279,12 @@ void frmDownload::Unload()
         return;
     m_unloaded = true;
     hide();
-    if (m_mainWindow)
+    if (m_mainWindow) {
         m_mainWindow->setEnabled(true);
+        // The keyboard goes back where it was, not to whatever the window
+        // manager picks once this window is gone.
+        m_mainWindow->activateWindow();
+    }
     // Deleted from the event loop, never under a running wait of the engine.
     if (!m_engine->isRunning())
         deleteLater();

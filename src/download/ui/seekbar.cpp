@@ -4,12 +4,15 @@
 
 #include "common/ui/sharp.h"
 
+#include <QAccessibleWidget>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <cmath>
 
 namespace velmora {
@@ -101,14 +104,69 @@ QImage MakeKnob(bool hover, qreal dpr)
     return img;
 }
 
+// The bar as screen readers see it: a progress bar whose value is the
+// percentage the bar shows (0 to 100).
+class SeekBarAccessible : public QAccessibleWidget, public QAccessibleValueInterface
+{
+public:
+    explicit SeekBarAccessible(SeekBar *bar) : QAccessibleWidget(bar, QAccessible::ProgressBar) {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return QString::number(bar()->percent()) + QLatin1Char('%');
+        return QAccessibleWidget::text(t);
+    }
+    QVariant currentValue() const override { return bar()->percent(); }
+    void setCurrentValue(const QVariant &) override {}  // shows progress, takes no input
+    QVariant maximumValue() const override { return 100; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    SeekBar *bar() const { return static_cast<SeekBar *>(object()); }
+};
+
+QAccessibleInterface *SeekBarFactory(const QString &key, QObject *object)
+{
+    if (key == QLatin1String(SeekBar::staticMetaObject.className()))
+        return new SeekBarAccessible(static_cast<SeekBar *>(object));
+    return nullptr;
+}
+
+// Taking or dropping a grab while a mouse button is down would end the
+// press's own grab on X11 and lose its release.
+bool ButtonHeld()
+{
+    return QGuiApplication::mouseButtons() != Qt::NoButton;
+}
+
 } // namespace
 
 SeekBar::SeekBar(QWidget *parent) : QWidget(parent)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(SeekBarFactory);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setObjectName(QStringLiteral("picSeek"));
+    setAccessibleName(QStringLiteral("下载进度"));
     setFixedSize(kSeekWidth, kSeekHeight);
     setCursor(Qt::PointingHandCursor);
     setMouseTracking(true);
+}
+
+int SeekBar::percent() const
+{
+    constexpr int span = kSeekWidth - kKnobWidth;
+    return int(std::lround(100.0 * std::clamp(m_seekLength, 0, span) / span));
 }
 
 QImage SeekBar::SeekTexture()
@@ -129,8 +187,13 @@ int SeekBar::KnobPosition(float sngProgress)
 
 void SeekBar::DrawSeek(int seekLength)
 {
+    const int before = percent();
     m_seekLength = seekLength;
     update();
+    if (percent() != before && QAccessible::isActive()) {
+        QAccessibleValueChangeEvent change(this, percent());
+        QAccessible::updateAccessibility(&change);
+    }
 }
 
 void SeekBar::setProgress(float sngProgress)
@@ -154,7 +217,9 @@ void SeekBar::paintEvent(QPaintEvent *)
 void SeekBar::setInSeek(bool in)
 {
     m_inSeek = in;
-    if (in) {
+    if (ButtonHeld()) {
+        // the press routes the moves here already
+    } else if (in) {
         // Keep receiving moves once the pointer leaves, to put back the normal look.
         if (QWidget::mouseGrabber() != this)
             grabMouse();
@@ -169,6 +234,14 @@ void SeekBar::mouseMoveEvent(QMouseEvent *event)
     const QPointF pos = event->position();
     setInSeek(pos.x() >= 0 && pos.x() <= width() && pos.y() >= 0 && pos.y() <= height());
     QWidget::mouseMoveEvent(event);
+}
+
+void SeekBar::mouseReleaseEvent(QMouseEvent *event)
+{
+    // A press that ended outside: the hover look and its grab go now.
+    if (event->buttons() == Qt::NoButton && !rect().contains(event->position().toPoint()))
+        setInSeek(false);
+    QWidget::mouseReleaseEvent(event);
 }
 
 void SeekBar::leaveEvent(QEvent *event)

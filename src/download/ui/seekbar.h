@@ -20,6 +20,8 @@ public:
     static int KnobPosition(float sngProgress);
 
     int seekLength() const { return m_seekLength; }
+    // The share of the bar that is filled, in whole percent (0 to 100).
+    int percent() const;
     // blnInSeek: the pointer is over the bar.
     bool inSeek() const { return m_inSeek; }
 
@@ -34,6 +36,7 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
