@@ -8,11 +8,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-15}"
 shift || true
-bash scripts/deps.sh
+bash scripts/deps.sh fuzz
 build=build-fuzz
-if [ ! -f "$build/build.ninja" ]; then
-  CXX=clang++-14 cmake -S fuzz -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-fi
+# Configured on every run, so the cache follows the options here.
+cmake -S fuzz -B "$build" -G Ninja --log-level=WARNING -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER="$(command -v clang++-14)"
 cmake --build "$build" -j"$(nproc)"
 
 targets=("$@")

@@ -1,13 +1,28 @@
 #!/usr/bin/env bash
-# Configures (once) and builds everything into ./build.
+# Configures and builds everything into ./build:
+#   scripts/build.sh [--dir DIR] [CMAKE-OPTION...]
+# Configure runs on every call with all the options, so the cache always
+# follows them: a changed VELMORA_WERROR (from the environment, or CI being
+# set) or compiler flag takes effect without deleting the build folder.
+# Options given here (-DNAME=VALUE) come last and win.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
-# A compiler cache, where there is one, makes a second checkout build fast.
-launcher=()
+dir=build
+if [ "${1:-}" = "--dir" ]; then
+  dir=$2
+  shift 2
+fi
+bash scripts/deps.sh build
+werror=OFF
+[ -n "${CI:-}" ] && werror=ON
+werror=${VELMORA_WERROR:-$werror}
+# A compiler cache, where there is one, makes a second checkout build fast;
+# an empty launcher clears one a previous configure may have set.
+launcher=-DCMAKE_CXX_COMPILER_LAUNCHER=
 if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR="$PWD"
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  launcher=-DCMAKE_CXX_COMPILER_LAUNCHER=ccache
 fi
-[ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
-cmake --build build -j"$(nproc)"
+cmake -S . -B "$dir" -G Ninja --log-level=WARNING -DCMAKE_BUILD_TYPE=RelWithDebInfo "$launcher" \
+  -DVELMORA_WERROR="$werror" "$@"
+cmake --build "$dir" -j"$(nproc)"

@@ -1,14 +1,28 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Velmora needs to build and run, when missing.
+# Installs the Debian packages one job needs, when missing:
+#   scripts/deps.sh [build|run|test|sanitize|fuzz|package|check|reuse] [PACKAGE...]
+# Without a job it installs what a plain build needs.
 set -euo pipefail
+job=build
+case "${1:-}" in
+  build|run|test|sanitize|fuzz|package|check|reuse) job=$1; shift ;;
+esac
 # libxcb1-dev: the balloon asks X11 whether a compositor runs.
-# qt6-translations-l10n: Qt's own Chinese texts (standard buttons, file dialog).
-# librsvg2-bin: the package's icons; dbus-daemon: the file-manager test;
-# clang-14, libclang-rt-14-dev: the fuzz targets.
-pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev qt6-translations-l10n fonts-noto-cjk
-      librsvg2-bin dbus-daemon clang-14 libclang-rt-14-dev "$@")
-# openssl: the tests make their TLS certificates with it.
-pkgs+=(openssl)
+# librsvg2-bin: the package's icons are drawn from the SVG at build time.
+pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libcurl4-openssl-dev librsvg2-bin)
+case "$job" in
+  # A CJK font and qt6-translations-l10n: the windows' Chinese texts and Qt's
+  # own (standard buttons, file dialog); dbus-daemon: the file-manager test;
+  # openssl: certificates for the https test servers.
+  run|test|sanitize) pkgs+=(fonts-noto-cjk qt6-translations-l10n dbus-daemon openssl) ;;
+  # The fuzz targets build only the window-free cores, with clang's libFuzzer.
+  fuzz) pkgs=(cmake ninja-build qt6-base-dev clang-14 libclang-rt-14-dev) ;;
+  # dpkg-dev: dpkg-shlibdeps and dpkg-buildflags; file: CPack's program check.
+  package) pkgs+=(dpkg-dev debhelper file lintian) ;;
+  check) pkgs=(dpkg-dev lintian appstream desktop-file-utils debootstrap reuse file curl) ;;
+  reuse) pkgs=(reuse) ;;
+esac
+pkgs+=("$@")
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -16,6 +30,6 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-echo "Installing: ${missing[*]}"
+echo "Installing for $job: ${missing[*]}"
 $SUDO apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -3,6 +3,7 @@
 # the server stops when the program ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/deps.sh run
 bash scripts/build.sh
 port="${VELMORA_DEMO_PORT:-8417}"
 ./build/bin/velmora-demo-server --port "$port" &
