@@ -5,7 +5,6 @@
 #include <QSocketNotifier>
 
 #include <utility>
-#include <vector>
 
 namespace velmora::net {
 
@@ -141,16 +140,17 @@ void CurlMulti::act(curl_socket_t socket, int events)
 
 void CurlMulti::takeFinished()
 {
-    std::vector<std::pair<CURL *, CURLcode>> finished;
+    // One message at a time: a done function may take other transfers out
+    // (libcurl then drops their messages) or start new ones.
     int left = 0;
     while (CURLMsg *msg = curl_multi_info_read(m_multi, &left)) {
-        if (msg->msg == CURLMSG_DONE)
-            finished.emplace_back(msg->easy_handle, msg->data.result);
-    }
-    for (const auto &[easy, result] : finished) {
+        if (msg->msg != CURLMSG_DONE)
+            continue;
+        CURL *easy = msg->easy_handle;
+        const CURLcode result = msg->data.result;
         const auto it = m_done.find(easy);
         if (it == m_done.end())
-            continue;  // taken out meanwhile
+            continue;
         std::function<void(CURLcode)> done = std::move(it->second);
         m_done.erase(it);
         curl_multi_remove_handle(m_multi, easy);
