@@ -31,6 +31,16 @@ private slots:
         QCOMPARE(BuildProbeRequest(QStringLiteral("http://h/a b\t.mp3"), QStringLiteral("h")),
                  QByteArray("GET http://h/a%20b%09.mp3 HTTP/1.1\r\nHost: h\r\nAccept: *.*, */*\r\n"
                             "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n\r\n"));
+        // An international host name reaches the Host line as punycode.
+        QVERIFY(BuildProbeRequest(QStringLiteral("http://bücher.example/a"), QStringLiteral("bücher.example"))
+                    .contains("\r\nHost: xn--bcher-kva.example\r\n"));
+        // A relative Location is taken against the probed address.
+        QCOMPARE(ResolveProbeLocation(QStringLiteral("http://[::1]:81/a/b.mp3"), QStringLiteral("/c/d.mp3")),
+                 QStringLiteral("http://[::1]:81/c/d.mp3"));
+        QCOMPARE(ResolveProbeLocation(QStringLiteral("https://h/a/b"), QStringLiteral("c?x=1")),
+                 QStringLiteral("https://h/a/c?x=1"));
+        QCOMPARE(ResolveProbeLocation(QStringLiteral("http://h/a"), QStringLiteral("http://o/x")),
+                 QStringLiteral("http://o/x"));
     }
 
     void headerNumbers()
@@ -51,7 +61,7 @@ private slots:
         const QByteArray request = BuildProbeRequest(server.url(QStringLiteral("/p.bin")), host);
         Probe probe;
         QSignalSpy arrived(&probe, &Probe::dataArrived);
-        probe.start(host, server.port(), request);
+        probe.start(false, host, server.port(), request);
         QVERIFY(arrived.wait(5000));
         QCOMPARE(StatusOf(arrived.first().first().toString()), QStringLiteral("200"));
         QCOMPARE(server.requestsFor(QStringLiteral("/p.bin")).first().request.head, request);
@@ -69,7 +79,7 @@ private slots:
         holder.close();
         Probe probe;
         QSignalSpy woke(&probe, &Probe::wake);
-        probe.start(QStringLiteral("127.0.0.1"), port, "GET / HTTP/1.1\r\n\r\n");
+        probe.start(false, QStringLiteral("127.0.0.1"), port, "GET / HTTP/1.1\r\n\r\n");
         QTRY_VERIFY_WITH_TIMEOUT(probe.failed(), 5000);
         QVERIFY(!woke.isEmpty());
         QVERIFY(!probe.errorString().isEmpty());

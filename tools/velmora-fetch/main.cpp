@@ -98,16 +98,29 @@ std::optional<int> answerValue(const QCommandLineParser &args, const QString &na
     return v;
 }
 
+// The waiting limit in whole seconds, one second to one day.
+std::optional<int> timeoutValue(const QCommandLineParser &args)
+{
+    bool ok = false;
+    const int v = args.value(QStringLiteral("timeout")).toInt(&ok);
+    if (!ok || v < 1 || v > 24 * 3600) {
+        velmora::RefuseCommandLine(kProgram, QStringLiteral("--timeout takes 1 to 86400 seconds"));
+        return std::nullopt;
+    }
+    return v;
+}
+
 // The download in the real window, shown on the current display; the
 // window closes itself when the download is over.
 bool DownloadInWindow(const QString &url, velmora::ISaveDialog *dialog, ArgumentAnswerer *answerer,
-                      qint64 *total)
+                      const velmora::net::NetSettings &limits, qint64 *total)
 {
     auto *window = new velmora::frmDownload;
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->setSaveDialog(dialog);
     window->setProblemAnswerer(answerer);
     answerer->engine = window->engine();
+    window->engine()->setNetSettings(limits);
     QString user;
     QString password;
     const bool ok = window->DownloadFile(url, user, password);
@@ -161,6 +174,10 @@ int main(int argc, char **argv)
     args.addOption({QStringLiteral("answer-alert"),
                     QStringLiteral("Answer to the other problems: 1 ignore / try again, 2 cancel (default 1)."),
                     QStringLiteral("1|2"), QStringLiteral("1")});
+    args.addOption({QStringLiteral("timeout"),
+                    QStringLiteral("Seconds an answer's head may take, and a body may stay silent, before the "
+                                   "transfer counts as failed or dropped (default 60)."),
+                    QStringLiteral("SECONDS"), QStringLiteral("60")});
     const velmora::CommandLineStep step =
         velmora::ReadCommandLine(args, app.arguments(), kProgram, 1);
     if (step != velmora::CommandLineStep::Run)
@@ -168,9 +185,13 @@ int main(int argc, char **argv)
 
     if (args.positionalArguments().size() != 1 || !args.isSet(QStringLiteral("save"))) {
         printLine(QStringLiteral("usage: velmora-fetch URL --save PATH [--window] [--answer-file-exists 1|2|3] "
-                                 "[--answer-reset 1|2] [--answer-alert 1|2]"));
+                                 "[--answer-reset 1|2] [--answer-alert 1|2] [--timeout SECONDS]"));
         return 2;
     }
+    const std::optional<int> timeout = timeoutValue(args);
+    if (!timeout)
+        return 2;
+    const velmora::net::NetSettings limits = velmora::net::NetSettings::withTimeout(*timeout);
 
     const std::optional<int> fileExists = answerValue(args, QStringLiteral("answer-file-exists"), 3);
     const std::optional<int> reset = answerValue(args, QStringLiteral("answer-reset"), 2);
@@ -187,12 +208,13 @@ int main(int argc, char **argv)
     bool ok = false;
     qint64 total = 0;
     if (args.isSet(QStringLiteral("window"))) {
-        ok = DownloadInWindow(url, &dialog, &answerer, &total);
+        ok = DownloadInWindow(url, &dialog, &answerer, limits, &total);
     } else {
         velmora::DownloadState state;
         SilentView view;
         velmora::DownloadEngine engine(state, &view, &dialog, &answerer);
         answerer.engine = &engine;
+        engine.setNetSettings(limits);
         QString user;
         QString password;
         ok = engine.DownloadFile(url, user, password);
