@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/transfer.h"
 
-#include "common/core/globals.h"
+#include "common/core/version.h"
 #include "net/proxy.h"
 
 #include <QFile>

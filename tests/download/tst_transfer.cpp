@@ -2,7 +2,7 @@
 // the bodies it decodes, the redirects it follows and the answers it refuses
 // to take in whole; then the same faults as the download engine meets them.
 #include "download/core/engine.h"
-#include "common/core/globals.h"
+#include "common/core/version.h"
 #include "net/transfer.h"
 #include "doubles.h"
 #include "httpserver.h"

@@ -6,7 +6,7 @@
 // IPv6 literals, the User-Agent, connection reuse. Downloads run through the
 // real engine and every saved file is compared by sha256.
 #include "catalogue/core/inet.h"
-#include "common/core/globals.h"
+#include "common/core/version.h"
 #include "doubles.h"
 #include "httpserver.h"
 #include "net/proxy.h"
