@@ -277,6 +277,7 @@ private:
 
         m_sent = 0;
         m_dropAfter = haveRule ? rule.dropAfter : -1;
+        m_stallAfter = haveRule ? rule.stallAfter : -1;
         m_headOnly = req.method == "HEAD";
         m_closeAfter = req.header("Connection").compare("close", Qt::CaseInsensitive) == 0;
         if (delay > 0) {
@@ -448,6 +449,8 @@ private:
             qint64 n = std::min(kChunk, m_remaining);
             if (m_dropAfter >= 0)
                 n = std::min(n, m_dropAfter - m_sent);
+            if (m_stallAfter >= 0)
+                n = std::min(n, m_stallAfter - m_sent);
             if (m_rate > 0)
                 n = std::min(n, m_budget);
             if (m_chunked)
@@ -491,6 +494,12 @@ private:
             m_state = State::Closing;
             m_throttle.stop();
             m_socket->disconnectFromHost();
+            return;
+        }
+        if (m_stallAfter >= 0 && m_sent >= m_stallAfter && m_remaining > 0) {
+            // Silent in the middle of the body, with the connection left open.
+            m_state = State::Stalled;
+            m_throttle.stop();
             return;
         }
         if (m_remaining == 0) {
@@ -547,6 +556,7 @@ private:
     qint64 m_remaining = 0;
     qint64 m_sent = 0;
     qint64 m_dropAfter = -1;
+    qint64 m_stallAfter = -1;
     qint64 m_rate = 0;
     qint64 m_budget = 0;
     bool m_headOnly = false;

@@ -48,6 +48,7 @@ struct Rule
     bool noContentLength = false;  // send no Content-Length; the end of the body closes
     qint64 dropAfter = -1;     // close the connection after this many body bytes
     bool stall = false;        // read the request, never answer
+    qint64 stallAfter = -1;    // send this many body bytes, then nothing more (the connection stays open)
     qint64 rate = 0;           // body bytes per second; 0 = as fast as possible
     bool closeWithoutAnswer = false;  // read the request, then close without a status line
     qint64 extraBytes = 0;     // the file's answer is this many bytes longer than the file

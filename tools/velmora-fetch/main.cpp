@@ -23,13 +23,6 @@ void printLine(const QString &line)
     std::fflush(stdout);
 }
 
-// No window: nothing to show while the body runs.
-class SilentView : public velmora::DownloadView
-{
-public:
-    bool ShowsProgress() const override { return false; }
-};
-
 class PathDialog : public velmora::ISaveDialog
 {
 public:
@@ -179,7 +172,7 @@ int main(int argc, char **argv)
         ok = DownloadInWindow(url, &dialog, &answerer, &total);
     } else {
         velmora::DownloadState state;
-        SilentView view;
+        velmora::DownloadView view;  // no window: nothing is shown, and the figures cost nothing
         velmora::DownloadEngine engine(state, &view, &dialog, &answerer);
         answerer.engine = &engine;
         QString user;
