@@ -51,7 +51,7 @@ private slots:
         const QByteArray request = BuildProbeRequest(server.url(QStringLiteral("/p.bin")), host);
         Probe probe;
         QSignalSpy arrived(&probe, &Probe::dataArrived);
-        probe.start(host, server.port(), request);
+        probe.start(false, host, server.port(), request);
         QVERIFY(arrived.wait(5000));
         QCOMPARE(StatusOf(arrived.first().first().toString()), QStringLiteral("200"));
         QCOMPARE(server.requestsFor(QStringLiteral("/p.bin")).first().request.head, request);
@@ -69,7 +69,7 @@ private slots:
         holder.close();
         Probe probe;
         QSignalSpy woke(&probe, &Probe::wake);
-        probe.start(QStringLiteral("127.0.0.1"), port, "GET / HTTP/1.1\r\n\r\n");
+        probe.start(false, QStringLiteral("127.0.0.1"), port, "GET / HTTP/1.1\r\n\r\n");
         QTRY_VERIFY_WITH_TIMEOUT(probe.failed(), 5000);
         QVERIFY(!woke.isEmpty());
         QVERIFY(!probe.errorString().isEmpty());

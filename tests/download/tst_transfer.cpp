@@ -2,7 +2,8 @@
 // the bodies it decodes, the redirects it follows and the answers it refuses
 // to take in whole; then the same faults as the download engine meets them.
 #include "download/core/engine.h"
-#include "download/core/transfer.h"
+#include "common/core/globals.h"
+#include "net/transfer.h"
 #include "doubles.h"
 #include "httpserver.h"
 #include "testsupport.h"
@@ -16,6 +17,8 @@
 #include <sys/resource.h>
 
 using namespace velmora;
+using velmora::net::NetFailure;
+using velmora::net::Transfer;
 using velmora::httpd::HttpServer;
 using velmora::httpd::Rule;
 
@@ -55,7 +58,7 @@ QByteArray bodySha256(Transfer &t, qint64 *length = nullptr, qint64 *maxBuffered
         const QByteArray chunk = t.getChunk(4096);
         hash.addData(chunk);
         total += chunk.size();
-        if (chunk.isEmpty() && t.ended())
+        if (chunk.isEmpty() && t.bodyEnded())
             break;
     }
     if (length)
@@ -103,8 +106,9 @@ private slots:
         QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
         QCOMPARE(server.requests().last().request.head,
                  "GET /a%20b.bin?x=1 HTTP/1.1\r\nHost: " + server.hostPort().toLatin1()
+                     + "\r\nUser-Agent: Velmora/" + kVersion.toLatin1()
                      + "\r\nAccept: */*\r\nAccept-Encoding: identity\r\nRange: bytes=10-\r\n"
-                       "If-Range: \"v1\"\r\nConnection: close\r\n\r\n");
+                       "If-Range: \"v1\"\r\n\r\n");
         // Another version than the server's: the whole file comes instead of the range.
         QVERIFY(t.headerText().startsWith(QStringLiteral("HTTP/1.1 200 OK\r\n")));
         QCOMPARE(bodySha256(t), HttpServer::GeneratedSha256(5000));
@@ -151,7 +155,7 @@ private slots:
         qint64 length = 0;
         QCOMPARE(bodySha256(t, &length), testing::Sha256(expected));
         QCOMPARE(length, size - from);
-        QCOMPARE(t.failure(), TransferFailure::None);
+        QCOMPARE(t.failure(), NetFailure::None);
     }
 
     void bodyHeldBackWhileUnread_data()
@@ -279,10 +283,10 @@ private slots:
         Transfer t;
         QVERIFY(t.execute(server.url(path), QByteArray(), headersOnly));
         QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        QCOMPARE(t.failure(), TransferFailure::BadAnswer);
+        QCOMPARE(t.failure(), NetFailure::BadAnswer);
         QVERIFY(t.headerText().isEmpty());
         QVERIFY(t.header("Content-Type").isEmpty());
-        QVERIFY(t.ended());
+        QVERIFY(t.bodyEnded());
         QCOMPARE(t.getChunk(4096), QByteArray());
         // Cut off near 64 KiB, not after the server's own bound; memory stays where it was.
         QTest::qWait(100);
@@ -299,7 +303,7 @@ private slots:
         server.addRule(bad);
         QVERIFY(t.execute(server.url(path), QByteArray(), headersOnly));
         QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        QCOMPARE(t.failure(), TransferFailure::BadAnswer);
+        QCOMPARE(t.failure(), NetFailure::BadAnswer);
 
         // Nothing at all: the connection closed before a status, or nobody listens.
         Rule silent;
@@ -309,7 +313,7 @@ private slots:
         server.addRule(silent);
         QVERIFY(t.execute(server.url(path), QByteArray(), headersOnly));
         QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        QCOMPARE(t.failure(), TransferFailure::Unreachable);
+        QCOMPARE(t.failure(), NetFailure::Unreachable);
         QVERIFY(t.headerText().isEmpty());
         HttpServer gone;
         QVERIFY(gone.start());
@@ -317,7 +321,7 @@ private slots:
         gone.stop();
         QVERIFY(t.execute(url, QByteArray(), headersOnly));
         QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        QCOMPARE(t.failure(), TransferFailure::Unreachable);
+        QCOMPARE(t.failure(), NetFailure::Unreachable);
     }
 
     void lengthRequestHangsUpEarly()
@@ -330,7 +334,7 @@ private slots:
         QVERIFY(t.execute(server.url(QStringLiteral("/large.bin")), QByteArray(), true));
         QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
         QCOMPARE(t.header("Content-Length"), QByteArray::number(size));
-        QVERIFY(t.ended());
+        QVERIFY(t.bodyEnded());
         QTRY_VERIFY(server.requests().last().bodyBytesSent > 0);
         QTest::qWait(200);
         const auto log = server.requests().last();
@@ -351,7 +355,7 @@ private slots:
         qint64 length = 0;
         QCOMPARE(bodySha256(t, &length), HttpServer::GeneratedSha256(30001));
         QCOMPARE(length, qint64(30001));
-        QCOMPARE(t.failure(), TransferFailure::None);
+        QCOMPARE(t.failure(), NetFailure::None);
     }
 
     // The engine meets the same faults.

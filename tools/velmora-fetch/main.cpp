@@ -89,13 +89,14 @@ int answerValue(const QCommandLineParser &args, const QString &name, int max)
 // The download in the real window, shown on the current display; the
 // window closes itself when the download is over.
 bool DownloadInWindow(const QString &url, velmora::ISaveDialog *dialog, ArgumentAnswerer *answerer,
-                      qint64 *total)
+                      const velmora::net::NetLimits &limits, qint64 *total)
 {
     auto *window = new velmora::frmDownload;
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->setSaveDialog(dialog);
     window->setProblemAnswerer(answerer);
     answerer->engine = window->engine();
+    window->engine()->setNetLimits(limits);
     QString user;
     QString password;
     const bool ok = window->DownloadFile(url, user, password);
@@ -145,6 +146,10 @@ int main(int argc, char **argv)
                     QStringLiteral("1|2"), QStringLiteral("1")});
     args.addOption({QStringLiteral("window"),
                     QStringLiteral("Run the download in the download window on the current display; it closes itself at the end.")});
+    args.addOption({QStringLiteral("timeout"),
+                    QStringLiteral("Seconds an answer's head may take, and a body may stay silent, before the "
+                                   "transfer counts as failed or dropped (default 60)."),
+                    QStringLiteral("SECONDS"), QStringLiteral("60")});
     args.addOption({QStringLiteral("answer-alert"),
                     QStringLiteral("Answer to the other problems: 1 ignore / try again, 2 cancel (default 1)."),
                     QStringLiteral("1|2"), QStringLiteral("1")});
@@ -155,9 +160,11 @@ int main(int argc, char **argv)
 
     if (args.positionalArguments().size() != 1 || !args.isSet(QStringLiteral("save"))) {
         printLine(QStringLiteral("usage: velmora-fetch URL --save PATH [--answer-file-exists 1|2|3] "
-                                 "[--answer-reset 1|2] [--answer-alert 1|2] [--window]"));
+                                 "[--answer-reset 1|2] [--answer-alert 1|2] [--timeout SECONDS] [--window]"));
         return 2;
     }
+    const velmora::net::NetLimits limits =
+        velmora::net::NetLimits::withTimeout(answerValue(args, QStringLiteral("timeout"), 24 * 3600));
 
     ArgumentAnswerer answerer;
     answerer.fileExists = answerValue(args, QStringLiteral("answer-file-exists"), 3);
@@ -169,12 +176,13 @@ int main(int argc, char **argv)
     bool ok = false;
     qint64 total = 0;
     if (args.isSet(QStringLiteral("window"))) {
-        ok = DownloadInWindow(url, &dialog, &answerer, &total);
+        ok = DownloadInWindow(url, &dialog, &answerer, limits, &total);
     } else {
         velmora::DownloadState state;
         velmora::DownloadView view;  // no window: nothing is shown, and the figures cost nothing
         velmora::DownloadEngine engine(state, &view, &dialog, &answerer);
         answerer.engine = &engine;
+        engine.setNetLimits(limits);
         QString user;
         QString password;
         ok = engine.DownloadFile(url, user, password);

@@ -2,10 +2,10 @@
 
 #include "catalogue/core/textdecode.h"
 
+#include "net/curlmulti.h"
+#include "net/transfer.h"
+
 #include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QUrl>
 
 #include <algorithm>
@@ -14,22 +14,9 @@ namespace velmora {
 
 namespace {
 
-// What the network layer may hold of a body before we take it: together
-// with kMaxFetchBytes this bounds a fetch's memory however much a server sends.
-constexpr qint64 kReadBuffer = 1024 * 1024;
-constexpr int kMaxRedirects = 10;
-
 bool IsWebScheme(const QString &scheme)
 {
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
-}
-
-// The errors the network layer reports for an answer whose status is not
-// 2xx: the answer itself came whole.
-bool IsStatusError(QNetworkReply::NetworkError error)
-{
-    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
-        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
 }
 
 QString ServerOf(const QUrl &url)
@@ -39,6 +26,12 @@ QString ServerOf(const QUrl &url)
         + QString::number(url.port(scheme == QLatin1String("https") ? 443 : 80));
 }
 
+// A limit of 0 means none: a day stands for never.
+int LimitMs(int ms)
+{
+    return ms > 0 ? ms : 24 * 3600 * 1000;
+}
+
 } // namespace
 
 QString FetchResult::text() const
@@ -46,18 +39,13 @@ QString FetchResult::text() const
     return answered() && !body.isEmpty() ? DecodeFetchedText(body, contentType) : QString();
 }
 
-Inet::Inet(QObject *parent) : QObject(parent), m_manager(new QNetworkAccessManager(this)) {}
+Inet::Inet(QObject *parent) : QObject(parent), m_multi(new net::CurlMulti(this)) {}
 
 Inet::~Inet()
 {
-    // Nothing may call back into a half-destroyed object: the replies are
-    // aborted silently and go with the manager.
-    for (auto &entry : m_jobs) {
-        if (QNetworkReply *reply = entry.second.reply) {
-            reply->disconnect(this);
-            reply->abort();
-        }
-    }
+    // Nothing may call back into a half-destroyed object.
+    for (auto &entry : m_jobs)
+        delete entry.second.transfer;
 }
 
 FetchResult Inet::Fetch(const QString &url)
@@ -110,90 +98,80 @@ void Inet::StartWaiting()
 
 void Inet::Launch(Ticket ticket, Job &job)
 {
-    QNetworkRequest request{QUrl(job.url)};
-    request.setTransferTimeout(m_timeoutMs);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
-    request.setMaximumRedirectsAllowed(kMaxRedirects);
-    QNetworkReply *reply = m_manager->get(request);
-    reply->setReadBufferSize(kReadBuffer);
-    job.reply = reply;
+    auto *transfer = new net::Transfer(m_multi);
+    net::NetLimits limits;
+    limits.headMs = limits.idleMs = LimitMs(m_timeoutMs);
+    limits.connectMs = qMin(limits.connectMs, limits.headMs);
+    transfer->setLimits(limits);
+    job.transfer = transfer;
     ++m_running;
     ++m_perServer[job.server];
-    connect(reply, &QNetworkReply::readyRead, this, [this, ticket] { ReadBody(ticket); });
-    connect(reply, &QNetworkReply::redirected, this, [this, ticket](const QUrl &to) { Redirected(ticket, to); });
-    connect(reply, &QNetworkReply::finished, this, [this, ticket] { Finished(ticket); });
+    connect(transfer, &net::Transfer::wake, this, [this, ticket] { ReadBody(ticket); });
+    // An address the layer cannot ask for ends the fetch once the line has been walked.
+    if (!transfer->execute(job.url, QByteArray(), false))
+        QMetaObject::invokeMethod(this, [this, ticket] { Finished(ticket); }, Qt::QueuedConnection);
 }
 
 void Inet::ReadBody(Ticket ticket)
 {
     const auto it = m_jobs.find(ticket);
-    if (it == m_jobs.end() || !it->second.reply || it->second.stopped != FetchStatus::Ok)
+    if (it == m_jobs.end() || !it->second.transfer || it->second.stopped != FetchStatus::Ok)
         return;
-    if (AppendBody(it->second, it->second.reply))
+    Job &job = it->second;
+    if (AppendBody(job)) {
         Stop(ticket, FetchStatus::Cut);
+        return;
+    }
+    if (job.transfer->bodyEnded())
+        Finished(ticket);
 }
 
 // Takes what has arrived. True when the body has run past kMaxFetchBytes:
 // it is cut there and the rest is not to be fetched.
-bool Inet::AppendBody(Job &job, QNetworkReply *reply)
+bool Inet::AppendBody(Job &job)
 {
-    job.result.body += reply->readAll();
+    net::Transfer *t = job.transfer;
+    if (t->status() == 0)
+        return false;
+    job.result.body += t->getChunk(t->bufferedBytes());
     if (job.result.body.size() <= kMaxFetchBytes)
         return false;
     job.result.body.truncate(kMaxFetchBytes);
     return true;
 }
 
-// A redirect is followed only to http or https, and never from https down to http.
-void Inet::Redirected(Ticket ticket, const QUrl &target)
-{
-    const auto it = m_jobs.find(ticket);
-    if (it == m_jobs.end() || !it->second.reply)
-        return;
-    Job &job = it->second;
-    const QString from = job.reply->url().scheme().toLower();
-    const QString to = target.scheme().toLower();
-    if (!IsWebScheme(to) || (from == QLatin1String("https") && to == QLatin1String("http"))) {
-        job.result.error = QStringLiteral("redirect to ") + target.toDisplayString() + QStringLiteral(" refused");
-        Stop(ticket, FetchStatus::Refused);
-        return;
-    }
-    emit job.reply->redirectAllowed();
-}
-
 void Inet::Finished(Ticket ticket)
 {
     const auto it = m_jobs.find(ticket);
-    if (it == m_jobs.end() || !it->second.reply)
+    if (it == m_jobs.end() || !it->second.transfer)
         return;
     Job &job = it->second;
-    QNetworkReply *reply = job.reply;
-    job.reply = nullptr;
+    net::Transfer *transfer = job.transfer;
+    job.transfer = nullptr;
     --m_running;
     --m_perServer[job.server];
     if (m_perServer.value(job.server) <= 0)
         m_perServer.remove(job.server);
 
-    if (job.stopped == FetchStatus::Ok && AppendBody(job, reply))
-        job.stopped = FetchStatus::Cut;
     FetchResult &r = job.result;
-    r.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    r.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+    r.httpStatus = transfer->status();
+    r.contentType = transfer->header("Content-Type");
+    const net::NetFailure failure = transfer->failure();
     if (job.stopped != FetchStatus::Ok) {
         r.status = job.stopped;
-    } else if (r.httpStatus > 0 && (reply->error() == QNetworkReply::NoError || IsStatusError(reply->error()))) {
+    } else if (r.httpStatus > 0 && transfer->complete()) {
         r.status = r.httpStatus >= 200 && r.httpStatus < 300 ? FetchStatus::Ok : FetchStatus::ErrorAnswer;
     } else {
-        // The network layer turns down a redirect to another scheme or down
-        // to http by itself.
-        const bool refused = reply->error() == QNetworkReply::ProtocolUnknownError
-            || reply->error() == QNetworkReply::InsecureRedirectError;
+        // No whole answer. A redirect to another scheme, or from https down to http, is refused.
+        const bool refused = failure == net::NetFailure::Refused || failure == net::NetFailure::Downgrade;
         r.status = refused ? FetchStatus::Refused : FetchStatus::Failed;
-        r.error = reply->errorString();
+        r.error = transfer->errorString();
     }
     if (!r.answered())
         r.body.clear();
-    reply->deleteLater();
+    transfer->disconnect(this);
+    transfer->cancel();
+    transfer->deleteLater();
     job.done = true;
     emit fetchDone(ticket);
     StartWaiting();
@@ -203,15 +181,11 @@ void Inet::Finished(Ticket ticket)
 void Inet::Stop(Ticket ticket, FetchStatus why)
 {
     const auto it = m_jobs.find(ticket);
-    if (it == m_jobs.end() || !it->second.reply)
+    if (it == m_jobs.end() || !it->second.transfer)
         return;
     it->second.stopped = why;
-    QNetworkReply *reply = it->second.reply;
-    reply->abort();
-    if (it->second.reply == reply) {  // its finished signal has not come yet: it is not waited for
-        reply->disconnect(this);
-        Finished(ticket);
-    }
+    it->second.transfer->cancel();
+    Finished(ticket);
 }
 
 FetchResult Inet::Wait(Ticket ticket)
@@ -263,7 +237,7 @@ void Inet::Cancel()
     }
     QList<Ticket> running;
     for (const auto &entry : m_jobs)
-        if (entry.second.reply)
+        if (entry.second.transfer)
             running << entry.first;
     for (const Ticket t : running)
         Stop(t, FetchStatus::Cancelled);

@@ -4,6 +4,8 @@
 // caller in a local event loop until the answer is in, so the caller's other
 // events (timers, clicks, a close request) run meanwhile; Start and Wait let
 // a load keep several fetches running side by side.
+#include "net/failure.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
@@ -12,10 +14,12 @@
 #include <deque>
 #include <map>
 
-class QNetworkAccessManager;
-class QNetworkReply;
-
 namespace velmora {
+
+namespace net {
+class CurlMulti;
+class Transfer;
+}
 
 // How a fetch ended.
 enum class FetchStatus {
@@ -78,7 +82,8 @@ public:
     // Stops every fetch: each waiting call returns Cancelled at once.
     void Cancel();
 
-    // A fetch that receives nothing for this long fails (0 = never).
+    // A fetch whose head takes longer than this, or whose body stalls this
+    // long, fails (0 = never).
     void setRequestTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
     int requestTimeout() const { return m_timeoutMs; }
 
@@ -90,7 +95,7 @@ private:
     {
         QString url;
         QString server;                 // scheme://host:port, for the per-server limit
-        QNetworkReply *reply = nullptr; // while it runs
+        net::Transfer *transfer = nullptr; // while it runs
         FetchStatus stopped = FetchStatus::Ok;  // Cut, Refused or Cancelled once decided here
         FetchResult result;
         bool done = false;
@@ -99,12 +104,11 @@ private:
     void Launch(Ticket ticket, Job &job);
     void StartWaiting();
     void ReadBody(Ticket ticket);
-    static bool AppendBody(Job &job, QNetworkReply *reply);
-    void Redirected(Ticket ticket, const QUrl &target);
+    static bool AppendBody(Job &job);
     void Finished(Ticket ticket);
     void Stop(Ticket ticket, FetchStatus why);
 
-    QNetworkAccessManager *m_manager;
+    net::CurlMulti *m_multi;  // the fetches share its connections
     std::map<Ticket, Job> m_jobs;
     std::deque<Ticket> m_line;          // started, waiting for a free connection
     QHash<QString, int> m_perServer;    // running fetches per server

@@ -103,15 +103,44 @@ void AnalyseAddress(DownloadState &state, const QString &analyseURL)
     state.strFileName = w.mid(w.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+namespace {
+
+// Where the port's colon stands: the last colon, unless it lies inside an
+// IPv6 literal's brackets or in the user info before an "@"; -1 when none.
+qsizetype PortColon(const QString &server)
+{
+    const qsizetype p = server.lastIndexOf(QLatin1Char(':'));
+    if (p < 0 || p < server.lastIndexOf(QLatin1Char(']')) || p < server.lastIndexOf(QLatin1Char('@')))
+        return -1;
+    return p;
+}
+
+} // namespace
+
 QString RemovePort(const QString &StrServerAdd)
 {
-    const qsizetype p = StrServerAdd.lastIndexOf(QLatin1Char(':'));
+    const qsizetype p = PortColon(StrServerAdd);
     return p >= 0 ? StrServerAdd.left(p) : StrServerAdd;
+}
+
+bool HasPort(const QString &strServer)
+{
+    return PortColon(strServer) >= 0;
+}
+
+QString RemoveUserInfo(const QString &strServer)
+{
+    return strServer.mid(strServer.lastIndexOf(QLatin1Char('@')) + 1);
+}
+
+bool IsHttpsAddress(const QString &address)
+{
+    return address.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
 }
 
 int GetPort(const QString &strServer)
 {
-    const qsizetype p = strServer.lastIndexOf(QLatin1Char(':'));
+    const qsizetype p = PortColon(strServer);
     if (p < 0)
         return 80;
     const double v = RoundHalfToEven(LeadingNumber(strServer.mid(p + 1)));

@@ -24,8 +24,15 @@ struct DownloadState
 };
 
 void AnalyseAddress(DownloadState &state, const QString &analyseURL);
+// A port suffix is a colon and digits after the host; an IPv6 literal keeps
+// its colons inside brackets ("[::1]:8080", "[::1]").
 QString RemovePort(const QString &StrServerAdd);
 int GetPort(const QString &strServer);
+bool HasPort(const QString &strServer);
+// The host part without "user:password@" in front of it.
+QString RemoveUserInfo(const QString &strServer);
+// The address's scheme is https (in any letter case).
+bool IsHttpsAddress(const QString &address);
 // blnSlash true: "/" (addresses); false: the local path separator.
 QString SplitPath(const QString &strPath, bool blnName, bool blnSlash);
 QString GetExtension(const QString &strPath);

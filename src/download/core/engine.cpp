@@ -3,13 +3,14 @@
 #include "download/core/diskspace.h"
 #include "download/core/origin.h"
 #include "download/core/probe.h"
-#include "download/core/transfer.h"
+#include "net/transfer.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <utility>
 
@@ -29,14 +30,14 @@ QString DefaultNameOf(const QString &address)
 DownloadEngine::DownloadEngine(DownloadState &state, DownloadView *view, ISaveDialog *saveDialog,
                                IProblemAnswerer *answerer, QObject *parent)
     : QObject(parent), freeSpace(&DiskFreeSpace), S(state), m_view(view), m_saveDialog(saveDialog),
-      m_answerer(answerer), m_probe(new Probe(this)), m_transfer(new Transfer(this))
+      m_answerer(answerer), m_probe(new Probe(this)), m_transfer(new net::Transfer(nullptr, this))
 {
     m_clock.start();
     TimerTime.setInterval(1000);
     connect(&TimerTime, &QTimer::timeout, this, &DownloadEngine::TimerTime_Timer);
     connect(m_probe, &Probe::wake, this, &DownloadEngine::wake);
     connect(m_probe, &Probe::dataArrived, this, &DownloadEngine::onProbeData);
-    connect(m_transfer, &Transfer::wake, this, &DownloadEngine::wake);
+    connect(m_transfer, &net::Transfer::wake, this, &DownloadEngine::wake);
 }
 
 DownloadEngine::~DownloadEngine() = default;
@@ -49,6 +50,17 @@ void DownloadEngine::TimerTime_Timer()
     if (m_run.figuresShown)
         showProgress();
     emit wake();
+}
+
+void DownloadEngine::setNetLimits(const net::NetLimits &limits)
+{
+    m_limits = limits;
+    m_transfer->setLimits(limits);
+}
+
+AlertAnswer DownloadEngine::showAlert(const DownloadProblem &problem, const QString &file, bool offerCancel)
+{
+    return m_answerer->ShowAlert(problem, net::WithoutUserInfo(file), offerCancel);
 }
 
 void DownloadEngine::Cancel()
@@ -91,13 +103,27 @@ void DownloadEngine::onProbeData(const QString &text)
     if (status == QLatin1String("302")) {
         const QString location = GetDataHead(S.strResponse, QStringLiteral("Location:"));
         if (!location.isEmpty())
-            S.strRequestURL = location;
+            followProbeRedirect(location);
     } else if (status == QLatin1String("404")) {
-        m_answerer->ShowAlert(Problem::FileNotFound, S.strRequestURL, false);
+        showAlert(Problem::FileNotFound, S.strRequestURL, false);
         S.blnCancel = true;
     }
     S.blnHeadReceived = true;
     m_probe->close();
+}
+
+void DownloadEngine::followProbeRedirect(const QString &location)
+{
+    // Servers send relative addresses too: they are taken against the probed one.
+    const QUrl probed(S.strRequestURL, QUrl::TolerantMode);
+    const QUrl target(location, QUrl::TolerantMode);
+    const QString resolved = target.isRelative() && probed.isValid() ? probed.resolved(target).toString() : location;
+    if (IsHttpsAddress(S.strRequestURL) && resolved.startsWith(QLatin1String("http:"), Qt::CaseInsensitive)) {
+        showAlert(Problem::Downgrade, S.strRequestURL, false);
+        S.blnCancel = true;
+        return;
+    }
+    S.strRequestURL = resolved;
 }
 
 namespace {
@@ -155,22 +181,27 @@ DownloadEngine::Next DownloadEngine::probe()
     const QString &address = m_run.address;
     // An address with a line break would write header lines of its own.
     if (HoldsLineBreak(address)) {
-        m_answerer->ShowAlert(Problem::InvalidAddress, address, false);
+        showAlert(Problem::InvalidAddress, address, false);
         return Next::Finish;
     }
-    const int port = GetPort(S.strServer);
-    S.strServer = RemovePort(S.strServer);
+    const bool https = IsHttpsAddress(address);
+    const int port = https && !HasPort(S.strServer) ? 443 : GetPort(S.strServer);
+    // The user name and password of an address are no part of the host.
+    S.strServer = RemoveUserInfo(RemovePort(S.strServer));
     // A port no TCP connection can have fails like an unreachable host,
     // rather than wrapping round to some other port.
     const bool portValid = port >= 1 && port <= 65535;
     if (portValid) {
-        m_probe->start(S.strServer, quint16(port), BuildProbeRequest(S.strRequestURL, S.strServer));
+        m_probe->start(https, S.strServer, quint16(port), BuildProbeRequest(S.strRequestURL, S.strServer), m_limits);
         if (!waitUntil([this] { return S.blnHeadReceived || m_probe->failed(); }))
             return Next::Finish;
     }
     if (!S.blnHeadReceived) {
         m_probe->close();
-        m_answerer->ShowAlert(Problem::CannotResolve, address, false);
+        // A server that never answers is not a name that does not resolve.
+        const Problem otherwise = m_probe->failure() == net::NetFailure::TimedOut ? Problem::CannotConnect
+                                                                                   : Problem::CannotResolve;
+        showAlert(ProblemOfNet(m_probe->failure(), m_probe->certificateProblem(), otherwise), address, false);
         return Next::Finish;
     }
     return Next::GoOn;
@@ -270,10 +301,11 @@ DownloadEngine::Next DownloadEngine::askLength()
     // One second before now, so the first rate is not a division by almost nothing.
     m_run.startTime = clockSeconds() - 1.0;
     // An answer that was no answer (headers without end) has no length either.
-    m_total = m_transfer->failure() == TransferFailure::None ? LeadingNumber(m_transfer->header("Content-Length")) : 0;
+    m_total = m_transfer->failure() == net::NetFailure::None ? LeadingNumber(m_transfer->header("Content-Length")) : 0;
     takeValidator();
     if (m_total == 0) {
-        m_answerer->ShowAlert(Problem::ZeroLength, m_run.address, false);
+        showAlert(ProblemOfNet(m_transfer->failure(), m_transfer->certificateProblem(), Problem::ZeroLength),
+                  m_run.address, false);
         return Next::Finish;
     }
     return Next::GoOn;
@@ -295,7 +327,7 @@ void DownloadEngine::takeValidator()
 DownloadEngine::Next DownloadEngine::request(const QByteArray &range, bool headersOnly, const QByteArray &ifRange)
 {
     if (!m_transfer->execute(m_run.address, range, headersOnly, ifRange)) {
-        m_answerer->ShowAlert(DownloadProblem::Unexpected(m_transfer->errorString()), m_run.address, false);
+        showAlert(DownloadProblem::Unexpected(m_transfer->errorString()), m_run.address, false);
         return Next::Finish;
     }
     if (!waitUntil([this] { return !m_transfer->stillExecuting(); }))
@@ -311,7 +343,7 @@ DownloadEngine::Next DownloadEngine::askRange()
         return Next::Finish;
     if (m_received > 0 && m_received > m_total) {
         // The local file is longer than the remote one: it is not a part of it.
-        if (m_answerer->ShowAlert(Problem::CannotResume, m_run.address, true) != AlertAnswer::Ignore) {
+        if (showAlert(Problem::CannotResume, m_run.address, true) != AlertAnswer::Ignore) {
             S.blnCancel = true;
             return Next::Finish;
         }
@@ -345,11 +377,14 @@ DownloadEngine::Next DownloadEngine::judgeStatus()
     m_view->SetToLabel(m_run.savePath);
     if (!waitUntil([this] { return !m_transfer->stillExecuting(); }))
         return Next::Finish;
-    if (m_transfer->failure() == TransferFailure::BadAnswer)
+    const net::NetFailure failure = m_transfer->failure();
+    if (failure == net::NetFailure::BadAnswer)
         return stopWith(Problem::BadAnswer, m_run.address);
-    const QString headerText = m_transfer->headerText();
+    if (failure == net::NetFailure::Certificate || failure == net::NetFailure::Downgrade)
+        return stopWith(ProblemOfNet(failure, m_transfer->certificateProblem(), Problem::BadAnswer), m_run.address);
     // No status at all (the connection failed first) reads as CR LF.
-    return checkStatus(headerText.isEmpty() ? QStringLiteral("\r\n") : StatusOf(headerText));
+    const int status = m_transfer->status();
+    return checkStatus(status == 0 ? QStringLiteral("\r\n") : QString::number(status));
 }
 
 DownloadEngine::Next DownloadEngine::checkStatus(const QString &status)
@@ -357,7 +392,7 @@ DownloadEngine::Next DownloadEngine::checkStatus(const QString &status)
     if (status == QLatin1String("200")) {
         if (!m_run.resume)
             return Next::GoOn;
-        if (m_answerer->ShowAlert(Problem::ResumeRefused, m_run.address, true) != AlertAnswer::Ignore) {
+        if (showAlert(Problem::ResumeRefused, m_run.address, true) != AlertAnswer::Ignore) {
             S.blnCancel = true;
             return Next::Finish;
         }
@@ -385,7 +420,7 @@ DownloadEngine::Next DownloadEngine::checkStatus(const QString &status)
 
 DownloadEngine::Next DownloadEngine::stopWith(const DownloadProblem &problem, const QString &file)
 {
-    m_answerer->ShowAlert(problem, file, false);
+    showAlert(problem, file, false);
     S.blnCancel = true;
     return Next::Finish;
 }
@@ -395,7 +430,7 @@ DownloadEngine::Next DownloadEngine::openTarget()
     const QString &savePath = m_run.savePath;
     // Room for the whole file on the volume that will hold it.
     if (freeSpace(savePath) < m_total) {
-        m_answerer->ShowAlert(Problem::DiskFull, savePath, false);
+        showAlert(Problem::DiskFull, savePath, false);
         return Next::Finish;
     }
     yieldOnce();
@@ -471,7 +506,7 @@ DownloadEngine::Next DownloadEngine::checkResumedBytes(QByteArray chunk, bool la
     }
     if (!matchesDisk(held)) {
         m_file.close();
-        if (m_answerer->ShowAlert(Problem::CannotResume, m_run.address, true) == AlertAnswer::Ignore)
+        if (showAlert(Problem::CannotResume, m_run.address, true) == AlertAnswer::Ignore)
             return Next::Restart;
         S.blnCancel = true;
         return Next::Finish;
@@ -572,7 +607,7 @@ DownloadEngine::Next DownloadEngine::finishIncomplete()
             return Next::Resume;
     }
     m_file.close();
-    m_answerer->ShowAlert(Problem::Incomplete, m_run.address, false);
+    showAlert(Problem::Incomplete, m_run.address, false);
     m_run.success = false;
     return Next::Finish;
 }

@@ -10,6 +10,7 @@
 #include "download/core/httpheaders.h"
 #include "download/core/problems.h"
 #include "download/core/progress.h"
+#include "net/failure.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,7 +23,9 @@
 namespace velmora {
 
 class Probe;
+namespace net {
 class Transfer;
+}
 
 // What the engine shows. Every call only sets texts or states; none blocks.
 class DownloadView
@@ -84,6 +87,8 @@ public:
     DownloadState &state() { return S; }
     void setProblemAnswerer(IProblemAnswerer *answerer) { m_answerer = answerer; }
     void setSaveDialog(ISaveDialog *dialog) { m_saveDialog = dialog; }
+    // Time limits of the probe and the transfer (velmora-fetch --timeout).
+    void setNetLimits(const net::NetLimits &limits);
 
     // Free bytes for a file to be saved at path; DiskFreeSpace by default.
     std::function<qint64(const QString &)> freeSpace;
@@ -151,6 +156,8 @@ private:
     void showComplete();
     void endRun();
 
+    // The general problem dialog, shown an address without user name or password.
+    AlertAnswer showAlert(const DownloadProblem &problem, const QString &file, bool offerCancel);
     // Shows a problem and stops the download.
     Next stopWith(const DownloadProblem &problem, const QString &file);
     // Starts a request of the transfer and waits for its headers.
@@ -158,6 +165,7 @@ private:
     bool waitUntil(const std::function<bool()> &done);
     void yieldOnce();
     void onProbeData(const QString &text);
+    void followProbeRedirect(const QString &location);
     double clockSeconds() const;
 
     DownloadState &S;
@@ -165,7 +173,8 @@ private:
     ISaveDialog *m_saveDialog;
     IProblemAnswerer *m_answerer;
     Probe *m_probe;
-    Transfer *m_transfer;
+    net::Transfer *m_transfer;
+    net::NetLimits m_limits;
     QElapsedTimer m_clock;
     QElapsedTimer m_sinceYield;
     Run m_run;

@@ -1,6 +1,11 @@
 #include "download/core/probe.h"
 
+#include "net/proxy.h"
+
+#include <QNetworkProxy>
+#include <QSslSocket>
 #include <QTcpSocket>
+#include <QUrl>
 
 namespace velmora {
 
@@ -48,51 +53,186 @@ bool HoldsLineBreak(const QString &text)
     return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
 }
 
+namespace {
+
+// A host name as the Host line carries it: an international name in its
+// ASCII (punycode) form, anything else as an address may carry it.
+QByteArray HostForHeader(const QString &host)
+{
+    const QByteArray ace = QUrl::toAce(host);
+    return ace.isEmpty() ? EncodeForRequestLine(host) : ace;
+}
+
+} // namespace
+
 QByteArray BuildProbeRequest(const QString &strRequestURL, const QString &strServer)
 {
     return "GET " + EncodeForRequestLine(strRequestURL) + " HTTP/1.1\r\n"
-         + "Host: " + EncodeForRequestLine(strServer) + "\r\n"
+         + "Host: " + HostForHeader(strServer) + "\r\n"
          + "Accept: *.*, */*\r\n"
          + "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
          + "\r\n";
 }
 
-Probe::Probe(QObject *parent) : QObject(parent) {}
+Probe::Probe(QObject *parent) : QObject(parent)
+{
+    m_connectTimer.setSingleShot(true);
+    m_answerTimer.setSingleShot(true);
+    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
+        fail(net::NetFailure::TimedOut, QStringLiteral("no connection in time"));
+    });
+    connect(&m_answerTimer, &QTimer::timeout, this, [this] {
+        fail(net::NetFailure::TimedOut, QStringLiteral("no answer in time"));
+    });
+}
 
 Probe::~Probe()
 {
     close();
 }
 
-void Probe::start(const QString &host, quint16 port, const QByteArray &request)
+namespace {
+
+net::CertificateProblem CertificateProblemOf(const QList<QSslError> &errors)
+{
+    using net::CertificateProblem;
+    for (const QSslError &e : errors) {
+        switch (e.error()) {
+        case QSslError::SelfSignedCertificate:
+        case QSslError::SelfSignedCertificateInChain:
+        case QSslError::UnableToGetLocalIssuerCertificate:
+        case QSslError::UnableToGetIssuerCertificate:
+        case QSslError::UnableToVerifyFirstCertificate:
+        case QSslError::CertificateUntrusted:
+            return CertificateProblem::Untrusted;
+        case QSslError::CertificateExpired:
+        case QSslError::CertificateNotYetValid:
+            return CertificateProblem::Expired;
+        case QSslError::HostNameMismatch:
+            return CertificateProblem::WrongName;
+        default:
+            break;
+        }
+    }
+    return errors.isEmpty() ? CertificateProblem::None : CertificateProblem::Other;
+}
+
+net::NetFailure FailureOf(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::HostNotFoundError:
+        return net::NetFailure::CannotResolve;
+    case QAbstractSocket::ProxyAuthenticationRequiredError:
+    case QAbstractSocket::ProxyConnectionRefusedError:
+    case QAbstractSocket::ProxyConnectionClosedError:
+    case QAbstractSocket::ProxyConnectionTimeoutError:
+    case QAbstractSocket::ProxyNotFoundError:
+    case QAbstractSocket::ProxyProtocolError:
+        return net::NetFailure::Proxy;
+    case QAbstractSocket::SocketTimeoutError:
+        return net::NetFailure::TimedOut;
+    default:
+        return net::NetFailure::Unreachable;
+    }
+}
+
+QNetworkProxy QtProxyOf(const net::ProxyChoice &choice)
+{
+    using Kind = net::ProxyChoice::Kind;
+    if (choice.kind == Kind::None)
+        return QNetworkProxy(QNetworkProxy::NoProxy);
+    const auto type = choice.kind == Kind::Http ? QNetworkProxy::HttpProxy : QNetworkProxy::Socks5Proxy;
+    QNetworkProxy proxy(type, choice.host, choice.port, choice.userName, choice.password);
+    // socks5: the name is resolved here and the proxy is given the address.
+    if (choice.kind == Kind::Socks5)
+        proxy.setCapabilities(proxy.capabilities() & ~QNetworkProxy::HostNameLookupCapability);
+    return proxy;
+}
+
+} // namespace
+
+QTcpSocket *Probe::makeSocket(bool https, const QString &host, quint16 port, Route *route)
+{
+    QUrl target;
+    target.setScheme(https ? QStringLiteral("https") : QStringLiteral("http"));
+    target.setHost(host);
+    target.setPort(port);
+    const net::ProxyChoice proxy = net::ProxyFor(target);
+    // Plain http through an HTTP proxy: the probe's request already has the
+    // absolute form a proxy takes, so it goes to the proxy as it is.
+    const bool viaHttpProxy = !https && proxy.kind == net::ProxyChoice::Kind::Http;
+    *route = viaHttpProxy ? Route{proxy.host, proxy.port} : Route{host, port};
+    QTcpSocket *socket = https ? new QSslSocket(this) : new QTcpSocket(this);
+    socket->setProxy(viaHttpProxy ? QNetworkProxy(QNetworkProxy::NoProxy) : QtProxyOf(proxy));
+    return socket;
+}
+
+void Probe::start(bool https, const QString &host, quint16 port, const QByteArray &request,
+                  const net::NetLimits &limits)
 {
     close();
-    m_failed = false;
+    m_failure = net::NetFailure::None;
+    m_certificate = net::CertificateProblem::None;
     m_error.clear();
     m_request = request;
-    m_socket = new QTcpSocket(this);
-    connect(m_socket, &QTcpSocket::connected, this, [this] {
+    QString name = host;
+    if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
+        name = name.mid(1, name.size() - 2);
+    const QString ace = QString::fromLatin1(QUrl::toAce(name));
+    if (!ace.isEmpty())
+        name = ace;
+    Route route;
+    m_socket = makeSocket(https, name, port, &route);
+    const auto ready = [this] {
+        m_connectTimer.stop();
         m_socket->write(m_request);
         emit wake();
-    });
+    };
+    if (auto *ssl = qobject_cast<QSslSocket *>(m_socket)) {
+        connect(ssl, &QSslSocket::encrypted, this, ready);
+        connect(ssl, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &errors) {
+            m_certificate = CertificateProblemOf(errors);
+        });
+    } else {
+        connect(m_socket, &QTcpSocket::connected, this, ready);
+    }
     connect(m_socket, &QTcpSocket::readyRead, this, [this] {
         QTcpSocket *s = m_socket;
+        m_answerTimer.stop();
         const QString text = QString::fromUtf8(s->readAll());
         // Only the first arrival matters: the connection is closed after it.
         disconnect(s, nullptr, this, nullptr);
         emit dataArrived(text);
         emit wake();
     });
-    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
-        m_failed = true;
-        m_error = m_socket->errorString();
-        emit wake();
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        const bool certificate = m_certificate != net::CertificateProblem::None;
+        fail(certificate ? net::NetFailure::Certificate : FailureOf(error), m_socket->errorString());
     });
-    m_socket->connectToHost(host, port);
+    m_connectTimer.start(limits.connectMs);
+    m_answerTimer.start(limits.headMs);
+    // The name checked against the certificate (and sent for SNI) is the server's.
+    if (auto *ssl = qobject_cast<QSslSocket *>(m_socket))
+        ssl->connectToHostEncrypted(name, port);
+    else
+        m_socket->connectToHost(route.host, route.port);
+}
+
+void Probe::fail(net::NetFailure why, const QString &error)
+{
+    if (!m_socket || failed())
+        return;
+    m_failure = why;
+    m_error = error;
+    m_connectTimer.stop();
+    m_answerTimer.stop();
+    emit wake();
 }
 
 void Probe::close()
 {
+    m_connectTimer.stop();
+    m_answerTimer.stop();
     if (!m_socket)
         return;
     QTcpSocket *s = m_socket;

@@ -1,9 +1,14 @@
 #pragma once
-// The probe: one hand-written HTTP/1.1 GET over a plain TCP connection, read
-// only for its status code, to follow one "302" and to reject a "404" early.
+// The probe: one hand-written HTTP/1.1 GET, read only for its status code,
+// to follow one "302" and to reject a "404" early. It takes the transfer's
+// road: TLS for https (certificate checked, never clear text), and the proxy
+// the network layer chooses for the address.
+#include "net/failure.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class QTcpSocket;
 
@@ -35,11 +40,15 @@ public:
     explicit Probe(QObject *parent = nullptr);
     ~Probe() override;
 
-    // Connects to host:port; on connect the request is sent.
-    void start(const QString &host, quint16 port, const QByteArray &request);
+    // Connects to host:port (over TLS when https); once connected the
+    // request is sent as it is. host may be an IPv6 literal in brackets.
+    void start(bool https, const QString &host, quint16 port, const QByteArray &request,
+               const net::NetLimits &limits = net::NetLimits());
     // Closes the connection (repeatable).
     void close();
-    bool failed() const { return m_failed; }        // the socket reported an error
+    bool failed() const { return m_failure != net::NetFailure::None; }
+    net::NetFailure failure() const { return m_failure; }
+    net::CertificateProblem certificateProblem() const { return m_certificate; }
     QString errorString() const { return m_error; }
 
 signals:
@@ -49,9 +58,21 @@ signals:
     void wake();
 
 private:
+    // Where the socket connects: the server, or an HTTP proxy that takes the request as it is.
+    struct Route
+    {
+        QString host;
+        quint16 port = 0;
+    };
+    QTcpSocket *makeSocket(bool https, const QString &host, quint16 port, Route *route);
+    void fail(net::NetFailure why, const QString &error);
+
     QTcpSocket *m_socket = nullptr;
     QByteArray m_request;
-    bool m_failed = false;
+    QTimer m_connectTimer;
+    QTimer m_answerTimer;
+    net::NetFailure m_failure = net::NetFailure::None;
+    net::CertificateProblem m_certificate = net::CertificateProblem::None;
     QString m_error;
 };
 

@@ -20,9 +20,29 @@ QString ProblemText(Problem problem)
     case Problem::ResumeRefused: return QStringLiteral("服务器不支持续传");
     case Problem::Incomplete: return QStringLiteral("下载未完成");
     case Problem::CannotOpenFile: return QStringLiteral("无法打开文件");
+    case Problem::CertificateUntrusted: return QStringLiteral("证书不受信任");
+    case Problem::CertificateExpired: return QStringLiteral("证书不在有效期内");
+    case Problem::CertificateWrongName: return QStringLiteral("证书与域名不符");
+    case Problem::CertificateInvalid: return QStringLiteral("证书无效");
+    case Problem::Downgrade: return QStringLiteral("拒绝从 https 转向 http");
     case Problem::Unexpected: break;
     }
     return QString();
+}
+
+Problem ProblemOfNet(net::NetFailure failure, net::CertificateProblem certificate, Problem otherwise)
+{
+    using net::CertificateProblem;
+    if (failure == net::NetFailure::Downgrade)
+        return Problem::Downgrade;
+    if (failure != net::NetFailure::Certificate)
+        return otherwise;
+    switch (certificate) {
+    case CertificateProblem::Untrusted: return Problem::CertificateUntrusted;
+    case CertificateProblem::Expired: return Problem::CertificateExpired;
+    case CertificateProblem::WrongName: return Problem::CertificateWrongName;
+    default: return Problem::CertificateInvalid;
+    }
 }
 
 DownloadProblem DownloadProblem::Unexpected(const QString &text)

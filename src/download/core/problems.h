@@ -1,6 +1,8 @@
 #pragma once
 // The problems a download can meet and the answers the problem dialogs give.
 // The program opens the dialogs; a test or a headless tool answers from a script.
+#include "net/failure.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -24,11 +26,20 @@ enum class Problem {
     ResumeRefused,     // "服务器不支持续传"
     Incomplete,        // "下载未完成"
     CannotOpenFile,    // "无法打开文件"
+    CertificateUntrusted,  // "证书不受信任": self-signed or of an unknown authority
+    CertificateExpired,    // "证书不在有效期内"
+    CertificateWrongName,  // "证书与域名不符"
+    CertificateInvalid,    // "证书无效": refused for another reason
+    Downgrade,         // "拒绝从 https 转向 http": a redirect that would drop the encryption
     Unexpected,        // an error that carries its own description
 };
 
 // The title the dialogs show for a problem ("" for Unexpected).
 QString ProblemText(Problem problem);
+
+// The problem a failure of the network layer is shown as: certificate
+// problems and a refused downgrade by name, anything else as `otherwise`.
+Problem ProblemOfNet(net::NetFailure failure, net::CertificateProblem certificate, Problem otherwise);
 
 // One problem as the general dialog shows it.
 struct DownloadProblem

@@ -1,0 +1,495 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "net/transfer.h"
+
+#include "common/core/globals.h"
+#include "net/proxy.h"
+
+namespace velmora::net {
+
+namespace {
+
+bool IsRedirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+bool IsHttps(const QUrl &url)
+{
+    return url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+}
+
+bool IsWebScheme(const QUrl &url)
+{
+    return IsHttps(url) || url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0;
+}
+
+// Text that may stand in a header value as it is.
+bool IsPlainField(const QByteArray &text)
+{
+    for (char c : text)
+        if (uchar(c) < 0x20 || c == 0x7f)
+            return false;
+    return true;
+}
+
+// The three digits after "HTTP/x[.y] "; 0 when the line is no status line.
+int StatusOfLine(const QByteArray &line)
+{
+    const int space = line.indexOf(' ');
+    if (space < 0 || line.size() < space + 4)
+        return 0;
+    int code = 0;
+    for (int i = space + 1; i < space + 4; ++i) {
+        if (line[i] < '0' || line[i] > '9')
+            return 0;
+        code = code * 10 + (line[i] - '0');
+    }
+    return code;
+}
+
+const QByteArray &UserAgent()
+{
+    static const QByteArray agent = "Velmora/" + kVersion.toLatin1();
+    return agent;
+}
+
+} // namespace
+
+CertificateProblem CertificateProblemOf(long verifyResult)
+{
+    // OpenSSL's X509_V_ERR_* codes.
+    switch (verifyResult) {
+    case 0: return CertificateProblem::None;
+    case 9:   // not yet valid
+    case 10:  // expired
+        return CertificateProblem::Expired;
+    case 2:   // unable to get issuer certificate
+    case 18:  // self-signed
+    case 19:  // self-signed certificate in chain
+    case 20:  // unable to get local issuer certificate
+    case 21:  // unable to verify the first certificate
+        return CertificateProblem::Untrusted;
+    case 62:  // hostname mismatch
+        return CertificateProblem::WrongName;
+    default:
+        return CertificateProblem::Other;
+    }
+}
+
+QString WithoutUserInfo(const QString &address)
+{
+    if (!address.contains(QLatin1String("://")) || !address.contains(QLatin1Char('@')))
+        return address;
+    QUrl url(address, QUrl::TolerantMode);
+    if (!url.isValid() || url.userInfo().isEmpty())
+        return address;
+    url.setUserInfo(QString());
+    return url.toString();
+}
+
+Transfer::Transfer(CurlMulti *multi, QObject *parent)
+    : QObject(parent), m_multi(multi ? multi : new CurlMulti(this))
+{
+    m_headTimer.setSingleShot(true);
+    m_idleTimer.setSingleShot(true);
+    connect(&m_headTimer, &QTimer::timeout, this, [this] {
+        fail(NetFailure::TimedOut, QStringLiteral("no whole answer in time"));
+    });
+    // Silence in the body: the transfer counts as dropped, like a reset connection.
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        m_failure = NetFailure::TimedOut;
+        m_error = QStringLiteral("the body stalled");
+        finish();
+    });
+    connect(m_multi, &CurlMulti::acted, this, [this] {
+        if (m_easy || !m_ended)
+            emit wake();
+    });
+}
+
+Transfer::~Transfer()
+{
+    dropEasy();
+}
+
+void Transfer::setCredentials(const QString &userName, const QString &password)
+{
+    m_userName = userName;
+    m_password = password;
+}
+
+bool Transfer::execute(const QString &address, const QByteArray &range, bool headersOnly, const QByteArray &ifRange)
+{
+    cancel();
+    m_failure = NetFailure::None;
+    m_certificate = CertificateProblem::None;
+    m_complete = false;
+    m_error.clear();
+    m_hops = 0;
+    m_sendAuth = false;
+    m_headersOnly = headersOnly;
+    QUrl url(address, QUrl::TolerantMode);
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty() || !IsWebScheme(url) || !IsPlainField(range)
+        || !IsPlainField(ifRange)) {
+        m_error = QStringLiteral("无效的地址");
+        return false;
+    }
+    // A name and password written into the address are the origin's, like those given.
+    if (!url.userName().isEmpty() && m_userName.isEmpty()) {
+        m_userName = url.userName(QUrl::FullyDecoded);
+        m_password = url.password(QUrl::FullyDecoded);
+    }
+    url.setUserInfo(QString());
+    m_origin = url;
+    m_range = range;
+    m_ifRange = ifRange;
+    m_ended = false;
+    m_headTimer.start(m_limits.headMs);
+    if (!startHop(url)) {
+        m_headTimer.stop();
+        m_ended = true;
+        m_error = QStringLiteral("无效的地址");
+        return false;
+    }
+    return true;
+}
+
+bool Transfer::startHop(const QUrl &url)
+{
+    dropEasy();
+    m_url = url;
+    m_headersIn = false;
+    m_discarding = false;
+    m_discarded = 0;
+    m_stopAtHead = false;
+    m_redirecting = false;
+    m_retryAuth = false;
+    m_pendingFailure = NetFailure::None;
+    m_headerBytes = 0;
+    m_status = 0;
+    m_statusLine.clear();
+    m_headers.clear();
+    m_body.clear();
+    m_bodyPos = 0;
+    m_paused = false;
+    m_easy = curl_easy_init();
+    if (!m_easy)
+        return false;
+    configure(m_easy, url);
+    m_multi->add(m_easy, [this](CURLcode result) { hopEnded(result); });
+    return true;
+}
+
+void Transfer::configure(CURL *easy, const QUrl &url)
+{
+    curl_easy_setopt(easy, CURLOPT_URL, url.toEncoded().constData());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, UserAgent().constData());
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(m_limits.connectMs));
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kCurlBuffer);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeaderLine);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onBodyBytes);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+
+    // The proxy is decided here, by the same rules as the probe's, and given explicitly.
+    const ProxyChoice proxy = ProxyFor(url);
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
+    curl_easy_setopt(easy, CURLOPT_PROXY, proxy.direct() ? "" : proxy.curlAddress().constData());
+    if (!proxy.direct() && !proxy.userName.isEmpty()) {
+        curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, proxy.userName.toUtf8().constData());
+        curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, proxy.password.toUtf8().constData());
+    }
+    if (m_sendAuth && sameOrigin(url)) {
+        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
+        curl_easy_setopt(easy, CURLOPT_USERNAME, m_userName.toUtf8().constData());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, m_password.toUtf8().constData());
+    }
+
+    curl_slist_free_all(m_requestHeaders);
+    m_requestHeaders = nullptr;
+    // Byte ranges count the bytes as stored: no content coding.
+    m_requestHeaders = curl_slist_append(m_requestHeaders, "Accept-Encoding: identity");
+    if (!m_range.isEmpty())
+        m_requestHeaders = curl_slist_append(m_requestHeaders, ("Range: " + m_range).constData());
+    if (!m_ifRange.isEmpty())
+        m_requestHeaders = curl_slist_append(m_requestHeaders, ("If-Range: " + m_ifRange).constData());
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_requestHeaders);
+}
+
+bool Transfer::sameOrigin(const QUrl &url) const
+{
+    const auto portOf = [](const QUrl &u) { return u.port(IsHttps(u) ? 443 : 80); };
+    return url.scheme().compare(m_origin.scheme(), Qt::CaseInsensitive) == 0
+        && url.host().compare(m_origin.host(), Qt::CaseInsensitive) == 0 && portOf(url) == portOf(m_origin);
+}
+
+size_t Transfer::onHeaderLine(char *data, size_t size, size_t count, void *self)
+{
+    auto *t = static_cast<Transfer *>(self);
+    const size_t bytes = size * count;
+    t->m_headerBytes += qint64(bytes);
+    if (t->m_headerBytes > kMaxHeaderBytes) {
+        t->m_pendingFailure = NetFailure::BadAnswer;
+        return 0;
+    }
+    return t->takeHeaderLine(QByteArray(data, qsizetype(bytes))) == bytes ? bytes : 0;
+}
+
+size_t Transfer::takeHeaderLine(QByteArray line)
+{
+    const size_t bytes = size_t(line.size());
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    if (line.startsWith("HTTP/")) {
+        // Each answer, interim or final, starts its own header list.
+        m_status = StatusOfLine(line);
+        m_statusLine = line;
+        m_headers.clear();
+        return bytes;
+    }
+    if (line.isEmpty())
+        return endOfHead() ? bytes : 0;
+    if ((line.startsWith(' ') || line.startsWith('\t')) && !m_headers.isEmpty()) {
+        m_headers.last().second += ' ' + line.trimmed();
+        return bytes;
+    }
+    const int colon = line.indexOf(':');
+    if (colon <= 0) {
+        m_pendingFailure = NetFailure::BadAnswer;  // a header line that is none
+        return 0;
+    }
+    m_headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+    return bytes;
+}
+
+// The blank line after a head. False ends the transfer.
+bool Transfer::endOfHead()
+{
+    if (m_status < 200)
+        return true;  // an interim answer: the final one follows
+    if (IsRedirect(m_status) && m_hops < kMaxHops && !header("Location").isEmpty()) {
+        m_redirecting = true;  // libcurl resolves the Location once the hop ends
+        m_discarding = true;
+        return true;
+    }
+    if (m_status == 401 && !m_sendAuth && !m_userName.isEmpty() && sameOrigin(m_url)) {
+        m_retryAuth = true;
+        m_discarding = true;
+        return true;
+    }
+    m_headersIn = true;
+    m_headTimer.stop();
+    if (m_headersOnly) {
+        // A short body is read to its end so the connection stays usable;
+        // a long one is not fetched.
+        bool known = false;
+        const qint64 length = header("Content-Length").toLongLong(&known);
+        if (!known || length > kDrainLimit) {
+            m_stopAtHead = true;
+            return false;
+        }
+        m_discarding = true;
+        return true;
+    }
+    m_idleTimer.start(m_limits.idleMs);
+    return true;
+}
+
+size_t Transfer::onBodyBytes(char *data, size_t size, size_t count, void *self)
+{
+    return static_cast<Transfer *>(self)->takeBody(data, size * count);
+}
+
+size_t Transfer::takeBody(const char *data, size_t bytes)
+{
+    if (m_discarding) {
+        m_discarded += qint64(bytes);
+        return m_discarded > kDrainLimit ? 0 : bytes;
+    }
+    if (bufferedBytes() >= kBodyBuffer) {
+        // Full: libcurl keeps these bytes and stops reading until we take some.
+        m_paused = true;
+        m_idleTimer.stop();
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    m_body.append(data, qsizetype(bytes));
+    m_idleTimer.start(m_limits.idleMs);
+    return bytes;
+}
+
+void Transfer::hopEnded(CURLcode result)
+{
+    if (m_easy && m_certificate == CertificateProblem::None && result == CURLE_PEER_FAILED_VERIFICATION) {
+        long verify = 0;
+        curl_easy_getinfo(m_easy, CURLINFO_SSL_VERIFYRESULT, &verify);
+        // libcurl checks the name itself; OpenSSL then has nothing to say.
+        m_certificate = verify == 0 ? CertificateProblem::WrongName : CertificateProblemOf(verify);
+    }
+    const QString error = QString::fromUtf8(m_errorBuffer);
+    if (m_pendingFailure != NetFailure::None)
+        return fail(m_pendingFailure, QStringLiteral("the answer's head is too long or malformed"));
+    if (m_stopAtHead)
+        return finish();
+    if (m_redirecting) {
+        followRedirect();
+        return;
+    }
+    if (m_retryAuth) {
+        m_sendAuth = true;
+        if (!startHop(m_url))
+            fail(NetFailure::Unreachable, QStringLiteral("cannot start a request"));
+        return;
+    }
+    if (result == CURLE_OK || m_headersIn) {
+        // After the head a broken connection is a body that ended short:
+        // the caller sees how much came.
+        m_error = result == CURLE_OK ? QString() : error;
+        m_complete = result == CURLE_OK;
+        return finish();
+    }
+    fail(failureOf(result), error);
+}
+
+bool Transfer::followRedirect()
+{
+    char *target = nullptr;
+    curl_easy_getinfo(m_easy, CURLINFO_REDIRECT_URL, &target);
+    QUrl next = target ? QUrl(QString::fromUtf8(target), QUrl::TolerantMode) : QUrl();
+    if (!next.isValid() || !IsWebScheme(next)) {
+        fail(NetFailure::Refused, QStringLiteral("redirect to something other than http or https refused"));
+        return false;
+    }
+    if (IsHttps(m_url) && !IsHttps(next)) {
+        fail(NetFailure::Downgrade, QStringLiteral("redirect from https to http refused"));
+        return false;
+    }
+    next.setUserInfo(QString());
+    ++m_hops;
+    if (!startHop(next)) {
+        fail(NetFailure::Unreachable, QStringLiteral("cannot start a request"));
+        return false;
+    }
+    return true;
+}
+
+NetFailure Transfer::failureOf(CURLcode result)
+{
+    switch (result) {
+    case CURLE_COULDNT_RESOLVE_HOST: return NetFailure::CannotResolve;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_PROXY: return NetFailure::Proxy;
+    case CURLE_OPERATION_TIMEDOUT: return NetFailure::TimedOut;
+    case CURLE_PEER_FAILED_VERIFICATION: return NetFailure::Certificate;
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_BAD_CONTENT_ENCODING:
+    case CURLE_FILESIZE_EXCEEDED: return NetFailure::BadAnswer;
+    default: return NetFailure::Unreachable;
+    }
+}
+
+void Transfer::fail(NetFailure why, const QString &error)
+{
+    m_failure = why;
+    m_error = error;
+    m_headersIn = false;
+    m_headers.clear();
+    m_statusLine.clear();
+    m_body.clear();
+    m_bodyPos = 0;
+    finish();
+}
+
+void Transfer::finish()
+{
+    dropEasy();
+    m_headTimer.stop();
+    m_idleTimer.stop();
+    const bool wasRunning = !m_ended;
+    m_ended = true;
+    if (wasRunning)
+        emit wake();
+}
+
+void Transfer::dropEasy()
+{
+    if (!m_easy)
+        return;
+    m_multi->remove(m_easy);
+    curl_easy_cleanup(m_easy);
+    m_easy = nullptr;
+    curl_slist_free_all(m_requestHeaders);
+    m_requestHeaders = nullptr;
+}
+
+void Transfer::cancel()
+{
+    dropEasy();
+    m_headTimer.stop();
+    m_idleTimer.stop();
+    m_ended = true;
+    m_headersIn = false;
+    m_body.clear();
+    m_bodyPos = 0;
+    m_paused = false;
+}
+
+bool Transfer::stillExecuting() const
+{
+    // A length request waits until its short body has been read off the connection.
+    return !m_ended && (!m_headersIn || m_discarding);
+}
+
+QByteArray Transfer::header(const QByteArray &name) const
+{
+    for (const auto &h : m_headers)
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return h.second;
+    return {};
+}
+
+QString Transfer::headerText() const
+{
+    if (!m_headersIn)
+        return QString();
+    QByteArray text = m_statusLine + "\r\n";
+    for (const auto &h : m_headers)
+        text += h.first + ": " + h.second + "\r\n";
+    return QString::fromLatin1(text);
+}
+
+QByteArray Transfer::getChunk(qint64 size)
+{
+    const qint64 n = qMin(size, bufferedBytes());
+    if (n <= 0)
+        return QByteArray();
+    QByteArray chunk = m_body.mid(qsizetype(m_bodyPos), qsizetype(n));
+    m_bodyPos += n;
+    if (m_bodyPos == m_body.size()) {
+        m_body.resize(0);  // keeps its capacity for the next bytes
+        m_bodyPos = 0;
+    } else if (m_bodyPos >= kBodyBuffer / 2) {
+        m_body.remove(0, qsizetype(m_bodyPos));
+        m_bodyPos = 0;
+    }
+    resumeIfRoom();
+    return chunk;
+}
+
+void Transfer::resumeIfRoom()
+{
+    if (!m_paused || !m_easy || bufferedBytes() >= kBodyBuffer / 2)
+        return;
+    m_paused = false;
+    m_idleTimer.start(m_limits.idleMs);
+    // libcurl hands over the bytes it kept at once, then reads on.
+    curl_easy_pause(m_easy, CURLPAUSE_CONT);
+}
+
+} // namespace velmora::net

@@ -1,0 +1,154 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// One HTTP GET on libcurl, as the download engine and the catalogue fetches
+// use it: start it, wait on wake() until its final answer's headers are in,
+// read the status and headers by name, then take the body as it arrives.
+//
+// Redirects (at most kMaxHops) are followed here rather than by libcurl, so
+// that each hop is checked: only http and https, never from https down to
+// http, and the user's name and password only ever go to the address they
+// were given for (after a 401 from it, as a browser asks).
+//
+// What a server can make us hold is bounded: the header bytes of an answer,
+// interim answers included, by kMaxHeaderBytes; the body by kBodyBuffer
+// (libcurl is paused while the buffer is full, and resumed as it is taken).
+#include "net/curlmulti.h"
+#include "net/failure.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+namespace velmora::net {
+
+class Transfer : public QObject
+{
+    Q_OBJECT
+public:
+    // Body bytes held at most before libcurl is paused.
+    static constexpr qint64 kBodyBuffer = 1024 * 1024;
+    // libcurl's own receive buffer: large, so a fast link costs few calls.
+    static constexpr long kCurlBuffer = 512 * 1024;
+    // Redirects followed before an answer is taken as it is.
+    static constexpr int kMaxHops = 10;
+    // A body this small is read to its end and dropped (a redirect's, or a
+    // length request's) so that the connection can serve the next request.
+    static constexpr qint64 kDrainLimit = 256 * 1024;
+
+    // Transfers given the same multi share its connections; without one the
+    // transfer keeps its own.
+    explicit Transfer(CurlMulti *multi = nullptr, QObject *parent = nullptr);
+    ~Transfer() override;
+
+    void setCredentials(const QString &userName, const QString &password);
+    void setLimits(const NetLimits &limits) { m_limits = limits; }
+    const NetLimits &limits() const { return m_limits; }
+
+    // Starts a GET. range and ifRange are the values of those headers ("" =
+    // none); headersOnly: the body is not wanted (the length request).
+    // Returns false (with errorString()) when the address cannot be asked for.
+    bool execute(const QString &address, const QByteArray &range, bool headersOnly,
+                 const QByteArray &ifRange = QByteArray());
+
+    // Until the final answer's headers are in, or the request has ended.
+    bool stillExecuting() const;
+    // No more body will come (what is buffered can still be taken).
+    bool bodyEnded() const { return m_ended; }
+    NetFailure failure() const { return m_failure; }
+    // The answer came whole: its body ended where the server said it would.
+    bool complete() const { return m_complete; }
+    CertificateProblem certificateProblem() const { return m_certificate; }
+    // libcurl's words for what went wrong, for logs ("" when nothing did).
+    QString errorString() const { return m_error; }
+
+    // The final answer: its status (0 when none came), one header's value
+    // ("" when absent) and all of them as "<status line>" CR LF "Name: value" CR LF ...
+    int status() const { return m_headersIn ? m_status : 0; }
+    QByteArray header(const QByteArray &name) const;
+    QString headerText() const;
+    // Where the answer came from, after redirects.
+    QUrl url() const { return m_url; }
+
+    // Up to size bytes of the body, as far as they are in.
+    QByteArray getChunk(qint64 size);
+    // A chunk of size bytes is in, or the end.
+    bool chunkReady(qint64 size) const { return bufferedBytes() >= size || m_ended; }
+    qint64 bufferedBytes() const { return m_body.size() - m_bodyPos; }
+
+    void cancel();
+
+signals:
+    // Something changed that a waiting caller should look at.
+    void wake();
+
+private:
+    static size_t onHeaderLine(char *data, size_t size, size_t count, void *self);
+    static size_t onBodyBytes(char *data, size_t size, size_t count, void *self);
+    size_t takeHeaderLine(QByteArray line);
+    bool endOfHead();
+    size_t takeBody(const char *data, size_t bytes);
+    bool startHop(const QUrl &url);
+    void configure(CURL *easy, const QUrl &url);
+    void hopEnded(CURLcode result);
+    bool followRedirect();
+    void fail(NetFailure why, const QString &error);
+    void finish();
+    void dropEasy();
+    void resumeIfRoom();
+    bool sameOrigin(const QUrl &url) const;
+    NetFailure failureOf(CURLcode result);
+
+    CurlMulti *m_multi;
+    CURL *m_easy = nullptr;
+    struct curl_slist *m_requestHeaders = nullptr;
+    char m_errorBuffer[CURL_ERROR_SIZE] = {};
+    NetLimits m_limits;
+    QTimer m_headTimer;
+    QTimer m_idleTimer;
+
+    // The request.
+    QString m_userName;
+    QString m_password;
+    QUrl m_origin;
+    QUrl m_url;
+    QByteArray m_range;
+    QByteArray m_ifRange;
+    bool m_headersOnly = false;
+    bool m_sendAuth = false;
+    int m_hops = 0;
+
+    // What happened to it.
+    bool m_ended = true;
+    bool m_headersIn = false;
+    bool m_complete = false;
+    bool m_discarding = false;  // a body nobody wants: a redirect's, a 401's, a length request's
+    qint64 m_discarded = 0;
+    bool m_stopAtHead = false;  // ended by us once the head was in
+    bool m_redirecting = false;
+    bool m_retryAuth = false;
+    NetFailure m_failure = NetFailure::None;
+    NetFailure m_pendingFailure = NetFailure::None;  // decided inside a libcurl callback
+    CertificateProblem m_certificate = CertificateProblem::None;
+    QString m_error;
+
+    // The answer.
+    qint64 m_headerBytes = 0;
+    int m_status = 0;
+    QByteArray m_statusLine;
+    QList<QPair<QByteArray, QByteArray>> m_headers;
+
+    // The body.
+    QByteArray m_body;
+    qint64 m_bodyPos = 0;
+    bool m_paused = false;
+};
+
+// An address as it may be shown or logged: without user name and password.
+QString WithoutUserInfo(const QString &address);
+
+} // namespace velmora::net
