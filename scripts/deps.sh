@@ -5,9 +5,12 @@ set -euo pipefail
 # qt6-translations-l10n: Qt's own Chinese texts (standard buttons, file dialog).
 # librsvg2-bin: the package's icons; dbus-daemon: the file-manager test;
 # clang-14, libclang-rt-14-dev: the fuzz targets.
-# libcurl4-openssl-dev: the network layer.
 pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev qt6-translations-l10n fonts-noto-cjk
-      librsvg2-bin dbus-daemon clang-14 libclang-rt-14-dev libcurl4-openssl-dev "$@")
+      librsvg2-bin dbus-daemon clang-14 libclang-rt-14-dev "$@")
+# openssl: the tests make their TLS certificates with it.
+pkgs+=(openssl)
+# libcurl4-openssl-dev: the network layer.
+pkgs+=(libcurl4-openssl-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

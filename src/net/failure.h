@@ -3,6 +3,7 @@
 #pragma once
 // How a request of the network layer failed, in words the program can map
 // to its own problems.
+#include <QString>
 #include <QtGlobal>
 
 namespace velmora::net {
@@ -28,19 +29,22 @@ enum class NetFailure {
     Proxy,          // the proxy could not be reached or would not forward
 };
 
-// Time limits of one request, in milliseconds.
-struct NetLimits
+// Time limits of a request, in milliseconds, and whom it trusts.
+struct NetSettings
 {
     int connectMs = 30000;  // TCP (and proxy) connection
     int headMs = 60000;     // the whole head of the answer, interim answers included
     int idleMs = 60000;     // no body byte for this long: the transfer counts as dropped
+    // Certificate authorities trusted instead of the system's (a PEM file;
+    // "" = the system's). Tests use it for their own authority.
+    QString caFile;
 
     // The same limit for the head and for silence in the body (a command-line setting).
-    static NetLimits withTimeout(int seconds)
+    static NetSettings withTimeout(int seconds)
     {
-        NetLimits limits;
-        limits.headMs = limits.idleMs = seconds * 1000;
-        return limits;
+        NetSettings settings;
+        settings.headMs = settings.idleMs = seconds * 1000;
+        return settings;
     }
 };
 

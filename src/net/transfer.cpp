@@ -5,6 +5,8 @@
 #include "common/core/globals.h"
 #include "net/proxy.h"
 
+#include <QFile>
+
 namespace velmora::net {
 
 namespace {
@@ -196,6 +198,8 @@ void Transfer::configure(CURL *easy, const QUrl &url)
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onBodyBytes);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    if (!m_limits.caFile.isEmpty())
+        curl_easy_setopt(easy, CURLOPT_CAINFO, QFile::encodeName(m_limits.caFile).constData());
 
     // The proxy is decided here, by the same rules as the probe's, and given explicitly.
     const ProxyChoice proxy = ProxyFor(url);

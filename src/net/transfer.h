@@ -46,8 +46,8 @@ public:
     ~Transfer() override;
 
     void setCredentials(const QString &userName, const QString &password);
-    void setLimits(const NetLimits &limits) { m_limits = limits; }
-    const NetLimits &limits() const { return m_limits; }
+    void setSettings(const NetSettings &settings) { m_limits = settings; }
+    const NetSettings &settings() const { return m_limits; }
 
     // Starts a GET. range and ifRange are the values of those headers ("" =
     // none); headersOnly: the body is not wanted (the length request).
@@ -107,7 +107,7 @@ private:
     CURL *m_easy = nullptr;
     struct curl_slist *m_requestHeaders = nullptr;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
-    NetLimits m_limits;
+    NetSettings m_limits;
     QTimer m_headTimer;
     QTimer m_idleTimer;
 

@@ -1,4 +1,5 @@
 #include "httpserver.h"
+#include "listener.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -6,6 +7,9 @@
 #include <QHash>
 #include <QMutexLocker>
 #include <QPointer>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -14,6 +18,7 @@
 #include <QDeadlineTimer>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 namespace velmora::httpd {
@@ -87,11 +92,18 @@ struct HttpServer::Shared
     QList<RequestLog> log;
     qint64 firstSerial = 0;     // serial number of log.first(); clearRequests moves it on
     QWaitCondition logChanged;  // with mutex: any request's state changed
+    QSslConfiguration tls;      // null for plain HTTP
+    qint64 connections = 0;     // accepted so far; the last one's id
 };
 
 // ---------------------------------------------------------------- connection
 
 namespace {
+
+// Bounds of the floods and drips, so that a client that never gives up
+// still sees the end of them.
+constexpr qint64 kFloodBytes = qint64(256) << 20;
+constexpr int kFloodMs = 60000;
 
 QByteArray reasonPhrase(int status)
 {
@@ -114,19 +126,26 @@ QByteArray reasonPhrase(int status)
 class Connection : public QObject
 {
 public:
-    Connection(QTcpSocket *socket, std::shared_ptr<HttpServer::Shared> shared)
-        : m_socket(socket), m_shared(std::move(shared))
+    Connection(QTcpSocket *socket, std::shared_ptr<HttpServer::Shared> shared, qint64 id, const QByteArray &serverName)
+        : m_socket(socket), m_shared(std::move(shared)), m_id(id), m_serverName(serverName)
     {
         m_socket->setParent(this);
         connect(m_socket, &QTcpSocket::readyRead, this, [this] { onReadyRead(); });
-        connect(m_socket, &QTcpSocket::bytesWritten, this, [this] {
-            if (m_state == State::EndlessHead)
-                pumpHeaderLines();
-            else
-                pump();
-        });
+        connect(m_socket, &QTcpSocket::bytesWritten, this, [this] { onWritten(); });
+        // Over TLS, bytesWritten means "encrypted", not "sent": the pumps
+        // also wait for the encrypted bytes to leave, or a slow reader would
+        // have the whole file encrypted into memory.
+        if (auto *tls = qobject_cast<QSslSocket *>(m_socket))
+            connect(tls, &QSslSocket::encryptedBytesWritten, this, [this] { onWritten(); });
         connect(m_socket, &QTcpSocket::disconnected, this, [this] { closed(); });
         connect(m_socket, &QTcpSocket::errorOccurred, this, [this] { closed(); });
+        m_dripTimer.setTimerType(Qt::PreciseTimer);
+        connect(&m_dripTimer, &QTimer::timeout, this, [this] { dripOne(); });
+        m_floodLimit.setSingleShot(true);
+        connect(&m_floodLimit, &QTimer::timeout, this, [this] {
+            if (m_state == State::EndlessHead || m_state == State::Interim || m_state == State::Dripping)
+                m_socket->abort();  // its closed() deletes this connection
+        });
         m_throttle.setInterval(20);
         connect(&m_throttle, &QTimer::timeout, this, [this] {
             m_budget = std::min<qint64>(m_budget + std::max<qint64>(1, m_rate / 50), std::max<qint64>(m_rate, 1));
@@ -135,7 +154,24 @@ public:
     }
 
 private:
-    enum class State { ReadingHead, Delayed, Sending, EndlessHead, Stalled, Closing };
+    enum class State { ReadingHead, Delayed, Interim, Dripping, Sending, EndlessHead, Stalled, Closing };
+
+    void onWritten()
+    {
+        if (m_state == State::EndlessHead)
+            pumpHeaderLines();
+        else if (m_state == State::Interim)
+            pumpInterim();
+        else
+            pump();
+    }
+
+    // Bytes written but not yet handed to the kernel, encrypted or not.
+    qint64 pending() const
+    {
+        const auto *tls = qobject_cast<const QSslSocket *>(m_socket);
+        return m_socket->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0);
+    }
 
     void closed()
     {
@@ -270,6 +306,8 @@ private:
             delay = haveRule && rule.delayMs >= 0 ? rule.delayMs : m_shared->defaultDelay;
             RequestLog entry;
             entry.request = req;
+            entry.connectionId = m_id;
+            entry.serverName = m_serverName;
             m_shared->log.append(entry);
             m_logSerial = m_shared->firstSerial + m_shared->log.size() - 1;
             m_shared->logChanged.wakeAll();
@@ -278,8 +316,13 @@ private:
         m_sent = 0;
         m_dropAfter = haveRule ? rule.dropAfter : -1;
         m_stallAfter = haveRule ? rule.stallAfter : -1;
+        m_dripMs = haveRule ? rule.dripMs : 0;
         m_headOnly = req.method == "HEAD";
-        m_closeAfter = req.header("Connection").compare("close", Qt::CaseInsensitive) == 0;
+        // HTTP/1.1 keeps the connection unless told otherwise; HTTP/1.0 only when asked to.
+        const QByteArray connection = req.header("Connection");
+        m_closeAfter = head.startsWith(req.method + ' ' + req.target + " HTTP/1.0")
+            ? connection.compare("keep-alive", Qt::CaseInsensitive) != 0
+            : connection.compare("close", Qt::CaseInsensitive) == 0;
         if (delay > 0) {
             // Held like a far-away server; a client that gives up meanwhile
             // closes the connection, which deletes this object and the timer.
@@ -303,8 +346,20 @@ private:
         if (rule.endlessHeaders) {
             m_socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n");
             m_state = State::EndlessHead;
+            m_floodLimit.start(kFloodMs);
             logUpdate(200, false);
             pumpHeaderLines();
+            return;
+        }
+        if (rule.interimCount != 0) {
+            Rule after = rule;
+            after.interimCount = 0;
+            startInterim(rule.interimCount, rule.interimStatus,
+                         [=] { answer(req, after, handler, source, haveSource); });
+            return;
+        }
+        if (rule.requireUserAgent && req.header("User-Agent").isEmpty()) {
+            sendSimple(403, "text/html", "<html><body>403 Forbidden: who are you?</body></html>", {});
             return;
         }
         if (rule.closeWithoutAnswer) {
@@ -385,13 +440,14 @@ private:
         const bool noLength = (rule.noContentLength) || m_chunked;
         if (m_chunked)
             response += "Transfer-Encoding: chunked\r\n";
-        else if (!noLength)
+        else if (rule.identityEncoding)
+            response += "Transfer-Encoding: identity\r\n";
+        if (!m_chunked && !noLength)
             response += "Content-Length: " + QByteArray::number(length) + "\r\n";
         if ((rule.noContentLength) || m_closeAfter)
             m_closeAfter = true;
         response += m_closeAfter ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
         response += "\r\n";
-        m_socket->write(response);
         logUpdate(status, false);
 
         m_source = source;
@@ -407,9 +463,12 @@ private:
         m_remaining = m_headOnly ? 0 : length;
         m_state = State::Sending;
         m_budget = m_rate > 0 ? std::max<qint64>(1, m_rate / 50) : 0;
-        if (m_rate > 0)
-            m_throttle.start();
-        pump();
+        writeHead(response, [this] {
+            m_state = State::Sending;
+            if (m_rate > 0)
+                m_throttle.start();
+            pump();
+        });
     }
 
     void sendSimple(int status, const QByteArray &type, const QByteArray &body, const QByteArray &extra)
@@ -418,12 +477,80 @@ private:
         response += "Content-Type: " + type + "\r\n" + extra;
         response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
         response += m_closeAfter ? "Connection: close\r\n\r\n" : "Connection: keep-alive\r\n\r\n";
-        m_socket->write(response);
         if (!m_headOnly && status != 204)
-            m_socket->write(body);
+            response += body;
         m_sent = body.size();
-        logUpdate(status, true);
-        finishResponse();
+        logUpdate(status, false);
+        writeHead(response, [this, status] {
+            logUpdate(status, true);
+            finishResponse();
+        });
+    }
+
+    // Writes the head of an answer at once, or one byte per m_dripMs; then()
+    // follows once it is all written.
+    void writeHead(const QByteArray &head, std::function<void()> then)
+    {
+        if (m_dripMs <= 0) {
+            m_socket->write(head);
+            then();
+            return;
+        }
+        m_state = State::Dripping;
+        m_drip = head;
+        m_afterDrip = std::move(then);
+        m_floodLimit.start(kFloodMs);
+        m_dripTimer.start(m_dripMs);
+    }
+
+    void dripOne()
+    {
+        if (m_state != State::Dripping || m_drip.isEmpty()) {
+            m_dripTimer.stop();
+            return;
+        }
+        m_socket->write(m_drip.left(1));
+        m_drip.remove(0, 1);
+        if (!m_drip.isEmpty())
+            return;
+        m_dripTimer.stop();
+        m_floodLimit.stop();
+        const std::function<void()> then = std::move(m_afterDrip);
+        then();
+    }
+
+    // Interim answers as fast as the reader takes them, `count` of them
+    // (-1 = until the bound), then the real answer by then().
+    void startInterim(int count, int status, std::function<void()> then)
+    {
+        m_state = State::Interim;
+        m_interimLeft = count;
+        m_interim = "HTTP/1.1 " + QByteArray::number(status) + ' '
+            + (status == 103 ? "Early Hints\r\nLink: </style.css>; rel=preload; as=style" : "Continue") + "\r\n\r\n";
+        m_afterInterim = std::move(then);
+        m_floodLimit.start(kFloodMs);
+        logUpdate(status, false);
+        pumpInterim();
+    }
+
+    void pumpInterim()
+    {
+        while (m_interimLeft != 0 && pending() < 64 * 1024 && m_sent < kFloodBytes) {
+            m_socket->write(m_interim);
+            m_sent += m_interim.size();
+            if (m_interimLeft > 0)
+                --m_interimLeft;
+        }
+        logUpdate(0, false);
+        if (m_interimLeft == 0) {
+            m_floodLimit.stop();
+            m_sent = 0;
+            const std::function<void()> then = std::move(m_afterInterim);
+            then();
+        } else if (m_sent >= kFloodBytes) {
+            m_state = State::Closing;
+            m_socket->disconnectFromHost();
+        }
     }
 
     void finishResponse()
@@ -445,7 +572,7 @@ private:
             return;
         constexpr qint64 kChunk = 64 * 1024;
         QByteArray buf;
-        while (m_remaining > 0 && m_socket->bytesToWrite() < 4 * kChunk) {
+        while (m_remaining > 0 && pending() < 4 * kChunk) {
             qint64 n = std::min(kChunk, m_remaining);
             if (m_dropAfter >= 0)
                 n = std::min(n, m_dropAfter - m_sent);
@@ -489,17 +616,17 @@ private:
                 m_budget -= n;
         }
         logUpdate(0, m_remaining == 0);
+        if (m_stallAfter >= 0 && m_sent >= m_stallAfter && m_remaining > 0) {
+            // Stuck in the middle of the body, the connection left open.
+            m_state = State::Stalled;
+            m_throttle.stop();
+            return;
+        }
         if (m_dropAfter >= 0 && m_sent >= m_dropAfter && m_remaining > 0) {
             // Dropped in the middle of the body: what was written still arrives.
             m_state = State::Closing;
             m_throttle.stop();
             m_socket->disconnectFromHost();
-            return;
-        }
-        if (m_stallAfter >= 0 && m_sent >= m_stallAfter && m_remaining > 0) {
-            // Silent in the middle of the body, with the connection left open.
-            m_state = State::Stalled;
-            m_throttle.stop();
             return;
         }
         if (m_remaining == 0) {
@@ -531,8 +658,8 @@ private:
     // so that a reader that never stops still ends the test).
     void pumpHeaderLines()
     {
-        constexpr qint64 kBound = qint64(256) << 20;
-        while (m_socket->bytesToWrite() < 64 * 1024 && m_sent < kBound) {
+        constexpr qint64 kBound = kFloodBytes;
+        while (pending() < 64 * 1024 && m_sent < kBound) {
             const QByteArray line = "X-Filler-" + QByteArray::number(m_sent) + ": " + QByteArray(100, 'f') + "\r\n";
             m_socket->write(line);
             m_sent += line.size();
@@ -546,6 +673,8 @@ private:
 
     QTcpSocket *m_socket;
     std::shared_ptr<HttpServer::Shared> m_shared;
+    qint64 m_id;
+    QByteArray m_serverName;
     State m_state = State::ReadingHead;
     QByteArray m_in;
     qint64 m_logSerial = -1;
@@ -557,6 +686,14 @@ private:
     qint64 m_sent = 0;
     qint64 m_dropAfter = -1;
     qint64 m_stallAfter = -1;
+    int m_dripMs = 0;
+    QByteArray m_drip;                  // head bytes still to drip
+    std::function<void()> m_afterDrip;
+    QTimer m_dripTimer;
+    int m_interimLeft = 0;              // interim answers still to send; -1 = endless
+    QByteArray m_interim;
+    std::function<void()> m_afterInterim;
+    QTimer m_floodLimit;                // ends a flood or drip that runs too long
     qint64 m_rate = 0;
     qint64 m_budget = 0;
     bool m_headOnly = false;
@@ -573,11 +710,18 @@ public:
 
     quint16 listen(const QHostAddress &address, quint16 port)
     {
-        m_server = new QTcpServer(this);
-        connect(m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *s = m_server->nextPendingConnection())
-                (new Connection(s, m_shared))->setParent(this);
-        });
+        m_server = new Listener([this](QTcpSocket *socket, const QByteArray &serverName) {
+            qint64 id = 0;
+            {
+                QMutexLocker lock(&m_shared->mutex);
+                id = ++m_shared->connections;
+            }
+            (new Connection(socket, m_shared, id, serverName))->setParent(this);
+        }, this);
+        {
+            QMutexLocker lock(&m_shared->mutex);
+            m_server->setTls(m_shared->tls);
+        }
         if (!m_server->listen(address, port))
             return 0;
         return m_server->serverPort();
@@ -585,7 +729,7 @@ public:
 
 private:
     std::shared_ptr<HttpServer::Shared> m_shared;
-    QTcpServer *m_server = nullptr;
+    Listener *m_server = nullptr;
 };
 
 } // namespace
@@ -610,6 +754,7 @@ bool HttpServer::start(quint16 port, const QHostAddress &address)
     QMetaObject::invokeMethod(
         worker, [&] { result = worker->listen(address, port); }, Qt::BlockingQueuedConnection);
     m_port = result;
+    m_address = address;
     if (!result) {
         stop();
         return false;
@@ -632,8 +777,53 @@ void HttpServer::stop()
 }
 
 quint16 HttpServer::port() const { return m_port; }
-QString HttpServer::hostPort() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
-QString HttpServer::url(const QString &path) const { return QStringLiteral("http://") + hostPort() + path; }
+QString HttpServer::hostPort() const
+{
+    if (m_address.protocol() == QAbstractSocket::IPv6Protocol && m_address != QHostAddress::AnyIPv6)
+        return QStringLiteral("[%1]:%2").arg(m_address.toString()).arg(m_port);
+    return QStringLiteral("127.0.0.1:%1").arg(m_port);
+}
+
+QString HttpServer::url(const QString &path) const
+{
+    return (isTls() ? QStringLiteral("https://") : QStringLiteral("http://")) + hostPort() + path;
+}
+
+bool HttpServer::setTls(const QString &certificateFile, const QString &keyFile)
+{
+    QSslConfiguration tls;
+    if (!certificateFile.isEmpty() || !keyFile.isEmpty()) {
+        QFile certFile(certificateFile), key(keyFile);
+        if (!certFile.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
+            return false;
+        const QList<QSslCertificate> chain = QSslCertificate::fromData(certFile.readAll(), QSsl::Pem);
+        const QByteArray keyPem = key.readAll();
+        QSslKey privateKey(keyPem, QSsl::Ec, QSsl::Pem);
+        if (privateKey.isNull())
+            privateKey = QSslKey(keyPem, QSsl::Rsa, QSsl::Pem);
+        if (chain.isEmpty() || privateKey.isNull())
+            return false;
+        tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificateChain(chain);
+        tls.setPrivateKey(privateKey);
+        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    }
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->tls = tls;
+    return true;
+}
+
+bool HttpServer::isTls() const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return !m_shared->tls.isNull();
+}
+
+qint64 HttpServer::connectionCount() const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->connections;
+}
 
 void HttpServer::setRoot(const QString &folder)
 {

@@ -48,7 +48,6 @@ struct Rule
     bool noContentLength = false;  // send no Content-Length; the end of the body closes
     qint64 dropAfter = -1;     // close the connection after this many body bytes
     bool stall = false;        // read the request, never answer
-    qint64 stallAfter = -1;    // send this many body bytes, then nothing more (the connection stays open)
     qint64 rate = 0;           // body bytes per second; 0 = as fast as possible
     bool closeWithoutAnswer = false;  // read the request, then close without a status line
     qint64 extraBytes = 0;     // the file's answer is this many bytes longer than the file
@@ -62,6 +61,15 @@ struct Rule
                                   // (bodyBytesSent counts them; cut off after 256 MiB)
     bool chunked = false;      // the file's answer in chunked transfer-coding, chunks of
                                // varied sizes, some with extensions, and a trailer
+    int interimCount = 0;      // interim answers sent before the answer; -1 = endless, no answer
+                               // follows (bodyBytesSent counts them; cut off after 256 MiB or 60 s)
+    int interimStatus = 100;   // their status: 100 Continue, or 103 Early Hints with a Link header
+    int dripMs = 0;            // the answer's head goes out one byte per this many milliseconds
+                               // (a status answer's body with it); cut off after 60 s
+    qint64 stallAfter = -1;    // stop sending after this many body bytes; the connection stays open
+    bool requireUserAgent = false;  // answer 403 to a request without a User-Agent header
+    bool identityEncoding = false;  // "Transfer-Encoding: identity" on the file's answer (with
+                                    // noContentLength the body ends when the connection does)
 };
 
 struct Response
@@ -80,6 +88,8 @@ struct RequestLog
     qint64 bodyBytesSent = 0;  // body bytes written to the socket so far
     bool finished = false;     // the answer was sent whole
     bool closed = false;       // its connection has closed (either side)
+    qint64 connectionId = 0;   // the connection it came on: 1, 2, ... in the order they were accepted
+    QByteArray serverName{};   // the TLS server name (SNI) the client sent; "" for plain HTTP or none
     bool open() const { return !finished && !closed; }  // the client may still be waiting for it
 };
 
@@ -92,11 +102,20 @@ public:
     HttpServer &operator=(const HttpServer &) = delete;
 
     // Listens on address:port (0 = any free port). Returns false when it cannot.
+    // QHostAddress::LocalHostIPv6 listens on [::1].
     bool start(quint16 port = 0, const QHostAddress &address = QHostAddress::LocalHost);
     void stop();
     quint16 port() const;
-    QString hostPort() const;                   // "127.0.0.1:port"
-    QString url(const QString &path) const;     // "http://127.0.0.1:port" + path
+    QString hostPort() const;                   // "127.0.0.1:port", or "[::1]:port" on IPv6 loopback
+    QString url(const QString &path) const;     // "http://" (or "https://") + hostPort() + path
+
+    // From the next start() on, speak HTTPS with this certificate and key
+    // (PEM files); empty names go back to plain HTTP. False when the files
+    // cannot be read as a certificate and its key.
+    bool setTls(const QString &certificateFile, const QString &keyFile);
+    bool isTls() const;
+    // Connections accepted so far, TLS handshakes that failed included.
+    qint64 connectionCount() const;
 
     // Where files not otherwise known are looked up (empty = nowhere).
     void setRoot(const QString &folder);
@@ -140,6 +159,7 @@ private:
     QThread *m_thread = nullptr;
     QObject *m_worker = nullptr;
     quint16 m_port = 0;
+    QHostAddress m_address;
 };
 
 } // namespace velmora::httpd

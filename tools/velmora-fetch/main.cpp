@@ -89,14 +89,14 @@ int answerValue(const QCommandLineParser &args, const QString &name, int max)
 // The download in the real window, shown on the current display; the
 // window closes itself when the download is over.
 bool DownloadInWindow(const QString &url, velmora::ISaveDialog *dialog, ArgumentAnswerer *answerer,
-                      const velmora::net::NetLimits &limits, qint64 *total)
+                      const velmora::net::NetSettings &limits, qint64 *total)
 {
     auto *window = new velmora::frmDownload;
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->setSaveDialog(dialog);
     window->setProblemAnswerer(answerer);
     answerer->engine = window->engine();
-    window->engine()->setNetLimits(limits);
+    window->engine()->setNetSettings(limits);
     QString user;
     QString password;
     const bool ok = window->DownloadFile(url, user, password);
@@ -163,8 +163,8 @@ int main(int argc, char **argv)
                                  "[--answer-reset 1|2] [--answer-alert 1|2] [--timeout SECONDS] [--window]"));
         return 2;
     }
-    const velmora::net::NetLimits limits =
-        velmora::net::NetLimits::withTimeout(answerValue(args, QStringLiteral("timeout"), 24 * 3600));
+    const velmora::net::NetSettings limits =
+        velmora::net::NetSettings::withTimeout(answerValue(args, QStringLiteral("timeout"), 24 * 3600));
 
     ArgumentAnswerer answerer;
     answerer.fileExists = answerValue(args, QStringLiteral("answer-file-exists"), 3);
@@ -182,7 +182,7 @@ int main(int argc, char **argv)
         velmora::DownloadView view;  // no window: nothing is shown, and the figures cost nothing
         velmora::DownloadEngine engine(state, &view, &dialog, &answerer);
         answerer.engine = &engine;
-        engine.setNetLimits(limits);
+        engine.setNetSettings(limits);
         QString user;
         QString password;
         ok = engine.DownloadFile(url, user, password);

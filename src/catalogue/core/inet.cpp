@@ -99,10 +99,10 @@ void Inet::StartWaiting()
 void Inet::Launch(Ticket ticket, Job &job)
 {
     auto *transfer = new net::Transfer(m_multi);
-    net::NetLimits limits;
-    limits.headMs = limits.idleMs = LimitMs(m_timeoutMs);
-    limits.connectMs = qMin(limits.connectMs, limits.headMs);
-    transfer->setLimits(limits);
+    net::NetSettings settings = m_settings;
+    settings.headMs = settings.idleMs = LimitMs(m_timeoutMs);
+    settings.connectMs = qMin(settings.connectMs, settings.headMs);
+    transfer->setSettings(settings);
     job.transfer = transfer;
     ++m_running;
     ++m_perServer[job.server];

@@ -86,6 +86,8 @@ public:
     // long, fails (0 = never).
     void setRequestTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
     int requestTimeout() const { return m_timeoutMs; }
+    // Connect limit and trusted authorities of the fetches started from now on.
+    void setNetSettings(const net::NetSettings &settings) { m_settings = settings; }
 
 signals:
     void fetchDone(velmora::Inet::Ticket ticket);
@@ -115,6 +117,7 @@ private:
     int m_running = 0;
     Ticket m_lastTicket = 0;
     int m_timeoutMs = 60000;
+    net::NetSettings m_settings;
 };
 
 } // namespace velmora

@@ -52,10 +52,10 @@ void DownloadEngine::TimerTime_Timer()
     emit wake();
 }
 
-void DownloadEngine::setNetLimits(const net::NetLimits &limits)
+void DownloadEngine::setNetSettings(const net::NetSettings &limits)
 {
     m_limits = limits;
-    m_transfer->setLimits(limits);
+    m_transfer->setSettings(limits);
 }
 
 AlertAnswer DownloadEngine::showAlert(const DownloadProblem &problem, const QString &file, bool offerCancel)
@@ -115,9 +115,7 @@ void DownloadEngine::onProbeData(const QString &text)
 void DownloadEngine::followProbeRedirect(const QString &location)
 {
     // Servers send relative addresses too: they are taken against the probed one.
-    const QUrl probed(S.strRequestURL, QUrl::TolerantMode);
-    const QUrl target(location, QUrl::TolerantMode);
-    const QString resolved = target.isRelative() && probed.isValid() ? probed.resolved(target).toString() : location;
+    const QString resolved = ResolveProbeLocation(S.strRequestURL, location);
     if (IsHttpsAddress(S.strRequestURL) && resolved.startsWith(QLatin1String("http:"), Qt::CaseInsensitive)) {
         showAlert(Problem::Downgrade, S.strRequestURL, false);
         S.blnCancel = true;

@@ -88,7 +88,7 @@ public:
     void setProblemAnswerer(IProblemAnswerer *answerer) { m_answerer = answerer; }
     void setSaveDialog(ISaveDialog *dialog) { m_saveDialog = dialog; }
     // Time limits of the probe and the transfer (velmora-fetch --timeout).
-    void setNetLimits(const net::NetLimits &limits);
+    void setNetSettings(const net::NetSettings &limits);
 
     // Free bytes for a file to be saved at path; DiskFreeSpace by default.
     std::function<qint64(const QString &)> freeSpace;
@@ -174,7 +174,7 @@ private:
     IProblemAnswerer *m_answerer;
     Probe *m_probe;
     net::Transfer *m_transfer;
-    net::NetLimits m_limits;
+    net::NetSettings m_limits;
     QElapsedTimer m_clock;
     QElapsedTimer m_sinceYield;
     Run m_run;

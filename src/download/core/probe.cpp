@@ -3,6 +3,8 @@
 #include "net/proxy.h"
 
 #include <QNetworkProxy>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QUrl>
@@ -51,6 +53,15 @@ QByteArray EncodeForRequestLine(const QString &text)
 bool HoldsLineBreak(const QString &text)
 {
     return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+}
+
+QString ResolveProbeLocation(const QString &probed, const QString &location)
+{
+    const QUrl base(probed, QUrl::TolerantMode);
+    const QUrl target(location, QUrl::TolerantMode);
+    if (!target.isRelative() || !base.isValid() || base.isRelative())
+        return location;
+    return base.resolved(target).toString();
 }
 
 namespace {
@@ -168,7 +179,7 @@ QTcpSocket *Probe::makeSocket(bool https, const QString &host, quint16 port, Rou
 }
 
 void Probe::start(bool https, const QString &host, quint16 port, const QByteArray &request,
-                  const net::NetLimits &limits)
+                  const net::NetSettings &limits)
 {
     close();
     m_failure = net::NetFailure::None;
@@ -189,6 +200,11 @@ void Probe::start(bool https, const QString &host, quint16 port, const QByteArra
         emit wake();
     };
     if (auto *ssl = qobject_cast<QSslSocket *>(m_socket)) {
+        if (!limits.caFile.isEmpty()) {
+            QSslConfiguration config = ssl->sslConfiguration();
+            config.setCaCertificates(QSslCertificate::fromPath(limits.caFile));
+            ssl->setSslConfiguration(config);
+        }
         connect(ssl, &QSslSocket::encrypted, this, ready);
         connect(ssl, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &errors) {
             m_certificate = CertificateProblemOf(errors);

@@ -29,6 +29,10 @@ QByteArray EncodeForRequestLine(const QString &text);
 // True when the text holds a CR or LF, which would let it write header lines.
 bool HoldsLineBreak(const QString &text);
 
+// The address a probe's "302" sends us to: Location as it stands when it is
+// absolute, otherwise taken against the probed address.
+QString ResolveProbeLocation(const QString &probed, const QString &location);
+
 // The probe request, byte for byte.
 QByteArray BuildProbeRequest(const QString &strRequestURL, const QString &strServer);
 
@@ -43,7 +47,7 @@ public:
     // Connects to host:port (over TLS when https); once connected the
     // request is sent as it is. host may be an IPv6 literal in brackets.
     void start(bool https, const QString &host, quint16 port, const QByteArray &request,
-               const net::NetLimits &limits = net::NetLimits());
+               const net::NetSettings &limits = net::NetSettings());
     // Closes the connection (repeatable).
     void close();
     bool failed() const { return m_failure != net::NetFailure::None; }

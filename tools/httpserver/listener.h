@@ -1,0 +1,42 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The listening socket of the test servers: plain TCP, or TLS with a given
+// certificate, in which case it also notes the server name (SNI) each
+// client asked for before the handshake begins.
+#include <QByteArray>
+#include <QSslConfiguration>
+#include <QTcpServer>
+
+#include <functional>
+
+class QTcpSocket;
+
+namespace velmora::httpd {
+
+class Listener : public QTcpServer
+{
+public:
+    // Called with each new socket (a QSslSocket already in its server
+    // handshake when TLS is on) and the SNI name it sent ("" when none).
+    using Accepted = std::function<void(QTcpSocket *socket, const QByteArray &serverName)>;
+
+    Listener(Accepted accepted, QObject *parent);
+    // TLS for the connections accepted from now on; a null configuration turns it off.
+    void setTls(const QSslConfiguration &configuration) { m_tls = configuration; }
+
+    // The host name in the server_name extension of a TLS ClientHello
+    // record; "" when the bytes are no ClientHello, carry none or are cut short.
+    static QByteArray ServerNameOf(const QByteArray &clientHello);
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
+
+private:
+    void startTls(qintptr descriptor, const QByteArray &serverName);
+
+    Accepted m_accepted;
+    QSslConfiguration m_tls;
+};
+
+} // namespace velmora::httpd
