@@ -51,6 +51,16 @@ void CurlMulti::add(CURL *easy, std::function<void(CURLcode)> done)
     curl_easy_setopt(easy, CURLOPT_SHARE, m_share);
     m_done[easy] = std::move(done);
     curl_multi_add_handle(m_multi, easy);
+    // Started at once, not at the next turn of the event loop: a caller that
+    // blocks for a while first (a page scan, a modal dialog) does not hold
+    // its request back. What libcurl finishes is taken on the timer.
+    if (!m_acting) {
+        m_acting = true;
+        int running = 0;
+        curl_multi_socket_action(m_multi, CURL_SOCKET_TIMEOUT, 0, &running);
+        m_acting = false;
+        m_timer.start(0);
+    }
 }
 
 void CurlMulti::remove(CURL *easy)

@@ -32,7 +32,10 @@ QString FirstEnv(std::initializer_list<const char *> names)
 
 bool AnyProxyVariableSet()
 {
-    return !FirstEnv({"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"})
+    // HTTP_PROXY counts as set although it is never read: whoever set it
+    // meant the environment to decide, and Qt's query would read it.
+    return !FirstEnv({"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy",
+                      "NO_PROXY"})
                 .isEmpty();
 }
 

@@ -100,8 +100,11 @@ Transfer::Transfer(CurlMulti *multi, QObject *parent)
     });
     // Silence in the body: the transfer counts as dropped, like a reset connection.
     connect(&m_idleTimer, &QTimer::timeout, this, [this] {
-        m_failure = NetFailure::TimedOut;
-        m_error = QStringLiteral("the body stalled");
+        // A body nobody wanted may stall: the answer's head is all that counted.
+        if (!m_discarding) {
+            m_failure = NetFailure::TimedOut;
+            m_error = QStringLiteral("the body stalled");
+        }
         finish();
     });
     connect(m_multi, &CurlMulti::acted, this, [this] {
@@ -169,6 +172,9 @@ bool Transfer::startHop(const QUrl &url)
     m_retryAuth = false;
     m_pendingFailure = NetFailure::None;
     m_headerBytes = 0;
+    m_lengthEnds = -1;
+    m_bodyTaken = 0;
+    m_endedAtLength = false;
     m_status = 0;
     m_statusLine.clear();
     m_headers.clear();
@@ -289,19 +295,24 @@ bool Transfer::endOfHead()
     }
     m_headersIn = true;
     m_headTimer.stop();
+    m_idleTimer.start(m_limits.idleMs);
+    // Under a transfer-coding other than chunked a server's Content-Length
+    // does not frame the body, and a server that keeps the connection open
+    // would hold us to the idle limit; the length it named ends the body.
+    const QByteArray coding = header("Transfer-Encoding");
+    bool lengthKnown = false;
+    const qint64 length = header("Content-Length").toLongLong(&lengthKnown);
+    m_lengthEnds = !coding.isEmpty() && !coding.contains("chunked") && lengthKnown ? length : -1;
     if (m_headersOnly) {
         // A short body is read to its end so the connection stays usable;
         // a long one is not fetched.
-        bool known = false;
-        const qint64 length = header("Content-Length").toLongLong(&known);
-        if (!known || length > kDrainLimit) {
+        if (!lengthKnown || length > kDrainLimit) {
             m_stopAtHead = true;
             return false;
         }
         m_discarding = true;
         return true;
     }
-    m_idleTimer.start(m_limits.idleMs);
     return true;
 }
 
@@ -314,6 +325,10 @@ size_t Transfer::takeBody(const char *data, size_t bytes)
 {
     if (m_discarding) {
         m_discarded += qint64(bytes);
+        if (m_headersIn)
+            m_idleTimer.start(m_limits.idleMs);
+        if (m_headersIn && m_lengthEnds >= 0 && m_discarded >= m_lengthEnds)
+            return endAtLength();
         return m_discarded > kDrainLimit ? 0 : bytes;
     }
     if (bufferedBytes() >= kBodyBuffer) {
@@ -323,23 +338,40 @@ size_t Transfer::takeBody(const char *data, size_t bytes)
         return CURL_WRITEFUNC_PAUSE;
     }
     m_body.append(data, qsizetype(bytes));
+    m_bodyTaken += qint64(bytes);
     m_idleTimer.start(m_limits.idleMs);
+    if (m_lengthEnds >= 0 && m_bodyTaken >= m_lengthEnds) {
+        m_body.chop(qsizetype(m_bodyTaken - m_lengthEnds));
+        return endAtLength();
+    }
     return bytes;
+}
+
+// Ends the transfer from inside libcurl's callback; hopEnded takes it as complete.
+size_t Transfer::endAtLength()
+{
+    m_endedAtLength = true;
+    return 0;
 }
 
 void Transfer::hopEnded(CURLcode result)
 {
-    if (m_easy && m_certificate == CertificateProblem::None && result == CURLE_PEER_FAILED_VERIFICATION) {
+    const QString error = QString::fromUtf8(m_errorBuffer);
+    if (m_easy && result == CURLE_PEER_FAILED_VERIFICATION) {
         long verify = 0;
         curl_easy_getinfo(m_easy, CURLINFO_SSL_VERIFYRESULT, &verify);
-        // libcurl checks the name itself; OpenSSL then has nothing to say.
-        m_certificate = verify == 0 ? CertificateProblem::WrongName : CertificateProblemOf(verify);
+        // libcurl checks the name itself, after OpenSSL, and says so in its words.
+        const bool name = error.contains(QLatin1String("target host name"));
+        m_certificate = name || verify == 0 ? CertificateProblem::WrongName : CertificateProblemOf(verify);
     }
-    const QString error = QString::fromUtf8(m_errorBuffer);
     if (m_pendingFailure != NetFailure::None)
         return fail(m_pendingFailure, QStringLiteral("the answer's head is too long or malformed"));
     if (m_stopAtHead)
         return finish();
+    if (m_endedAtLength) {
+        m_complete = true;
+        return finish();
+    }
     if (m_redirecting) {
         followRedirect();
         return;

@@ -92,6 +92,7 @@ private:
     size_t takeHeaderLine(QByteArray line);
     bool endOfHead();
     size_t takeBody(const char *data, size_t bytes);
+    size_t endAtLength();
     bool startHop(const QUrl &url);
     void configure(CURL *easy, const QUrl &url);
     void hopEnded(CURLcode result);
@@ -129,6 +130,9 @@ private:
     bool m_discarding = false;  // a body nobody wants: a redirect's, a 401's, a length request's
     qint64 m_discarded = 0;
     bool m_stopAtHead = false;  // ended by us once the head was in
+    qint64 m_lengthEnds = -1;   // body length that ends the answer when its framing does not
+    qint64 m_bodyTaken = 0;
+    bool m_endedAtLength = false;
     bool m_redirecting = false;
     bool m_retryAuth = false;
     NetFailure m_failure = NetFailure::None;

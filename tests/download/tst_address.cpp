@@ -54,6 +54,10 @@ private slots:
         QTest::newRow("rounded") << "h:80.6" << "h" << 81;
         QTest::newRow("zero") << "h:0" << "h" << 80;
         QTest::newRow("last colon counts") << "a:1:2" << "a:1" << 2;
+        QTest::newRow("IPv6 with port") << "[::1]:8080" << "[::1]" << 8080;
+        QTest::newRow("IPv6 alone") << "[fe80::1:2]" << "[fe80::1:2]" << 80;
+        QTest::newRow("user info, no port") << "u:pw@h" << "u:pw@h" << 80;
+        QTest::newRow("user info and port") << "u:pw@h:81" << "u:pw@h" << 81;
     }
     void serverAndPort()
     {
@@ -62,6 +66,7 @@ private slots:
         QFETCH(int, port);
         QCOMPARE(RemovePort(server), host);
         QCOMPARE(GetPort(server), port);
+        QCOMPARE(HasPort(server), RemovePort(server) != server);
     }
 
     void pathParts_data()

@@ -78,6 +78,16 @@ private slots:
         QCOMPARE(lines.first(), QStringLiteral("alert: 无法解析域名\thttp://127.0.0.1:83967/p.bin"));
         QCOMPARE(fetch({server.url(QStringLiteral("/x.bin")), QStringLiteral("--answer-reset"), QStringLiteral("5"),
                         QStringLiteral("--save"), dir.filePath(QStringLiteral("x.bin"))}, &lines), 2);
+        // A server that never answers: the probe gives up after --timeout.
+        Rule silent;
+        silent.path = QStringLiteral("/silent.bin");
+        silent.stall = true;
+        server.addRule(silent);
+        const QString url = server.url(QStringLiteral("/silent.bin"));
+        QCOMPARE(fetch({url, QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("--save"),
+                        dir.filePath(QStringLiteral("silent.bin"))}, &lines), 1);
+        QCOMPARE(lines, QStringList({QStringLiteral("alert: 无法建立连接\t") + url, QStringLiteral("alert: 下载未完成\t") + url,
+                                     QStringLiteral("result: incomplete")}));
     }
 
     void droppingServer()

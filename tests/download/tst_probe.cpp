@@ -31,6 +31,16 @@ private slots:
         QCOMPARE(BuildProbeRequest(QStringLiteral("http://h/a b\t.mp3"), QStringLiteral("h")),
                  QByteArray("GET http://h/a%20b%09.mp3 HTTP/1.1\r\nHost: h\r\nAccept: *.*, */*\r\n"
                             "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n\r\n"));
+        // An international host name reaches the Host line as punycode.
+        QVERIFY(BuildProbeRequest(QStringLiteral("http://bücher.example/a"), QStringLiteral("bücher.example"))
+                    .contains("\r\nHost: xn--bcher-kva.example\r\n"));
+        // A relative Location is taken against the probed address.
+        QCOMPARE(ResolveProbeLocation(QStringLiteral("http://[::1]:81/a/b.mp3"), QStringLiteral("/c/d.mp3")),
+                 QStringLiteral("http://[::1]:81/c/d.mp3"));
+        QCOMPARE(ResolveProbeLocation(QStringLiteral("https://h/a/b"), QStringLiteral("c?x=1")),
+                 QStringLiteral("https://h/a/c?x=1"));
+        QCOMPARE(ResolveProbeLocation(QStringLiteral("http://h/a"), QStringLiteral("http://o/x")),
+                 QStringLiteral("http://o/x"));
     }
 
     void headerNumbers()
