@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FormatDuration(float(value));
     RoundHalfToEven(value);
 
-    const ProgressFigures f = ComputeProgress(received, total, start, flags & 1, value, QStringLiteral("x"));
+    const ProgressFigures f = ComputeProgress({received, total, start, (flags & 1) != 0, value, QStringLiteral("x")});
     FUZZ_CHECK(f.knobX >= 0 && f.knobX <= kSeekWidth - kKnobWidth);
     const int knob = KnobPositionFor(seconds);
     FUZZ_CHECK(knob >= 0 && knob <= kSeekWidth - kKnobWidth);

@@ -4,12 +4,14 @@
 # curl and wget, in one run. Prints one table: medians of wall time, CPU time
 # and peak RSS, and the ratios against curl. Then peak RSS against file size
 # and the CPU spent waiting on a silent server.
-# Usage: bench/download/run.sh [build-folder]   (RUNS=5 WINDOW_RUNS=3 by default)
+# Usage: bench/download/run.sh [build-folder]   (RUNS=5, WINDOW_RUNS=RUNS by default)
+# PROFILE=1 adds a perf profile of velmora-fetch and of the window: the
+# functions that take the most CPU time, and the share of the kernel.
 set -u
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${1:-$ROOT/build-bench}
 RUNS=${RUNS:-5}
-WINDOW_RUNS=${WINDOW_RUNS:-3}
+WINDOW_RUNS=${WINDOW_RUNS:-$RUNS}
 WORK=$(mktemp -d /tmp/velmora-bench.XXXXXX)
 chmod 755 "$WORK"  # nginx's workers read from it
 NGINX_PORT=18501
@@ -37,6 +39,7 @@ need wget wget
 need Xvfb xvfb
 need bc bc
 [ -x /usr/bin/time ] || need /usr/bin/time time
+[ "${PROFILE:-0}" = 1 ] && need perf linux-perf
 # The installed service is not wanted: the benchmark runs its own nginx.
 command -v systemctl >/dev/null && systemctl stop nginx 2>/dev/null
 
@@ -47,6 +50,9 @@ FETCH=$BUILD/bin/velmora-fetch
 mkdir -p "$WORK/www" "$WORK/nginx"
 head -c $((1 << 30)) /dev/urandom >"$WORK/www/1g.bin"
 head -c $((64 << 20)) "$WORK/www/1g.bin" >"$WORK/www/64m.bin"
+# On the disk before anything is measured: the write-back of 1 GiB just made
+# would otherwise fall on the first runs, and not on every tool alike.
+sync "$WORK/www/1g.bin" "$WORK/www/64m.bin"
 cat >"$WORK/nginx/nginx.conf" <<CONF
 worker_processes 1;
 daemon off;
@@ -137,3 +143,23 @@ read -r -a A </proc/$FP/stat; C1=$((A[13] + A[14]))
 kill $FP; wait $FP 2>/dev/null
 printf 'CPU of velmora-fetch waiting on a silent server: %.2f %% of a core (target ~0)\n' \
     "$(echo "($C1 - $C0) * 100 / $(getconf CLK_TCK) / 5" | bc -l)"
+
+# Where the time goes: one profiled run each, with call stacks from DWARF so
+# that libraries built without frame pointers are followed too.
+profile() {  # profile NAME CMD...
+    local name=$1; shift
+    rm -f "$WORK/out.bin"
+    perf record -q -F 999 --call-graph dwarf,16384 -o "$WORK/$name.perf" -- "$@" >/dev/null 2>&1
+    rm -f "$WORK/out.bin"
+    echo "== $name: CPU by library, then the busiest functions (self time)"
+    perf report -i "$WORK/$name.perf" --no-children --sort dso --stdio -g none 2>/dev/null | grep -E '^ +[0-9]' | head -6
+    perf report -i "$WORK/$name.perf" --no-children --sort symbol --stdio -g none 2>/dev/null | grep -E '^ +[0-9]' \
+        | head -25 | cut -c1-110
+    echo "== $name: inclusive time of the program's own steps"
+    perf report -i "$WORK/$name.perf" --children --sort symbol --stdio -g none 2>/dev/null | grep -E '^ +[0-9]' \
+        | grep -E 'velmora::|QWidget::event|paintAndFlush|curl_|__libc_recv|__GI___libc_write' | head -25 | cut -c1-110
+}
+if [ "${PROFILE:-0}" = 1 ]; then
+    profile velmora-fetch "$FETCH" "$URL" --save "$WORK/out.bin"
+    profile velmora-fetch-window env DISPLAY=":$DISPLAY_NUMBER" QT_QPA_PLATFORM=xcb "$FETCH" "$URL" --save "$WORK/out.bin" --window
+fi

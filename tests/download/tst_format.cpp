@@ -119,7 +119,7 @@ private slots:
     void progressFreshAndResumed()
     {
         // 409600 of 1 MiB in 4 s (100 KiB/s): 6 s left.
-        ProgressFigures f = ComputeProgress(409600, 1048576, 0, false, 4.0, QStringLiteral("a.mp3"));
+        ProgressFigures f = ComputeProgress({409600, 1048576, 0, false, 4.0, QStringLiteral("a.mp3")});
         QCOMPARE(f.timeLabel, QStringLiteral("6 秒 (已复制 400 KB, 共 1.0 MB)"));
         QCOMPARE(f.rateLabel, QStringLiteral("100.0 KB/秒"));
         QCOMPARE(f.completeLabel, QStringLiteral("39% 已完成 (a.mp3)"));
@@ -128,30 +128,30 @@ private slots:
 
         // Resumed at 5904: only the bytes since then count for the rate;
         // 13071 bytes left at 512.5 bytes/s is 25.5 s, shown as 26.
-        f = ComputeProgress(6929, 20000, 5904, true, 2.0, QStringLiteral("b.rar"));
+        f = ComputeProgress({6929, 20000, 5904, true, 2.0, QStringLiteral("b.rar")});
         QCOMPARE(f.rateLabel, QStringLiteral("512.5 bytes/秒"));
         QCOMPARE(f.timeLabel, QStringLiteral("26 秒 (已复制 7 KB, 共 20 KB)"));
-        QCOMPARE(ComputeProgress(6929, 20000, 5904, false, 2.0, QString()).rateLabel, QStringLiteral("3.4 KB/秒"));
+        QCOMPARE(ComputeProgress({6929, 20000, 5904, false, 2.0, QString()}).rateLabel, QStringLiteral("3.4 KB/秒"));
 
-        f = ComputeProgress(20000, 20000, 5904, true, 3.0, QStringLiteral("b.rar"));
+        f = ComputeProgress({20000, 20000, 5904, true, 3.0, QStringLiteral("b.rar")});
         QCOMPARE(f.completeLabel, QStringLiteral("100% 已完成 (b.rar)"));
         QCOMPARE(f.knobX, kSeekWidth - kKnobWidth);
-        QCOMPARE(ComputeProgress(600, 1000, 0, false, 1.0, QString()).knobX, 170);
-        QCOMPARE(ComputeProgress(1500, 1000, 0, false, 1.0, QString()).knobX, 283); // knob stays on the bar
+        QCOMPARE(ComputeProgress({600, 1000, 0, false, 1.0, QString()}).knobX, 170);
+        QCOMPARE(ComputeProgress({1500, 1000, 0, false, 1.0, QString()}).knobX, 283); // knob stays on the bar
         QCOMPARE(CompletedTimeText(5000000, 75), QStringLiteral("4.8 MB (共 1 分钟 15 秒)"));
     }
 
     void progressWithoutRateOrTotal()
     {
         // An empty first chunk: no rate, so no time left, and no failure.
-        ProgressFigures f = ComputeProgress(0, 5000, 0, false, 1.0, QStringLiteral("x"));
+        ProgressFigures f = ComputeProgress({0, 5000, 0, false, 1.0, QStringLiteral("x")});
         QCOMPARE(f.timeLabel, QStringLiteral(" (已复制 0 bytes, 共 5 KB)"));
         QCOMPARE(f.rateLabel, QStringLiteral("0 bytes/秒"));
-        QVERIFY(ComputeProgress(4096, 8192, 4096, true, 1.0, QString()).timeLabel.startsWith(" (已复制 "));
-        QVERIFY(ComputeProgress(100, 8192, 0, false, 0.0, QString()).timeLabel.startsWith(" (已复制 "));
+        QVERIFY(ComputeProgress({4096, 8192, 4096, true, 1.0, QString()}).timeLabel.startsWith(" (已复制 "));
+        QVERIFY(ComputeProgress({100, 8192, 0, false, 0.0, QString()}).timeLabel.startsWith(" (已复制 "));
 
         // A total of 0 does not divide by zero.
-        f = ComputeProgress(100, 0, 0, false, 1.0, QStringLiteral("x"));
+        f = ComputeProgress({100, 0, 0, false, 1.0, QStringLiteral("x")});
         QCOMPARE(f.knobX, 0);
         QCOMPARE(f.completeLabel, QStringLiteral("0% 已完成 (x)"));
     }
@@ -162,14 +162,14 @@ private slots:
         // floating point: 2^64 bytes copied in one second, nothing left.
         constexpr qint64 kMax = std::numeric_limits<qint64>::max();
         constexpr qint64 kMin = std::numeric_limits<qint64>::min();
-        ProgressFigures f = ComputeProgress(kMax, kMax, kMin, true, 1.0, QStringLiteral("x"));
+        ProgressFigures f = ComputeProgress({kMax, kMax, kMin, true, 1.0, QStringLiteral("x")});
         QCOMPARE(f.rateLabel, QStringLiteral("17179869184.0 GB/秒"));
         QVERIFY2(f.timeLabel.startsWith(QStringLiteral("0 秒 (已复制 ")), qPrintable(f.timeLabel));
         QCOMPARE(f.completeLabel, QStringLiteral("100% 已完成 (x)"));
         QCOMPARE(f.knobX, kSeekWidth - kKnobWidth);
 
         // A total far below what arrived: no time is left, and nothing wrapped.
-        f = ComputeProgress(kMax, kMin, 0, false, 1.0, QStringLiteral("x"));
+        f = ComputeProgress({kMax, kMin, 0, false, 1.0, QStringLiteral("x")});
         QVERIFY2(f.timeLabel.startsWith(QStringLiteral("0 秒 (已复制 ")), qPrintable(f.timeLabel));
         QCOMPARE(f.knobX, 0);
 

@@ -26,6 +26,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <cmath>
+
 using namespace velmora;
 using velmora::httpd::HttpServer;
 using velmora::httpd::Rule;
@@ -45,6 +47,28 @@ public slots:
 void flushDeletes()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// "146.5 KB/秒" as bytes per second.
+double rateOf(const QString &text)
+{
+    const QStringList parts = text.section(QLatin1Char('/'), 0, 0).split(QLatin1Char(' '));
+    static const QStringList units = {QStringLiteral("bytes"), QStringLiteral("KB"), QStringLiteral("MB"),
+                                      QStringLiteral("GB")};
+    const int unit = parts.size() == 2 ? int(units.indexOf(parts[1])) : -1;
+    return unit < 0 ? -1 : parts[0].toDouble() * std::pow(1024.0, unit);
+}
+
+// The time left at the start of TimeLabel ("1 分钟 15 秒 (已复制 ...") in seconds.
+double secondsLeftOf(const QString &text)
+{
+    const QStringList parts = text.section(QStringLiteral(" (已复制"), 0, 0).split(QLatin1Char(' '));
+    static const QHash<QString, double> units = {{QStringLiteral("秒"), 1}, {QStringLiteral("分钟"), 60},
+                                                 {QStringLiteral("小时"), 3600}};
+    double seconds = 0;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        seconds += parts[i].toDouble() * units.value(parts[i + 1], qQNaN());
+    return parts.size() >= 2 ? seconds : qQNaN();
 }
 
 } // namespace
@@ -180,6 +204,52 @@ private slots:
         testing::SaveScreenshot(window, QStringLiteral("frmdownload-final"));
         window->CancelButton->click();
         flushDeletes();
+    }
+
+    void figuresMoveWhileNothingArrives()
+    {
+        // The server sends part of the body, then nothing, and keeps the
+        // connection open: on each tick of the window's clock the rate shown
+        // falls and the time left grows, instead of standing still.
+        const QString path = QStringLiteral("/stall/Half.bin");
+        const qint64 size = 1024 * 1024;
+        const qint64 sent = 300 * 1024;
+        server.addGeneratedFile(path, size);
+        Rule r;
+        r.path = path;
+        r.when = Rule::When::WithRange;
+        r.stallAfter = sent;
+        server.addRule(r);
+        saveDialog.path = dir.filePath(QStringLiteral("Half.bin"));
+        QFile::remove(saveDialog.path);
+        QList<double> rates;
+        QList<double> secondsLeft;
+        int silentTicks = 0;
+        extraSetup = [&](frmDownload *w) {
+            connect(&w->engine()->TimerTime, &QTimer::timeout, w, [&, w] {
+                // Counted once everything the server sent is in, and its log
+                // says it has sent nothing since.
+                if (w->engine()->Received() != sent)
+                    return;
+                QCOMPARE(server.requestsFor(path).last().bodyBytesSent, sent);
+                // The first such tick may still see the last chunk's figures;
+                // from the next one on, the screen holds the previous tick's.
+                if (++silentTicks == 1)
+                    return;
+                rates << rateOf(w->RateLabel->text());
+                secondsLeft << secondsLeftOf(w->TimeLabel->text());
+                if (rates.size() == 2)
+                    w->CancelButton->click();
+            });
+        };
+        QVERIFY(!download(path));
+        QCOMPARE(rates.size(), 2);
+        QVERIFY2(rates[0] > rates[1] && rates[1] > 0, qPrintable(QStringLiteral("%1 %2").arg(rates[0]).arg(rates[1])));
+        QVERIFY2(secondsLeft[0] < secondsLeft[1],
+                 qPrintable(QStringLiteral("%1 %2").arg(secondsLeft[0]).arg(secondsLeft[1])));
+        QCOMPARE(answerer.asked, QStringList({QStringLiteral("下载未完成")}));
+        // What did arrive is on disk, ready for a resume.
+        QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(sent));
     }
 
     void stopDuringBody_data()

@@ -24,13 +24,6 @@ void printLine(const QString &line)
     std::fflush(stdout);
 }
 
-// No window: nothing to show while the body runs.
-class SilentView : public velmora::DownloadView
-{
-public:
-    bool ShowsProgress() const override { return false; }
-};
-
 class PathDialog : public velmora::ISaveDialog
 {
 public:
@@ -211,7 +204,7 @@ int main(int argc, char **argv)
         ok = DownloadInWindow(url, &dialog, &answerer, limits, &total);
     } else {
         velmora::DownloadState state;
-        SilentView view;
+        velmora::DownloadView view;  // no window: nothing is shown, and the figures cost nothing
         velmora::DownloadEngine engine(state, &view, &dialog, &answerer);
         answerer.engine = &engine;
         engine.setNetSettings(limits);

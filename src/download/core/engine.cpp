@@ -3,7 +3,6 @@
 #include "download/core/diskspace.h"
 #include "download/core/origin.h"
 #include "download/core/probe.h"
-#include "download/core/progress.h"
 #include "net/transfer.h"
 
 #include <QCoreApplication>
@@ -35,16 +34,23 @@ DownloadEngine::DownloadEngine(DownloadState &state, DownloadView *view, ISaveDi
 {
     m_clock.start();
     TimerTime.setInterval(1000);
-    connect(&TimerTime, &QTimer::timeout, this, [this] {
-        ++S.varElapsed;
-        emit wake();
-    });
+    connect(&TimerTime, &QTimer::timeout, this, &DownloadEngine::TimerTime_Timer);
     connect(m_probe, &Probe::wake, this, &DownloadEngine::wake);
     connect(m_probe, &Probe::dataArrived, this, &DownloadEngine::onProbeData);
     connect(m_transfer, &net::Transfer::wake, this, &DownloadEngine::wake);
 }
 
 DownloadEngine::~DownloadEngine() = default;
+
+void DownloadEngine::TimerTime_Timer()
+{
+    ++S.varElapsed;
+    // A server that stops sending must not leave the last figures standing:
+    // measured again now, the rate falls and the time left grows.
+    if (m_run.figuresShown)
+        showProgress();
+    emit wake();
+}
 
 void DownloadEngine::setNetSettings(const net::NetSettings &limits)
 {
@@ -441,6 +447,7 @@ DownloadEngine::Next DownloadEngine::openTarget()
     if (!m_file.open(savePath, m_received, m_total, cutNow))
         return stopWith(DownloadProblem::Unexpected(m_file.errorString()), savePath);
     S.varElapsed = 0;
+    m_run.figuresShown = false;
     TimerTime.start();
     m_sinceYield.invalidate();
     return Next::GoOn;
@@ -554,17 +561,11 @@ DownloadEngine::Next DownloadEngine::storeChunk(QByteArray chunk)
 
 void DownloadEngine::showProgress()
 {
-    if (!m_view->ShowsProgress()) {
-        S.sngProgress = float(double(m_received) / double(m_total));
-        return;
-    }
-    const ProgressFigures f = ComputeProgress(m_received, m_total, m_run.startOffset, m_run.resume,
-                                              clockSeconds() - m_run.startTime, m_run.localName);
-    m_view->SetTimeLabel(f.timeLabel);
-    m_view->SetRateLabel(f.rateLabel);
-    S.sngProgress = f.sngProgress;
-    m_view->SetProgress(f.sngProgress, f.knobX);
-    m_view->SetCompleteLabel(f.completeLabel);
+    // Only numbers here, for every chunk: the view makes its texts when it shows them.
+    S.sngProgress = float(double(m_received) / double(m_total));
+    m_view->SetFigures(BodyFigures{m_received, m_total, m_run.startOffset, m_run.resume,
+                                   clockSeconds() - m_run.startTime, m_run.localName});
+    m_run.figuresShown = true;
 }
 
 DownloadEngine::Next DownloadEngine::finish()

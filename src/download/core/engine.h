@@ -9,6 +9,7 @@
 #include "download/core/bodyfile.h"
 #include "download/core/httpheaders.h"
 #include "download/core/problems.h"
+#include "download/core/progress.h"
 #include "net/failure.h"
 
 #include <QElapsedTimer>
@@ -39,14 +40,15 @@ public:
     virtual void SetStatusLabel(const QString &) {}
     virtual void SetRateLabel(const QString &) {}
     virtual void SetTimeLabel(const QString &) {}
-    virtual void SetCompleteLabel(const QString &) {}
     virtual void SetEstimatedTimeLeft(const QString &) {}
     virtual void SetCancelCaption(const QString &) {}
     virtual void SetOpenFolderEnabled(bool) {}
-    // sngProgress 0..1 and the knob position along the bar (ComputeProgress).
-    virtual void SetProgress(float, int) {}
-    // False for a view that shows no figures: the engine then skips working them out.
-    virtual bool ShowsProgress() const { return true; }
+    // Where the body stands: after every chunk, and on every tick of the
+    // one-second clock while the body runs (so the rate falls while nothing
+    // arrives). Called that often, it should only keep the numbers; the
+    // texts (time, rate, percentage) and the bar come from ComputeProgress
+    // when the view shows them.
+    virtual void SetFigures(const BodyFigures &) {}
     virtual void Beep() {}
 };
 
@@ -91,7 +93,8 @@ public:
     // Free bytes for a file to be saved at path; DiskFreeSpace by default.
     std::function<qint64(const QString &)> freeSpace;
 
-    // The window's one-second clock: varElapsed + 1 per tick while the body runs.
+    // The window's one-second clock: varElapsed + 1 per tick while the body
+    // runs, and the figures handed to the view again.
     QTimer TimerTime;
 
 signals:
@@ -125,6 +128,7 @@ private:
         QByteArray validator;    // ETag or Last-Modified of the version this run fetches
         qint64 checkEnd = 0;     // body bytes before this are compared with the disk first
         QByteArray held;         // body bytes waiting for that comparison
+        bool figuresShown = false;  // this transfer has handed the view its figures
     };
 
     void beginRun(const QString &StrURL, const QString &UserName, const QString &Password);
@@ -146,6 +150,7 @@ private:
     Next storeChunk(QByteArray chunk);
     Next flushBody();
     void showProgress();
+    void TimerTime_Timer();
     Next finish();
     Next finishIncomplete();
     void showComplete();

@@ -7,14 +7,16 @@
 
 namespace velmora {
 
-ProgressFigures ComputeProgress(qint64 received, qint64 total, qint64 startOffset, bool resume,
-                                double secondsSinceStart, const QString &localName)
+ProgressFigures ComputeProgress(const BodyFigures &body)
 {
     ProgressFigures f;
+    const qint64 received = body.received;
+    const qint64 total = body.total;
+    const double secondsSinceStart = body.secondsSinceStart;
 
     // Every figure goes to double before any subtraction: a server can announce
     // any 64-bit length, and the difference of two of them need not fit.
-    const double copied = resume ? double(received) - double(startOffset) : double(received);
+    const double copied = body.resume ? double(received) - double(body.startOffset) : double(received);
     const double rate = secondsSinceStart > 0 ? copied / secondsSinceStart : 0.0;
 
     // Nothing has arrived yet (an empty first chunk): there is no rate to
@@ -31,7 +33,7 @@ ProgressFigures ComputeProgress(qint64 received, qint64 total, qint64 startOffse
     f.sngProgress = float(fraction);
     f.knobX = KnobPositionFor(f.sngProgress);
 
-    f.completeLabel = FormatNumber(fraction, QStringLiteral("##0%")) + QStringLiteral(" 已完成 (") + localName
+    f.completeLabel = FormatNumber(fraction, QStringLiteral("##0%")) + QStringLiteral(" 已完成 (") + body.localName
                       + QStringLiteral(")");
     return f;
 }

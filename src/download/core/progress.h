@@ -1,5 +1,6 @@
 #pragma once
-// The figures shown after each received chunk.
+// The figures shown after each received chunk: the engine hands over the
+// numbers, and the texts are made from them only when they reach the screen.
 #include <QString>
 #include <QtGlobal>
 
@@ -21,10 +22,21 @@ struct ProgressFigures
     int knobX = 0;          // filled length handed to DrawSeek
 };
 
-// secondsSinceStart: clock now minus the start time (which already lies one
-// second before the length request finished).
-ProgressFigures ComputeProgress(qint64 received, qint64 total, qint64 startOffset, bool resume,
-                                double secondsSinceStart, const QString &localName);
+// Where the body of a download stands, as numbers. Cheap to hand over for
+// every chunk; the texts cost something and are made only to be shown.
+struct BodyFigures
+{
+    qint64 received = 0;     // the write offset plus the bytes received since
+    qint64 total = 0;        // the file's length
+    qint64 startOffset = 0;  // first byte of this transfer (the rate counts from it when resuming)
+    bool resume = false;
+    // Clock now minus the start time (which already lies one second before
+    // the length request finished).
+    double secondsSinceStart = 0;
+    QString localName;       // the file name shown in CompleteLabel
+};
+
+ProgressFigures ComputeProgress(const BodyFigures &body);
 
 // The filled length of the bar for a fraction received / total: 0 for
 // anything not above 0 (NaN included), the full length from 1 on.

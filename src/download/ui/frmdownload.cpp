@@ -24,9 +24,9 @@
 namespace velmora {
 
 // The window as the engine sees it: texts and states only. The figures of
-// the body (time, rate, percentage, bar) change with every chunk; they are
-// kept here and put on the screen at the display's pace, the latest ones
-// each time, so that a fast download is not slowed by its own window.
+// the body (time, rate, percentage, bar) come as numbers with every chunk;
+// the latest ones are kept and turned into texts at the display's pace, so
+// that a fast download is not slowed by its own window.
 class frmDownload::View : public DownloadView
 {
 public:
@@ -45,9 +45,18 @@ public:
     void SetSourceLabel(const QString &t) override { w->SourceLabel->setText(t); }
     void SetToLabel(const QString &t) override { w->ToLabel->setText(t); }
     void SetStatusLabel(const QString &t) override { w->StatusLabel->setText(t); }
-    void SetRateLabel(const QString &t) override { Keep(m_rate, t); }
-    void SetTimeLabel(const QString &t) override { Keep(m_time, t); }
-    void SetCompleteLabel(const QString &t) override { Keep(m_complete, t); }
+    // A text set outright comes after any figures still waiting, which must
+    // not overwrite it later.
+    void SetRateLabel(const QString &t) override
+    {
+        ShowFigures();
+        w->RateLabel->setText(t);
+    }
+    void SetTimeLabel(const QString &t) override
+    {
+        ShowFigures();
+        w->TimeLabel->setText(t);
+    }
     void SetEstimatedTimeLeft(const QString &t) override { w->EstimatedTimeLeft->setText(t); }
     void SetCancelCaption(const QString &t) override { w->CancelButton->setText(t); }
     void SetOpenFolderEnabled(bool on) override
@@ -55,10 +64,11 @@ public:
         w->OpenButton->setEnabled(on);
         w->FolderButton->setEnabled(on);
     }
-    void SetProgress(float, int knobX) override
+    void SetFigures(const BodyFigures &figures) override
     {
-        m_knob = knobX;
-        Schedule();
+        m_figures = figures;
+        if (!m_pace.isActive())
+            m_pace.start();
     }
     void Beep() override { QApplication::beep(); }
 
@@ -66,42 +76,31 @@ public:
     void ShowFigures()
     {
         m_pace.stop();
-        SetIfChanged(w->TimeLabel, m_time);
-        SetIfChanged(w->RateLabel, m_rate);
-        SetIfChanged(w->CompleteLabel, m_complete);
-        if (m_knob && *m_knob != w->picSeek->seekLength())
-            w->picSeek->DrawSeek(*m_knob);
-        m_knob.reset();
+        if (!m_figures)
+            return;
+        const ProgressFigures f = ComputeProgress(*m_figures);
+        m_figures.reset();
+        SetIfChanged(w->TimeLabel, f.timeLabel);
+        SetIfChanged(w->RateLabel, f.rateLabel);
+        SetIfChanged(w->CompleteLabel, f.completeLabel);
+        if (f.knobX != w->picSeek->seekLength())
+            w->picSeek->DrawSeek(f.knobX);
     }
 
 private:
     // About two frames of a common display.
     static constexpr int kPaceMs = 30;
 
-    void Keep(std::optional<QString> &slot, const QString &t)
-    {
-        slot = t;
-        Schedule();
-    }
-    void Schedule()
-    {
-        if (!m_pace.isActive())
-            m_pace.start();
-    }
     template<typename Box>
-    static void SetIfChanged(Box *box, std::optional<QString> &text)
+    static void SetIfChanged(Box *box, const QString &text)
     {
-        if (text && box->text() != *text)
-            box->setText(*text);
-        text.reset();
+        if (box->text() != text)
+            box->setText(text);
     }
 
     frmDownload *w;
     QTimer m_pace;
-    std::optional<QString> m_time;
-    std::optional<QString> m_rate;
-    std::optional<QString> m_complete;
-    std::optional<int> m_knob;
+    std::optional<BodyFigures> m_figures;  // not yet on the screen
 };
 
 namespace {
