@@ -6,7 +6,7 @@
 // the drawn progress bar tells its value. And what a sighted keyboard user
 // sees: one focus ring, never a second one on the default button.
 #include "about/ui/frmabout.h"
-#include "alerts/ui/frmalert.h"
+#include "download/ui/frmalert.h"
 #include "app/ui/frmtype.h"
 #include "app/ui/startup.h"
 #include "catalogue/ui/frmmain.h"

@@ -1,8 +1,8 @@
 // One user's path through the program, on real windows: load the demo music
 // catalogue, pick an item, download it, close the download window; then
 // download it again and answer the real "文件已存在" dialog.
-#include "alerts/ui/alerts.h"
-#include "alerts/ui/problemdialog.h"
+#include "download/ui/alerts.h"
+#include "download/ui/problemdialog.h"
 #include "catalogue/ui/frmmain.h"
 #include "catalogue/ui/treeadapter.h"
 #include "common/core/globals.h"

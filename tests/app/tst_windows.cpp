@@ -2,8 +2,8 @@
 // demo music catalogue from the loopback server, a real download, the real
 // problem dialogs, message boxes, search dialog and About window.
 #include "about/ui/frmabout.h"
-#include "alerts/ui/alerts.h"
-#include "alerts/ui/problemdialog.h"
+#include "download/ui/alerts.h"
+#include "download/ui/problemdialog.h"
 #include "catalogue/ui/frmmain.h"
 #include "catalogue/ui/frmsearch.h"
 #include "catalogue/ui/treeadapter.h"

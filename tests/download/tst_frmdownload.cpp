@@ -1,8 +1,8 @@
 // The download window driven as a user would: real widgets under the
 // offscreen platform, the loopback server, the real Save-As dialog and the
 // real problem dialogs where a case is about them.
-#include "alerts/ui/alerts.h"
-#include "alerts/ui/problemdialog.h"
+#include "download/ui/alerts.h"
+#include "download/ui/problemdialog.h"
 #include "common/core/version.h"
 #include "download/core/engine.h"
 #include "download/core/progress.h"

@@ -1,6 +1,6 @@
 #include "download/ui/frmdownload.h"
 
-#include "alerts/ui/alerts.h"
+#include "download/ui/alerts.h"
 #include "common/core/version.h"
 #include "common/ui/uifont.h"
 #include "download/core/engine.h"
