@@ -13,6 +13,7 @@
 #include "common/core/globals.h"
 #include "download/ui/frmdownload.h"
 #include "download/ui/seekbar.h"
+#include "testsupport.h"
 
 #include "common/ui/focusstyle.h"
 
@@ -164,9 +165,10 @@ void tst_Accessible::downloadWindowStartsOnItsButton()
     w.show();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    QCOMPARE(QApplication::focusWidget(), w.CancelButton);
-    QSignalSpy pressed(w.CancelButton, &QPushButton::clicked);
-    QTest::keyClick(w.CancelButton, Qt::Key_Return);
+    auto *cancel = testing::Control<QPushButton>(&w, "CancelButton");
+    QCOMPARE(QApplication::focusWidget(), cancel);
+    QSignalSpy pressed(cancel, &QPushButton::clicked);
+    QTest::keyClick(cancel, Qt::Key_Return);
     QCOMPARE(pressed.size(), 1);
 }
 

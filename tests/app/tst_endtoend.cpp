@@ -81,9 +81,9 @@ private slots:
         QVERIFY(size > 0);
         QCOMPARE(testing::Sha256OfFile(save.path), httpd::HttpServer::GeneratedSha256(size));
         QCOMPARE(server.requestsFor(path).last().status, 206);
-        QCOMPARE(window->EstimatedTimeLeft->text(), QStringLiteral("下载完毕:"));
-        QCOMPARE(window->CancelButton->text(), QStringLiteral("关闭"));
-        window->CancelButton->click();
+        QCOMPARE(testing::Control<QLabel>(window, "EstimatedTimeLeft")->text(), QStringLiteral("下载完毕:"));
+        QCOMPARE(testing::Control<QPushButton>(window, "CancelButton")->text(), QStringLiteral("关闭"));
+        testing::Control<QPushButton>(window, "CancelButton")->click();
         QTRY_VERIFY(main->isEnabled());
         QTRY_VERIFY(!window);
 
