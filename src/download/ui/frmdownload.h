@@ -64,8 +64,8 @@ private:
     DownloadEngine *m_engine = nullptr;
     bool m_unloaded = false;
 
-    // The controls carry these names as their objectName too, so that
-    // tests and accessibility tools find them without reaching in here.
+    // Each control carries its name as its objectName too: tests find it
+    // with findChild; the engine reaches the window only through its view.
     QLineEdit *SourceLabel;
     QLineEdit *ToLabel;
     QLabel *StatusLabel;
