@@ -46,6 +46,10 @@ T *Control(const QObject *window, const char *name)
 // Saves a grab of the widget as <build>/screenshots/<name>.png; returns the path.
 QString SaveScreenshot(QWidget *widget, const QString &name);
 
+// "host:port" on loopback where nothing listens: a server was started
+// there and stopped again, so a connection is refused at once.
+QString DeadHostPort();
+
 // Folder holding the built executables (velmora-fetch, velmora-scan, ...).
 QString BinDir();
 
