@@ -42,10 +42,8 @@ class TestLinuxPlatform : public QObject
     Q_OBJECT
 private slots:
     // this computer
-    void memory();
-    void processors();
-    void namesAndFolders();
-    void version();
+    void memoryAndProcessors();
+    void namesFoldersAndVersion();
     void diskSpace();
     void driveTypes();
 
@@ -59,7 +57,7 @@ private slots:
     void preparedComputer();
 };
 
-void TestLinuxPlatform::memory()
+void TestLinuxPlatform::memoryAndProcessors()
 {
     System sys;
     quint8 load = 0;
@@ -74,11 +72,7 @@ void TestLinuxPlatform::memory()
     QVERIFY(free >= unusedKb - expectedKb / 50);
     const int usedPercent = int(100.0 * double(total - free) / double(total) + 0.5);
     QVERIFY(qAbs(int(load) - usedPercent) <= 2);
-}
 
-void TestLinuxPlatform::processors()
-{
-    System sys;
     QString type;
     qint64 count = 0;
     quint64 mask = 0;
@@ -90,7 +84,7 @@ void TestLinuxPlatform::processors()
         QCOMPARE(type, QString());  // a 64-bit processor has no name in the list
 }
 
-void TestLinuxPlatform::namesAndFolders()
+void TestLinuxPlatform::namesFoldersAndVersion()
 {
     System sys;
     const struct passwd *pw = getpwuid(geteuid());
@@ -101,11 +95,7 @@ void TestLinuxPlatform::namesAndFolders()
     QVERIFY(sys.SystemDir().endsWith(QLatin1Char('/')));
     QVERIFY(QFileInfo(sys.SystemDir()).isDir());
     QCOMPARE(sys.TempDir(), QDir::tempPath() + QLatin1Char('/'));
-}
 
-void TestLinuxPlatform::version()
-{
-    System sys;
     int major = -1, minor = -1;
     QString name;
     sys.WinVer(major, minor, name);

@@ -66,8 +66,7 @@ class TestSystem : public QObject
 private slots:
     void putPoints_data();
     void putPoints();
-    void folders();
-    void names();
+    void foldersAndNames();
     void serialAndLabel();
     void keyboard_data();
     void keyboard();
@@ -91,9 +90,7 @@ void TestSystem::putPoints_data()
     QTest::newRow("zero") << qint64(0) << "0";
     QTest::newRow("three digits") << qint64(999) << "999";
     QTest::newRow("four digits") << qint64(1000) << "1.000";
-    QTest::newRow("six digits") << qint64(123456) << "123.456";
     QTest::newRow("seven digits") << qint64(1234567) << "1.234.567";
-    QTest::newRow("largest long") << qint64(2147483647) << "2.147.483.647";
     QTest::newRow("beyond 32 bits") << qint64(5368709120) << "5.368.709.120";
     QTest::newRow("negative") << qint64(-1234) << "-1.234";
     // The sign is no digit: it never stands alone in front of a separator.
@@ -109,7 +106,9 @@ void TestSystem::putPoints()
     QCOMPARE(System(platform).PutPoints(number), text);
 }
 
-void TestSystem::folders()
+// What the platform cannot answer is empty; what it answers ends at a NUL,
+// and folders end with a slash.
+void TestSystem::foldersAndNames()
 {
     using F = SystemPlatform::Folder;
     FixedPlatform platform;
@@ -127,12 +126,7 @@ void TestSystem::folders()
     QCOMPARE(sys.TempDir(), QStringLiteral("/tmp/"));
     platform.folders[F::Temp] = longPath;
     QCOMPARE(sys.TempDir(), longPath + QLatin1Char('/'));
-}
 
-void TestSystem::names()
-{
-    FixedPlatform platform;
-    System sys(platform);
     QCOMPARE(sys.UserName(), QString());
     QCOMPARE(sys.ComputerName(), QString());
     platform.user = QStringLiteral("mika");
@@ -167,11 +161,7 @@ void TestSystem::keyboard_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("0") << 0 << "";
     QTest::newRow("1") << 1 << "IBM PC/XT or compatible (83 key)";
-    QTest::newRow("2") << 2 << "Olivetti \"ico\" (102 key)";
-    QTest::newRow("3") << 3 << "IBM PC/AT or compatible (84 key)";
     QTest::newRow("4") << 4 << "IBM enhanced (101 or 102 key)";
-    QTest::newRow("5") << 5 << "Nokia 1050 or compatible";
-    QTest::newRow("6") << 6 << "Nokia 9140 or compatible";
     QTest::newRow("7") << 7 << "Japanese";
     QTest::newRow("8") << 8 << "";
 }
@@ -217,7 +207,6 @@ void TestSystem::memoryRounding_data()
 {
     QTest::addColumn<quint64>("bytes");
     QTest::addColumn<qint64>("kb");
-    QTest::newRow("256 MiB") << quint64(268435456) << qint64(262144);
     QTest::newRow("half rounds to even 2") << quint64(1536) << qint64(2);
     QTest::newRow("half rounds down to 2") << quint64(2560) << qint64(2);
     QTest::newRow("half rounds up to 4") << quint64(3584) << qint64(4);
@@ -343,7 +332,6 @@ void TestSystem::groupedNumbers_data()
     QTest::addColumn<qint64>("number");
     QTest::addColumn<QString>("text");
     QTest::newRow("zero has no digit") << qint64(0) << "";
-    QTest::newRow("small") << qint64(7) << "7";
     QTest::newRow("three digits") << qint64(999) << "999";
     QTest::newRow("four digits") << qint64(1000) << "1,000";
     QTest::newRow("1 GiB in KB") << qint64(1048576) << "1,048,576";

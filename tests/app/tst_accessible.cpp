@@ -6,13 +6,14 @@
 // the drawn progress bar tells its value. And what a sighted keyboard user
 // sees: one focus ring, never a second one on the default button.
 #include "about/ui/frmabout.h"
-#include "alerts/ui/frmalert.h"
+#include "download/ui/frmalert.h"
 #include "app/ui/frmtype.h"
 #include "app/ui/startup.h"
 #include "catalogue/ui/frmmain.h"
 #include "common/core/globals.h"
 #include "download/ui/frmdownload.h"
 #include "download/ui/seekbar.h"
+#include "testsupport.h"
 
 #include "common/ui/focusstyle.h"
 
@@ -164,9 +165,10 @@ void tst_Accessible::downloadWindowStartsOnItsButton()
     w.show();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    QCOMPARE(QApplication::focusWidget(), w.CancelButton);
-    QSignalSpy pressed(w.CancelButton, &QPushButton::clicked);
-    QTest::keyClick(w.CancelButton, Qt::Key_Return);
+    auto *cancel = testing::Control<QPushButton>(&w, "CancelButton");
+    QCOMPARE(QApplication::focusWidget(), cancel);
+    QSignalSpy pressed(cancel, &QPushButton::clicked);
+    QTest::keyClick(cancel, Qt::Key_Return);
     QCOMPARE(pressed.size(), 1);
 }
 

@@ -1,8 +1,8 @@
 // One user's path through the program, on real windows: load the demo music
 // catalogue, pick an item, download it, close the download window; then
 // download it again and answer the real "文件已存在" dialog.
-#include "alerts/ui/alerts.h"
-#include "alerts/ui/problemdialog.h"
+#include "download/ui/alerts.h"
+#include "download/ui/problemdialog.h"
 #include "catalogue/ui/frmmain.h"
 #include "catalogue/ui/treeadapter.h"
 #include "common/core/globals.h"
@@ -81,9 +81,9 @@ private slots:
         QVERIFY(size > 0);
         QCOMPARE(testing::Sha256OfFile(save.path), httpd::HttpServer::GeneratedSha256(size));
         QCOMPARE(server.requestsFor(path).last().status, 206);
-        QCOMPARE(window->EstimatedTimeLeft->text(), QStringLiteral("下载完毕:"));
-        QCOMPARE(window->CancelButton->text(), QStringLiteral("关闭"));
-        window->CancelButton->click();
+        QCOMPARE(testing::Control<QLabel>(window, "EstimatedTimeLeft")->text(), QStringLiteral("下载完毕:"));
+        QCOMPARE(testing::Control<QPushButton>(window, "CancelButton")->text(), QStringLiteral("关闭"));
+        testing::Control<QPushButton>(window, "CancelButton")->click();
         QTRY_VERIFY(main->isEnabled());
         QTRY_VERIFY(!window);
 

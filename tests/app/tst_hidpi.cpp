@@ -1,7 +1,7 @@
 // Pictures drawn at the screen's pixel ratio: at a display scale of 2 the
 // windows paint their artwork with twice the pixels, not a 1x picture blown
 // up, and keep their sizes in logical pixels.
-#include "alerts/ui/frmalert.h"
+#include "download/ui/frmalert.h"
 #include "app/ui/art.h"
 #include "app/ui/frmtype.h"
 #include "catalogue/ui/artwork.h"

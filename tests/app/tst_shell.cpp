@@ -13,7 +13,6 @@
 #include <QtTest>
 #include <QDesktopServices>
 #include <QLabel>
-#include <QPainter>
 
 using namespace velmora;
 
@@ -79,7 +78,7 @@ private slots:
                 left << w;
         for (const QPointer<QWidget> &w : left)
             delete w.data();
-        QTest::qWait(0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     void startToEnd()
@@ -370,13 +369,9 @@ private slots:
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QCOMPARE(catcher.pages, (QList<QUrl>{QUrl(frmType::kMakerPage), QUrl(frmType::kPartnerPage),
                                              QUrl(frmType::kSponsorPage)}));
-        QCOMPARE(chooser->imgLogo->toolTip(), QStringLiteral("Powered by Quillon"));
-        QCOMPARE(chooser->lblSponsor->pos(), QPoint(292, 4));
-        QCOMPARE(chooser->lblComment->pos(), QPoint(7, 337));
         QVERIFY(chooser->isVisible());
         QVERIFY(!CurrentMainWindow());
         QCOMPARE(chooser->picAnime->cursor().shape(), Qt::BitmapCursor);
-        QCOMPARE(chooser->picMouseIconRes.pixmap().size(), QSize(32, 32));
     }
 
     void buttonTipsShowOnHover()
@@ -402,22 +397,7 @@ private slots:
         QCOMPARE(b->shownImage(), 1);
         QTRY_VERIFY(anime->isVisible());
         QVERIFY(!music->isVisible());
-
-        // One picture of the chooser with its hovered button and the balloon.
-        const QPoint origin = chooser->mapToGlobal(QPoint(0, 0));
-        const QRect tipRect = anime->geometry().translated(-origin);
-        const QRect all = QRect(QPoint(0, 0), chooser->size()).united(tipRect);
-        QPixmap shot(all.size());
-        shot.fill(QColor(0x30, 0x30, 0x30));
-        {
-            QPainter p(&shot);
-            p.drawPixmap(-all.topLeft(), chooser->grab());
-            p.drawPixmap(tipRect.topLeft() - all.topLeft(), anime->grab());
-        }
-        QLabel composite;
-        composite.setPixmap(shot);
-        composite.resize(shot.size());
-        testing::SaveScreenshot(&composite, QStringLiteral("chooser-hover-tip"));
+        testing::SaveScreenshot(anime, QStringLiteral("chooser-hover-tip"));
 
         moveTo(b, {200, 70});
         QVERIFY(!anime->isVisible());

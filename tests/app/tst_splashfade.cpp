@@ -63,10 +63,6 @@ private slots:
         QCOMPARE(f.intLevel, 0);
 
         QCOMPARE(colours.size(), 52);
-        QCOMPARE(colours.first(), RGB(255, 255, 255));  // first tick: white
-        QCOMPARE(colours.at(25), RGB(5, 5, 5));         // last fade-in tick
-        QCOMPARE(colours.at(26), RGB(0, 0, 0));         // first fade-out tick: black
-        QCOMPARE(colours.last(), RGB(250, 250, 250));
         // White to black, then black to white, in steps of 10.
         for (int i = 0; i < 26; ++i) {
             QCOMPARE(colours.at(i), RGB(255 - 10 * i, 255 - 10 * i, 255 - 10 * i));

@@ -2,8 +2,8 @@
 // demo music catalogue from the loopback server, a real download, the real
 // problem dialogs, message boxes, search dialog and About window.
 #include "about/ui/frmabout.h"
-#include "alerts/ui/alerts.h"
-#include "alerts/ui/problemdialog.h"
+#include "download/ui/alerts.h"
+#include "download/ui/problemdialog.h"
 #include "catalogue/ui/frmmain.h"
 #include "catalogue/ui/frmsearch.h"
 #include "catalogue/ui/treeadapter.h"
@@ -12,6 +12,7 @@
 #include "demo.h"
 #include "download/core/engine.h"
 #include "download/ui/frmdownload.h"
+#include "doubles.h"
 #include "httpserver.h"
 #include "testsupport.h"
 
@@ -27,13 +28,6 @@
 using namespace velmora;
 
 namespace {
-
-class FixedSavePath : public ISaveDialog
-{
-public:
-    QString path;
-    QString ShowSaveDialog(const QString &, const QString &) override { return path; }
-};
 
 // The owner of a top-level widget as the window system sees it.
 QWindow *transientParentOf(QWidget *w)
@@ -134,7 +128,7 @@ private slots:
         pickItem();
         const QString address = main->tree().tag(item);
         server.setDefaultRate(1024 * 1024);
-        FixedSavePath save;
+        testing::FixedSavePath save;
         save.path = dir.filePath(QStringLiteral("owned.mp3"));
         QPointer<frmDownload> first;
         int opened = 0;
@@ -168,11 +162,11 @@ private slots:
         QVERIFY(secondRefused);
         QVERIFY(ownedWhileRunning);
         QVERIFY(first && first->isVisible());
-        QCOMPARE(first->EstimatedTimeLeft->text(), QStringLiteral("下载完毕:"));
+        QCOMPARE(testing::Control<QLabel>(first, "EstimatedTimeLeft")->text(), QStringLiteral("下载完毕:"));
         const qint64 size = QFileInfo(save.path).size();
         QCOMPARE(testing::Sha256OfFile(save.path), httpd::HttpServer::GeneratedSha256(size));
         QCOMPARE(first->state().strSavePath, save.path);
-        first->CancelButton->click();
+        testing::Control<QPushButton>(first, "CancelButton")->click();
         QVERIFY(main->isEnabled());
         QTRY_VERIFY(!first);
         QVERIFY(!main->downloadWindow());
@@ -183,9 +177,12 @@ private slots:
     void problemDialogsBelongToTheDownloadWindow()
     {
         pickItem();
-        FixedSavePath save;
-        save.path = dir.filePath(QStringLiteral("owned.mp3"));  // exists from the last case
-        QVERIFY(QFileInfo::exists(save.path));
+        testing::FixedSavePath save;
+        save.path = dir.filePath(QStringLiteral("existing.mp3"));
+        QFile existing(save.path);
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write(QByteArray(1000, 'x'));
+        existing.close();
         QPointer<frmDownload> window;
         const auto c = connect(main, &frmMain::downloadWindowOpened, this, [&](frmDownload *w) {
             window = w;

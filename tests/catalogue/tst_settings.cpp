@@ -165,10 +165,8 @@ private slots:
     // tried and where to set another.
     void failedLoadNamesTheServer()
     {
-        HttpServer gone;  // started and stopped: nothing listens at its port
-        QVERIFY(gone.start());
-        const QString dead = gone.hostPort();
-        gone.stop();
+        const QString dead = testing::DeadHostPort();
+        QVERIFY(!dead.isEmpty());
         StoreServer(Server::Catalogue, dead);
         open();
         m_w->cmdLoad_Click();

@@ -40,6 +40,17 @@ void sendLeave(QWidget *w)
     QApplication::sendEvent(w, &e);
 }
 
+// Sets up tip on control and creates its balloon.
+BalloonTip *makeTip(clsToolTip &tip, QWidget *control, const QString &title = QStringLiteral("T"),
+                    const QString &text = QStringLiteral("X"))
+{
+    tip.setParentControl(control);
+    tip.setToolTipTitle(title);
+    tip.setToolTipText(text);
+    tip.Create();
+    return tip.tipWindow();
+}
+
 QList<BalloonTip *> tipsOf(QWidget *control)
 {
     return control->findChildren<BalloonTip *>(Qt::FindDirectChildrenOnly);
@@ -125,11 +136,7 @@ private slots:
     void changesAfterCreateUpdateTheLiveTip()
     {
         clsToolTip tip;
-        tip.setParentControl(button);
-        tip.setToolTipTitle(QStringLiteral("旧标题"));
-        tip.setToolTipText(QStringLiteral("旧内容"));
-        tip.Create();
-        BalloonTip *w = tip.tipWindow();
+        BalloonTip *w = makeTip(tip, button, QStringLiteral("旧标题"), QStringLiteral("旧内容"));
 
         tip.setToolTipText(QStringLiteral("新内容, 比原来的长得多的一段说明文字"));
         QCOMPARE(w->text(), QStringLiteral("新内容, 比原来的长得多的一段说明文字"));
@@ -152,11 +159,7 @@ private slots:
     void createTwiceLeavesOneTip()
     {
         clsToolTip tip;
-        tip.setParentControl(button);
-        tip.setToolTipTitle(QStringLiteral("T"));
-        tip.setToolTipText(QStringLiteral("X"));
-        tip.Create();
-        QPointer<BalloonTip> first = tip.tipWindow();
+        QPointer<BalloonTip> first = makeTip(tip, button);
         tip.Create();
         QVERIFY(!first);
         QCOMPARE(tipsOf(button).size(), 1);
@@ -168,6 +171,13 @@ private slots:
         second.Create();
         second.Create();
         QCOMPARE(tipsOf(button).size(), 2);
+
+        // Without a control there is nothing to hang a tip on.
+        clsToolTip loose;
+        loose.setToolTipTitle(QStringLiteral("T"));
+        QCOMPARE(loose.Create(), false);
+        QVERIFY(!loose.tipWindow());
+        loose.setToolTipText(QStringLiteral("Y"));  // goes nowhere, harmlessly
     }
 
     void tipOutlivesItsObjectButNotItsControl()
@@ -175,11 +185,7 @@ private slots:
         QPointer<BalloonTip> w;
         {
             clsToolTip tip;
-            tip.setParentControl(other);
-            tip.setToolTipTitle(QStringLiteral("搜索内容(&C)"));
-            tip.setToolTipText(QStringLiteral("输入希望搜索的专辑, 曲目或艺术家名称"));
-            tip.Create();
-            w = tip.tipWindow();
+            w = makeTip(tip, other);
         }
         QVERIFY(w);
         sendEnter(other, QPoint(5, 5));
@@ -189,24 +195,10 @@ private slots:
         QVERIFY(!w);
     }
 
-    void createWithoutControlMakesNoTip()
-    {
-        clsToolTip tip;
-        tip.setToolTipTitle(QStringLiteral("T"));
-        tip.setToolTipText(QStringLiteral("X"));
-        QCOMPARE(tip.Create(), false);
-        QVERIFY(!tip.tipWindow());
-        tip.setToolTipText(QStringLiteral("Y"));  // goes nowhere, harmlessly
-    }
-
     void hoverShowsAndLeaveOrPressHides()
     {
         clsToolTip tip;
-        tip.setParentControl(button);
-        tip.setToolTipTitle(QStringLiteral("加载曲目列表(&L)"));
-        tip.setToolTipText(QStringLiteral("连接至 Quillon 服务器并加载曲目列表"));
-        tip.Create();
-        BalloonTip *w = tip.tipWindow();
+        BalloonTip *w = makeTip(tip, button);
 
         sendEnter(button, QPoint(10, 10));
         QVERIFY(w->hoverPending());
@@ -237,11 +229,7 @@ private slots:
     void areaIsTheClientRectMeasuredAtCreate()
     {
         clsToolTip tip;
-        tip.setParentControl(button);
-        tip.setToolTipTitle(QStringLiteral("T"));
-        tip.setToolTipText(QStringLiteral("X"));
-        tip.Create();
-        BalloonTip *w = tip.tipWindow();
+        BalloonTip *w = makeTip(tip, button);
         const QRect measured = button->rect();
         button->setFixedSize(220, 40);
 
@@ -259,11 +247,7 @@ private slots:
     void noTipWhileTheWindowIsInactiveOrDisabled()
     {
         clsToolTip tip;
-        tip.setParentControl(button);
-        tip.setToolTipTitle(QStringLiteral("T"));
-        tip.setToolTipText(QStringLiteral("X"));
-        tip.Create();
-        BalloonTip *w = tip.tipWindow();
+        BalloonTip *w = makeTip(tip, button);
 
         QWidget elsewhere;
         elsewhere.resize(100, 100);
@@ -287,11 +271,8 @@ private slots:
         // Like a bare X server, the offscreen platform has no compositor.
         QVERIFY(!BalloonTip::PerPixelAlphaAvailable());
         clsToolTip tip;
-        tip.setParentControl(button);
-        tip.setToolTipTitle(QStringLiteral("动画下载(&A)..."));
-        tip.setToolTipText(QStringLiteral("下载TV版, OVA版以及剧场版动画"));
-        tip.Create();
-        BalloonTip *w = tip.tipWindow();
+        BalloonTip *w = makeTip(tip, button, QStringLiteral("动画下载(&A)..."),
+                                QStringLiteral("下载TV版, OVA版以及剧场版动画"));
         QVERIFY(!w->testAttribute(Qt::WA_TranslucentBackground));
         verifyCutToShape(w);
 
@@ -321,11 +302,7 @@ private slots:
         tree->show();
         QTRY_VERIFY(tree->isVisible() && tree->viewport()->isVisible());
         clsToolTip tip;
-        tip.setParentControl(tree);
-        tip.setToolTipTitle(QStringLiteral("曲目下载列表"));
-        tip.setToolTipText(QStringLiteral("显示当前可用的曲目下载列表"));
-        tip.Create();
-        BalloonTip *w = tip.tipWindow();
+        BalloonTip *w = makeTip(tip, tree);
         QWidget *items = tree->viewport();
         const QPoint onItem = tree->visualItemRect(root->child(1)).center();
 

@@ -70,14 +70,11 @@ private slots:
         QTest::addColumn<QString>("text");
         // Rounded to the last unit shown before it is split: counting down
         // never shows more of a larger unit than a moment before.
-        QTest::newRow("42") << 42.0f << "42 秒";
         QTest::newRow("75") << 75.0f << "1 分钟 15 秒";
         QTest::newRow("3725") << 3725.0f << "1 小时 2 分钟";
         QTest::newRow("7199 rounds up to the hour") << 7199.0f << "2 小时 0 分钟";
-        QTest::newRow("59") << 59.0f << "59 秒";
         QTest::newRow("59.4 stays seconds") << 59.4f << "59 秒";
         QTest::newRow("59.5 becomes a minute") << 59.5f << "1 分钟 0 秒";
-        QTest::newRow("60") << 60.0f << "1 分钟 0 秒";
         QTest::newRow("119.6 is two minutes") << 119.6f << "2 分钟 0 秒";
         QTest::newRow("half to even down") << 62.5f << "1 分钟 2 秒";
         QTest::newRow("half to even up") << 63.5f << "1 分钟 4 秒";

@@ -1,8 +1,8 @@
 // The download window driven as a user would: real widgets under the
 // offscreen platform, the loopback server, the real Save-As dialog and the
 // real problem dialogs where a case is about them.
-#include "alerts/ui/alerts.h"
-#include "alerts/ui/problemdialog.h"
+#include "download/ui/alerts.h"
+#include "download/ui/problemdialog.h"
 #include "common/core/version.h"
 #include "download/core/engine.h"
 #include "download/core/progress.h"
@@ -132,16 +132,16 @@ private slots:
         QStringList startTexts;
         extraSetup = [&](frmDownload *w) {
             // As designed before anything runs.
-            startTexts << w->windowTitle() << w->CancelButton->text() << w->CompleteLabel->text()
-                       << w->EstimatedTimeLeft->text() << QString::number(w->OpenButton->isEnabled())
-                       << QString::number(w->FolderButton->isEnabled());
+            startTexts << w->windowTitle() << testing::Control<QPushButton>(w, "CancelButton")->text() << testing::Control<QLineEdit>(w, "CompleteLabel")->text()
+                       << testing::Control<QLabel>(w, "EstimatedTimeLeft")->text() << QString::number(testing::Control<QPushButton>(w, "OpenButton")->isEnabled())
+                       << QString::number(testing::Control<QPushButton>(w, "FolderButton")->isEnabled());
             connect(w->engine(), &DownloadEngine::bodyProgress, w, [&, w](qint64 received, qint64 total) {
                 if (!shotTaken && received * 2 >= total) {
                     shotTaken = true;
-                    QCOMPARE(w->StatusLabel->text(), QStringLiteral("保存"));
-                    QVERIFY(w->RateLabel->text().endsWith(QStringLiteral("/秒")));
-                    QVERIFY(w->TimeLabel->text().contains(QStringLiteral("已复制")));
-                    QVERIFY(w->picSeek->seekLength() > 0);
+                    QCOMPARE(testing::Control<QLabel>(w, "StatusLabel")->text(), QStringLiteral("保存"));
+                    QVERIFY(testing::Control<QLabel>(w, "RateLabel")->text().endsWith(QStringLiteral("/秒")));
+                    QVERIFY(testing::Control<QLabel>(w, "TimeLabel")->text().contains(QStringLiteral("已复制")));
+                    QVERIFY(testing::Control<SeekBar>(w, "picSeek")->seekLength() > 0);
                     QVERIFY(!mainWindow.isEnabled());
                     testing::SaveScreenshot(w, QStringLiteral("frmdownload-progress"));
                 }
@@ -154,21 +154,21 @@ private slots:
         QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(size));
         QVERIFY(window && window->isVisible());
         QVERIFY(!mainWindow.isEnabled());
-        QCOMPARE(window->StatusLabel->text(), QStringLiteral("保存"));
-        QCOMPARE(window->CancelButton->text(), QStringLiteral("关闭"));
-        QCOMPARE(window->EstimatedTimeLeft->text(), QStringLiteral("下载完毕:"));
-        QVERIFY(window->OpenButton->isEnabled() && window->FolderButton->isEnabled());
-        QCOMPARE(window->SourceLabel->text(), QStringLiteral("Theme.mp3 来自 Quillon"));
-        QCOMPARE(window->ToLabel->text(), saveDialog.path);
-        QCOMPARE(window->CompleteLabel->text(), QStringLiteral("100% 已完成 (Theme.mp3)"));
+        QCOMPARE(testing::Control<QLabel>(window, "StatusLabel")->text(), QStringLiteral("保存"));
+        QCOMPARE(testing::Control<QPushButton>(window, "CancelButton")->text(), QStringLiteral("关闭"));
+        QCOMPARE(testing::Control<QLabel>(window, "EstimatedTimeLeft")->text(), QStringLiteral("下载完毕:"));
+        QVERIFY(testing::Control<QPushButton>(window, "OpenButton")->isEnabled() && testing::Control<QPushButton>(window, "FolderButton")->isEnabled());
+        QCOMPARE(testing::Control<QLineEdit>(window, "SourceLabel")->text(), QStringLiteral("Theme.mp3 来自 Quillon"));
+        QCOMPARE(testing::Control<QLineEdit>(window, "ToLabel")->text(), saveDialog.path);
+        QCOMPARE(testing::Control<QLineEdit>(window, "CompleteLabel")->text(), QStringLiteral("100% 已完成 (Theme.mp3)"));
         // The server's rate makes the body last over a second: the clock ticked.
         const qint64 elapsed = window->state().varElapsed;
         QVERIFY(elapsed >= 1);
-        QCOMPARE(window->TimeLabel->text(), CompletedTimeText(size, elapsed));
+        QCOMPARE(testing::Control<QLabel>(window, "TimeLabel")->text(), CompletedTimeText(size, elapsed));
         testing::SaveScreenshot(window, QStringLiteral("frmdownload-complete"));
 
         // "关闭" closes it without a word; the main window is usable again.
-        window->CancelButton->click();
+        testing::Control<QPushButton>(window, "CancelButton")->click();
         QVERIFY(mainWindow.isEnabled());
         flushDeletes();
         QVERIFY(window.isNull());
@@ -196,13 +196,13 @@ private slots:
         QFile::remove(saveDialog.path);
         QVERIFY(download(QStringLiteral("/fast/Final.bin")));
         QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(size));
-        QCOMPARE(window->CompleteLabel->text(), QStringLiteral("100% 已完成 (Final.bin)"));
-        QCOMPARE(window->TimeLabel->text(), CompletedTimeText(size, window->state().varElapsed));
-        QVERIFY(window->RateLabel->text().endsWith(QStringLiteral("/秒")));
-        QCOMPARE(window->picSeek->seekLength(), kSeekWidth - kKnobWidth);
-        QCOMPARE(window->EstimatedTimeLeft->text(), QStringLiteral("下载完毕:"));
+        QCOMPARE(testing::Control<QLineEdit>(window, "CompleteLabel")->text(), QStringLiteral("100% 已完成 (Final.bin)"));
+        QCOMPARE(testing::Control<QLabel>(window, "TimeLabel")->text(), CompletedTimeText(size, window->state().varElapsed));
+        QVERIFY(testing::Control<QLabel>(window, "RateLabel")->text().endsWith(QStringLiteral("/秒")));
+        QCOMPARE(testing::Control<SeekBar>(window, "picSeek")->seekLength(), kSeekWidth - kKnobWidth);
+        QCOMPARE(testing::Control<QLabel>(window, "EstimatedTimeLeft")->text(), QStringLiteral("下载完毕:"));
         testing::SaveScreenshot(window, QStringLiteral("frmdownload-final"));
-        window->CancelButton->click();
+        testing::Control<QPushButton>(window, "CancelButton")->click();
         flushDeletes();
     }
 
@@ -236,10 +236,10 @@ private slots:
                 // from the next one on, the screen holds the previous tick's.
                 if (++silentTicks == 1)
                     return;
-                rates << rateOf(w->RateLabel->text());
-                secondsLeft << secondsLeftOf(w->TimeLabel->text());
+                rates << rateOf(testing::Control<QLabel>(w, "RateLabel")->text());
+                secondsLeft << secondsLeftOf(testing::Control<QLabel>(w, "TimeLabel")->text());
                 if (rates.size() == 2)
-                    w->CancelButton->click();
+                    testing::Control<QPushButton>(w, "CancelButton")->click();
             });
         };
         QVERIFY(!download(path));
@@ -272,12 +272,12 @@ private slots:
                 if (received < 30000 || !statusAtStop.isEmpty())
                     return;
                 if (how == 0)
-                    w->CancelButton->click();
+                    testing::Control<QPushButton>(w, "CancelButton")->click();
                 else if (how == 1)
                     QTest::keyClick(w, Qt::Key_Escape);
                 else
                     w->close();
-                statusAtStop = w->StatusLabel->text();
+                statusAtStop = testing::Control<QLabel>(w, "StatusLabel")->text();
                 QVERIFY(w->isVisible() || how == 2);
             });
         };
@@ -308,7 +308,7 @@ private slots:
         QFile::remove(saveDialog.path);
 
         QVERIFY(download(QStringLiteral("/open.txt")));
-        window->OpenButton->click();
+        testing::Control<QPushButton>(window, "OpenButton")->click();
         QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(saveDialog.path)}));
         QVERIFY(mainWindow.isEnabled());
         flushDeletes();
@@ -316,7 +316,7 @@ private slots:
 
         QFile::remove(saveDialog.path);
         QVERIFY(download(QStringLiteral("/open.txt")));
-        window->FolderButton->click();
+        testing::Control<QPushButton>(window, "FolderButton")->click();
         QCOMPARE(catcher.urls.last(), QUrl::fromLocalFile(dir.path() + QLatin1Char('/')));
         flushDeletes();
 
@@ -324,7 +324,7 @@ private slots:
         QVERIFY(download(QStringLiteral("/open.txt")));
         QFile::remove(saveDialog.path);
         const int opened = int(catcher.urls.size());
-        window->OpenButton->click();
+        testing::Control<QPushButton>(window, "OpenButton")->click();
         QCOMPARE(answerer.asked.last(), QStringLiteral("无法打开文件"));
         QCOMPARE(answerer.questions.last().file, saveDialog.path);
         QCOMPARE(catcher.urls.size(), opened);

@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "common/ui/msgbox.h"
+#include "httpserver.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -11,6 +12,16 @@
 #include <QWidget>
 
 namespace velmora::testing {
+
+QString DeadHostPort()
+{
+    httpd::HttpServer gone;
+    if (!gone.start())
+        return {};
+    const QString hostPort = gone.hostPort();
+    gone.stop();
+    return hostPort;
+}
 
 QByteArray Sha256OfFile(const QString &path)
 {

@@ -32,8 +32,23 @@ private:
     QMessageBox::StandardButton m_answer;
 };
 
+// A window's control by its object name, which is the control's name in the
+// program ("CancelButton"); a missing control stops the test program at once.
+template<typename T>
+T *Control(const QObject *window, const char *name)
+{
+    T *control = window->findChild<T *>(QString::fromLatin1(name));
+    if (!control)
+        qFatal("%s has no control %s", window->metaObject()->className(), name);
+    return control;
+}
+
 // Saves a grab of the widget as <build>/screenshots/<name>.png; returns the path.
 QString SaveScreenshot(QWidget *widget, const QString &name);
+
+// "host:port" on loopback where nothing listens: a server was started
+// there and stopped again, so a connection is refused at once.
+QString DeadHostPort();
 
 // Folder holding the built executables (velmora-fetch, velmora-scan, ...).
 QString BinDir();

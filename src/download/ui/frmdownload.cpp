@@ -1,6 +1,6 @@
 #include "download/ui/frmdownload.h"
 
-#include "alerts/ui/alerts.h"
+#include "download/ui/alerts.h"
 #include "common/core/version.h"
 #include "common/ui/uifont.h"
 #include "download/core/engine.h"
@@ -159,29 +159,40 @@ frmDownload::frmDownload(QWidget *mainWindow)
 
     addLabel(this, QStringLiteral("项目:"), 12, 12, 60);
     SourceLabel = addTextBox(this, QString(), 76, 12, 352);
+    SourceLabel->setObjectName(QStringLiteral("SourceLabel"));
     SourceLabel->setAccessibleName(QStringLiteral("项目"));
     addLabel(this, QStringLiteral("下载到:"), 12, 34, 60);
     ToLabel = addTextBox(this, QString(), 76, 34, 352);
+    ToLabel->setObjectName(QStringLiteral("ToLabel"));
     ToLabel->setAccessibleName(QStringLiteral("下载到"));
     addLabel(this, QStringLiteral("详细信息"), 12, 60, 120, true);
     addLabel(this, QStringLiteral("状态"), 24, 82, 80);
     StatusLabel = addLabel(this, QString(), 110, 82, 318);
+    StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
 
     picSeek = new SeekBar(this);
+    picSeek->setObjectName(QStringLiteral("picSeek"));
     picSeek->setGeometry(8, 104, kSeekWidth, kSeekHeight);
     picSeek->setCursor(Qt::PointingHandCursor);
     picSeek->DrawSeek(0);
 
     CompleteLabel = addTextBox(this, QStringLiteral("文件下载"), 12, 220, 416);
+    CompleteLabel->setObjectName(QStringLiteral("CompleteLabel"));
     CompleteLabel->setAccessibleName(QStringLiteral("完成情况"));
     addLabel(this, QStringLiteral("传输速度:"), 24, 244, 100);
     RateLabel = addLabel(this, QString(), 130, 244, 298);
+    RateLabel->setObjectName(QStringLiteral("RateLabel"));
     EstimatedTimeLeft = addLabel(this, QStringLiteral("估计剩余时间:"), 24, 266, 100);
+    EstimatedTimeLeft->setObjectName(QStringLiteral("EstimatedTimeLeft"));
     TimeLabel = addLabel(this, QString(), 130, 266, 298);
+    TimeLabel->setObjectName(QStringLiteral("TimeLabel"));
 
     OpenButton = addButton(this, QStringLiteral("打开(&O)"), 148, 302);
+    OpenButton->setObjectName(QStringLiteral("OpenButton"));
     FolderButton = addButton(this, QStringLiteral("打开文件夹(&F)"), 243, 302);
+    FolderButton->setObjectName(QStringLiteral("FolderButton"));
     CancelButton = addButton(this, QStringLiteral("取消"), 338, 302);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
     OpenButton->setEnabled(false);
     FolderButton->setEnabled(false);
     // The window opens with the keyboard on its one live button.

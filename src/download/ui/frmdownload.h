@@ -43,18 +43,6 @@ public:
     // This window's download: nothing of it reaches any other window.
     const DownloadState &state() const { return m_state; }
 
-    QLineEdit *SourceLabel;
-    QLineEdit *ToLabel;
-    QLabel *StatusLabel;
-    SeekBar *picSeek;
-    QLineEdit *CompleteLabel;
-    QLabel *RateLabel;
-    QLabel *EstimatedTimeLeft;
-    QLabel *TimeLabel;
-    QPushButton *OpenButton;
-    QPushButton *FolderButton;
-    QPushButton *CancelButton;
-
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -75,6 +63,20 @@ private:
     ISaveDialog *m_saveDialog = nullptr;
     DownloadEngine *m_engine = nullptr;
     bool m_unloaded = false;
+
+    // Each control carries its name as its objectName too: tests find it
+    // with findChild; the engine reaches the window only through its view.
+    QLineEdit *SourceLabel;
+    QLineEdit *ToLabel;
+    QLabel *StatusLabel;
+    SeekBar *picSeek;
+    QLineEdit *CompleteLabel;
+    QLabel *RateLabel;
+    QLabel *EstimatedTimeLeft;
+    QLabel *TimeLabel;
+    QPushButton *OpenButton;
+    QPushButton *FolderButton;
+    QPushButton *CancelButton;
 };
 
 } // namespace velmora

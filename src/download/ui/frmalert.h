@@ -1,5 +1,5 @@
 #pragma once
-#include "alerts/ui/problemdialog.h"
+#include "download/ui/problemdialog.h"
 #include "download/core/problems.h"
 
 namespace velmora {

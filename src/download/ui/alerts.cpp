@@ -1,7 +1,7 @@
-#include "alerts/ui/alerts.h"
+#include "download/ui/alerts.h"
 
-#include "alerts/ui/frmalert.h"
-#include "alerts/ui/frmfilealert.h"
+#include "download/ui/frmalert.h"
+#include "download/ui/frmfilealert.h"
 
 namespace velmora {
 

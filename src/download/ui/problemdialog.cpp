@@ -1,7 +1,7 @@
-#include "alerts/ui/problemdialog.h"
+#include "download/ui/problemdialog.h"
 
-#include "alerts/ui/alerts.h"
-#include "alerts/ui/artwork.h"
+#include "download/ui/alerts.h"
+#include "download/ui/artwork.h"
 #include "common/core/version.h"
 #include "common/ui/sharp.h"
 #include "common/ui/uifont.h"

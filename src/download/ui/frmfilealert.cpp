@@ -1,4 +1,4 @@
-#include "alerts/ui/frmfilealert.h"
+#include "download/ui/frmfilealert.h"
 
 #include <QComboBox>
 #include <QLabel>

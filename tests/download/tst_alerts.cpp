@@ -1,8 +1,8 @@
 // The two download problem dialogs, driven through their open procedures.
-#include "alerts/ui/alerts.h"
-#include "alerts/ui/frmalert.h"
-#include "alerts/ui/frmfilealert.h"
-#include "alerts/ui/problemdialog.h"
+#include "download/ui/alerts.h"
+#include "download/ui/frmalert.h"
+#include "download/ui/frmfilealert.h"
+#include "download/ui/problemdialog.h"
 #include "common/core/globals.h"
 #include "testsupport.h"
 

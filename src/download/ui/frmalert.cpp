@@ -1,4 +1,4 @@
-#include "alerts/ui/frmalert.h"
+#include "download/ui/frmalert.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "alerts/ui/artwork.h"
+#include "download/ui/artwork.h"
 
 #include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
