@@ -207,6 +207,7 @@ private slots:
 
         // A Location relative to the probed address is taken against it.
         server.clearRules();
+        server.clearRequests();
         r.path = QStringLiteral("/old.bin");
         r.extraHeaders = "Location: /new.bin\r\n";
         server.addRule(r);
@@ -214,7 +215,8 @@ private slots:
         h2.dialog.path = target(QStringLiteral("relative.bin"));
         QVERIFY(h2.run(server.url(QStringLiteral("/old.bin"))));
         QCOMPARE(testing::Sha256OfFile(h2.dialog.path), HttpServer::GeneratedSha256(20000));
-        QCOMPARE(h2.state.strRequestURL, server.url(QStringLiteral("/new.bin")));
+        QCOMPARE(h2.dialog.defaultName, QStringLiteral("new.bin"));
+        QCOMPARE(ranges(server, QStringLiteral("/new.bin")), QList<QByteArray>({"bytes=0-"}));
     }
 
     void probeFailures()
@@ -644,9 +646,12 @@ private slots:
     void addressWithoutPath()
     {
         server.addGeneratedFile(QStringLiteral("/"), 6000);
+        server.addGeneratedFile(QStringLiteral("/previous.mp3"), 3000);
         Harness h;
-        h.state.strServer = QStringLiteral("previous.example:81");
-        h.state.strFileName = QStringLiteral("previous.mp3");
+        // The previous download's host and file name must not carry over.
+        h.dialog.path = target(QStringLiteral("previous.mp3"));
+        QVERIFY(h.run(server.url(QStringLiteral("/previous.mp3"))));
+        server.clearRequests();
         h.dialog.path = target(QStringLiteral("root.bin"));
         QVERIFY(h.run(QStringLiteral("http://") + server.hostPort()));
         QCOMPARE(h.dialog.defaultName, QString());
