@@ -29,7 +29,7 @@ private slots:
         QFETCH(QString, url);
         QFETCH(QString, server);
         QFETCH(QString, fileName);
-        DownloadState st;
+        AddressParts st;
         AnalyseAddress(st, QStringLiteral("http://old.example/x/old.rar"));
         AnalyseAddress(st, url);
         QCOMPARE(st.strRequestURL, url);

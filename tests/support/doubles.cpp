@@ -32,11 +32,15 @@ int ScriptedProblemAnswerer::answer(const Question &q, QList<int> &queue)
     return queue.isEmpty() ? 1 : queue.takeFirst();
 }
 
+void RecordingView::SetStatusLabel(const QString &t)
+{
+    if (statuses.isEmpty() || statuses.last() != t)
+        statuses << t;
+}
+
 bool EngineHarness::run(const QString &url)
 {
-    QString user;
-    QString password;
-    return engine.DownloadFile(url, user, password);
+    return engine.DownloadFile(url, QString(), QString());
 }
 
 } // namespace velmora::testing

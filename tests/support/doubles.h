@@ -55,12 +55,36 @@ private:
     QList<int> m_alertAnswers;
 };
 
-// One download engine with a view that shows nothing, the fixed-path
-// Save-As and the scripted answers.
+// A view that keeps what it was last shown, and every status in order.
+class RecordingView : public DownloadView
+{
+public:
+    QStringList statuses;  // consecutive repeats kept once
+    QString cancelCaption = QStringLiteral("取消");
+    QString estimated;
+    QString timeLabel;
+    BodyFigures figures;  // the last ones handed over
+    QString sourceLabel;
+    bool openEnabled = false;
+    bool shown = false;
+    bool closed = false;
+    void ShowWindow() override { shown = true; }
+    void CloseWindow() override { closed = true; }
+    void SetStatusLabel(const QString &t) override;
+    void SetSourceLabel(const QString &t) override { sourceLabel = t; }
+    void SetTimeLabel(const QString &t) override { timeLabel = t; }
+    void SetFigures(const BodyFigures &f) override { figures = f; }
+    void SetEstimatedTimeLeft(const QString &t) override { estimated = t; }
+    void SetCancelCaption(const QString &t) override { cancelCaption = t; }
+    void SetOpenFolderEnabled(bool on) override { openEnabled = on; }
+};
+
+// One download engine with the recording view, the fixed-path Save-As and
+// the scripted answers.
 struct EngineHarness
 {
     DownloadState state;
-    DownloadView view;
+    RecordingView view;
     FixedSavePath dialog;
     ScriptedProblemAnswerer answerer;
     DownloadEngine engine {state, &view, &dialog, &answerer};

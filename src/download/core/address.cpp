@@ -80,7 +80,7 @@ double LeadingNumber(const QString &s)
 
 } // namespace
 
-void AnalyseAddress(DownloadState &state, const QString &analyseURL)
+void AnalyseAddress(AddressParts &state, const QString &analyseURL)
 {
     if (analyseURL.isEmpty())
         return;

@@ -6,24 +6,16 @@
 
 namespace velmora {
 
-// Window-level state of one download window, shared by the engine, the
-// window and the tests. AnalyseAddress writes the three address texts.
-struct DownloadState
+// The parts of an address a download is started with. AnalyseAddress
+// writes them; an empty address leaves them as they were.
+struct AddressParts
 {
     QString strRequestURL;   // the address being fetched
     QString strFileName;     // last "/"-segment of the address
     QString strServer;       // host part, first with its port, then without
-    QString strResponse;     // last text received on the probe connection
-    QString strSavePath;     // full path of the local file
-    bool blnCancel = false;
-    bool blnHeadReceived = false;
-    bool blnComplete = false;
-    bool blnInSeek = false;
-    float sngProgress = 0.0f;
-    qint64 varElapsed = 0;   // whole seconds since the body transfer began
 };
 
-void AnalyseAddress(DownloadState &state, const QString &analyseURL);
+void AnalyseAddress(AddressParts &state, const QString &analyseURL);
 // A port suffix is a colon and digits after the host; an IPv6 literal keeps
 // its colons inside brackets ("[::1]:8080", "[::1]").
 QString RemovePort(const QString &StrServerAdd);

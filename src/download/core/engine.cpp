@@ -29,7 +29,7 @@ QString DefaultNameOf(const QString &address)
 
 DownloadEngine::DownloadEngine(DownloadState &state, DownloadView *view, ISaveDialog *saveDialog,
                                IProblemAnswerer *answerer, QObject *parent)
-    : QObject(parent), freeSpace(&DiskFreeSpace), S(state), m_view(view), m_saveDialog(saveDialog),
+    : QObject(parent), freeSpace(&DiskFreeSpace), m_state(state), m_view(view), m_saveDialog(saveDialog),
       m_answerer(answerer), m_probe(new Probe(this)), m_transfer(new net::Transfer(nullptr, this))
 {
     m_clock.start();
@@ -44,7 +44,7 @@ DownloadEngine::~DownloadEngine() = default;
 
 void DownloadEngine::TimerTime_Timer()
 {
-    ++S.varElapsed;
+    ++m_state.varElapsed;
     // A server that stops sending must not leave the last figures standing:
     // measured again now, the rate falls and the time left grows.
     if (m_run.figuresShown)
@@ -65,7 +65,7 @@ AlertAnswer DownloadEngine::showAlert(const DownloadProblem &problem, const QStr
 
 void DownloadEngine::Cancel()
 {
-    S.blnCancel = true;
+    m_state.blnCancel = true;
     emit wake();
 }
 
@@ -79,16 +79,16 @@ bool DownloadEngine::waitUntil(const std::function<bool()> &done)
     // Blocks in an event loop until something the engine listens to happens
     // (socket, HTTP client, timer, cancel); a silent server costs nothing.
     while (!done()) {
-        if (S.blnCancel)
+        if (m_state.blnCancel)
             return false;
         QEventLoop loop;
         const QMetaObject::Connection c = connect(this, &DownloadEngine::wake, &loop, &QEventLoop::quit);
         loop.exec();
         disconnect(c);
-        if (S.blnCancel)
+        if (m_state.blnCancel)
             return false;
     }
-    return !S.blnCancel;
+    return !m_state.blnCancel;
 }
 
 void DownloadEngine::yieldOnce()
@@ -98,30 +98,31 @@ void DownloadEngine::yieldOnce()
 
 void DownloadEngine::onProbeData(const QString &text)
 {
-    S.strResponse = text;
-    const QString status = StatusOf(S.strResponse);
+    m_run.probeAnswer = text;
+    const QString status = StatusOf(m_run.probeAnswer);
     if (status == QLatin1String("302")) {
-        const QString location = GetDataHead(S.strResponse, QStringLiteral("Location:"));
+        const QString location = GetDataHead(m_run.probeAnswer, QStringLiteral("Location:"));
         if (!location.isEmpty())
             followProbeRedirect(location);
     } else if (status == QLatin1String("404")) {
-        showAlert(Problem::FileNotFound, S.strRequestURL, false);
-        S.blnCancel = true;
+        showAlert(Problem::FileNotFound, m_run.probed.strRequestURL, false);
+        m_run.probeOutcome = Next::Stop;
     }
-    S.blnHeadReceived = true;
+    m_run.headReceived = true;
     m_probe->close();
 }
 
 void DownloadEngine::followProbeRedirect(const QString &location)
 {
     // Servers send relative addresses too: they are taken against the probed one.
-    const QString resolved = ResolveProbeLocation(S.strRequestURL, location);
-    if (IsHttpsAddress(S.strRequestURL) && resolved.startsWith(QLatin1String("http:"), Qt::CaseInsensitive)) {
-        showAlert(Problem::Downgrade, S.strRequestURL, false);
-        S.blnCancel = true;
+    QString &requestURL = m_run.probed.strRequestURL;
+    const QString resolved = ResolveProbeLocation(requestURL, location);
+    if (IsHttpsAddress(requestURL) && resolved.startsWith(QLatin1String("http:"), Qt::CaseInsensitive)) {
+        showAlert(Problem::Downgrade, requestURL, false);
+        m_run.probeOutcome = Next::Stop;
         return;
     }
-    S.strRequestURL = resolved;
+    requestURL = resolved;
 }
 
 namespace {
@@ -131,7 +132,7 @@ const QString kAskingInfo = QStringLiteral("获取文件信息");
 const QString kSaving = QStringLiteral("保存");
 } // namespace
 
-bool DownloadEngine::DownloadFile(const QString &StrURL, QString &UserName, QString &Password)
+bool DownloadEngine::DownloadFile(const QString &StrURL, const QString &UserName, const QString &Password)
 {
     beginRun(StrURL, UserName, Password);
     Next next = probe();
@@ -139,9 +140,9 @@ bool DownloadEngine::DownloadFile(const QString &StrURL, QString &UserName, QStr
         next = chooseTarget();
     for (;;) {
         if (next == Next::GoOn)
-            transferOnce();
+            next = transferOnce();
         // A download that ended short may be continued from where it stopped.
-        if (finish() != Next::Resume)
+        if (finish(next) != Next::Resume)
             break;
         m_run.resume = true;
         next = Next::GoOn;
@@ -158,20 +159,16 @@ void DownloadEngine::beginRun(const QString &StrURL, const QString &UserName, co
     m_run.address = StrURL;
     m_run.userName = UserName;
     m_run.password = Password;
-    m_received = 0;
-    m_total = 0;
+    AnalyseAddress(m_run.probed, StrURL);
 
-    S.blnCancel = false;
-    AnalyseAddress(S, StrURL);
-    S.sngProgress = 0;
+    m_state.blnCancel = false;
+    m_state.blnComplete = false;
     m_view->ShowWindow();
     m_view->SetSourceLabel(QString());
     m_view->SetTimeLabel(QString());
     m_view->SetToLabel(QString());
     m_view->SetRateLabel(QString());
     m_view->SetStatusLabel(kConnecting);
-    S.blnComplete = false;
-    S.blnHeadReceived = false;
 }
 
 DownloadEngine::Next DownloadEngine::probe()
@@ -183,18 +180,21 @@ DownloadEngine::Next DownloadEngine::probe()
         return Next::Finish;
     }
     const bool https = IsHttpsAddress(address);
-    const int port = https && !HasPort(S.strServer) ? 443 : GetPort(S.strServer);
+    QString &server = m_run.probed.strServer;
+    const int port = https && !HasPort(server) ? 443 : GetPort(server);
     // The user name and password of an address are no part of the host.
-    S.strServer = RemoveUserInfo(RemovePort(S.strServer));
+    server = RemoveUserInfo(RemovePort(server));
     // A port no TCP connection can have fails like an unreachable host,
     // rather than wrapping round to some other port.
     const bool portValid = port >= 1 && port <= 65535;
     if (portValid) {
-        m_probe->start(https, S.strServer, quint16(port), BuildProbeRequest(S.strRequestURL, S.strServer), m_limits);
-        if (!waitUntil([this] { return S.blnHeadReceived || m_probe->failed(); }))
+        m_probe->start(https, server, quint16(port), BuildProbeRequest(m_run.probed.strRequestURL, server), m_limits);
+        if (!waitUntil([this] { return m_run.headReceived || m_probe->failed(); }))
             return Next::Finish;
     }
-    if (!S.blnHeadReceived) {
+    if (m_run.probeOutcome != Next::GoOn)
+        return m_run.probeOutcome;
+    if (!m_run.headReceived) {
         m_probe->close();
         // A server that never answers is not a name that does not resolve.
         const Problem otherwise = m_probe->failure() == net::NetFailure::TimedOut ? Problem::CannotConnect
@@ -208,15 +208,14 @@ DownloadEngine::Next DownloadEngine::probe()
 DownloadEngine::Next DownloadEngine::chooseTarget()
 {
     // The probe may have been sent elsewhere by a redirect.
-    if (!S.strRequestURL.trimmed().isEmpty())
-        m_run.address = S.strRequestURL;
-    const QString defaultName = DefaultNameOf(S.strRequestURL);
+    const QString &requestURL = m_run.probed.strRequestURL;
+    if (!requestURL.trimmed().isEmpty())
+        m_run.address = requestURL;
+    const QString defaultName = DefaultNameOf(requestURL);
     m_run.savePath = m_saveDialog->ShowSaveDialog(defaultName, GetExtension(defaultName));
-    if (m_run.savePath.isEmpty()) {
-        S.blnCancel = true;
-        return Next::Finish;
-    }
-    S.strSavePath = m_run.savePath;
+    if (m_run.savePath.isEmpty())
+        return Next::Stop;
+    m_state.strSavePath = m_run.savePath;
     const Next next = askExistingFile();
     m_run.localName = SplitPath(m_run.savePath, true, false);
     m_run.remoteName = SplitPath(m_run.address, true, true);
@@ -253,7 +252,7 @@ DownloadEngine::Next DownloadEngine::transferOnce()
         // What is on disk is not the start of this file: all of it is fetched anew.
         m_file.close();
         m_run.resume = false;
-        m_received = 0;
+        m_run.received = 0;
         m_run.startOffset = 0;
         next = Next::GoOn;
     }
@@ -275,7 +274,7 @@ DownloadEngine::Next DownloadEngine::transferSteps()
 
 DownloadEngine::Next DownloadEngine::askLength()
 {
-    qint64 &received = m_received;
+    qint64 &received = m_run.received;
     if (m_run.resume) {
         m_view->SetStatusLabel(kResuming);
         // The last bytes of what is on disk are fetched again: the end of an
@@ -299,9 +298,9 @@ DownloadEngine::Next DownloadEngine::askLength()
     // One second before now, so the first rate is not a division by almost nothing.
     m_run.startTime = clockSeconds() - 1.0;
     // An answer that was no answer (headers without end) has no length either.
-    m_total = m_transfer->failure() == net::NetFailure::None ? LeadingNumber(m_transfer->header("Content-Length")) : 0;
+    m_run.total = m_transfer->failure() == net::NetFailure::None ? LeadingNumber(m_transfer->header("Content-Length")) : 0;
     takeValidator();
-    if (m_total == 0) {
+    if (m_run.total == 0) {
         showAlert(ProblemOfNet(m_transfer->failure(), m_transfer->certificateProblem(), Problem::ZeroLength),
                   m_run.address, false);
         return Next::Finish;
@@ -336,24 +335,21 @@ DownloadEngine::Next DownloadEngine::request(const QByteArray &range, bool heade
 DownloadEngine::Next DownloadEngine::askRange()
 {
     // A fresh download asks from byte 0 too.
-    const QByteArray ifRange = m_received > 0 ? m_run.validator : QByteArray();
-    if (request("bytes=" + QByteArray::number(m_received) + '-', false, ifRange) != Next::GoOn)
+    const QByteArray ifRange = m_run.received > 0 ? m_run.validator : QByteArray();
+    if (request("bytes=" + QByteArray::number(m_run.received) + '-', false, ifRange) != Next::GoOn)
         return Next::Finish;
-    if (m_received > 0 && m_received > m_total) {
+    if (m_run.received > 0 && m_run.received > m_run.total) {
         // The local file is longer than the remote one: it is not a part of it.
-        if (showAlert(Problem::CannotResume, m_run.address, true) != AlertAnswer::Ignore) {
-            S.blnCancel = true;
-            return Next::Finish;
-        }
+        if (showAlert(Problem::CannotResume, m_run.address, true) != AlertAnswer::Ignore)
+            return Next::Stop;
         if (restartFromZero() != Next::GoOn)
             return Next::Finish;
     }
-    if (m_received == m_total) {
+    if (m_run.received == m_run.total) {
         // Nothing left to fetch. What lies beyond the remote length is an
         // old tail, not part of this file.
-        if (FileLength(m_run.savePath) > m_total)
-            QFile::resize(m_run.savePath, m_total);
-        S.blnCancel = true;
+        if (FileLength(m_run.savePath) > m_run.total)
+            QFile::resize(m_run.savePath, m_run.total);
         return Next::Finish;
     }
     return Next::GoOn;
@@ -363,7 +359,7 @@ DownloadEngine::Next DownloadEngine::restartFromZero()
 {
     // The request sent with the old offset is of no use: ask again from byte 0.
     m_run.resume = false;
-    m_received = 0;
+    m_run.received = 0;
     m_run.startOffset = 0;
     return request("bytes=0-", false);
 }
@@ -380,73 +376,70 @@ DownloadEngine::Next DownloadEngine::judgeStatus()
         return stopWith(Problem::BadAnswer, m_run.address);
     if (failure == net::NetFailure::Certificate || failure == net::NetFailure::Downgrade)
         return stopWith(ProblemOfNet(failure, m_transfer->certificateProblem(), Problem::BadAnswer), m_run.address);
-    // No status at all (the connection failed first) reads as CR LF.
-    const int status = m_transfer->status();
-    return checkStatus(status == 0 ? QStringLiteral("\r\n") : QString::number(status));
+    return checkStatus(m_transfer->status());
 }
 
-DownloadEngine::Next DownloadEngine::checkStatus(const QString &status)
+DownloadEngine::Next DownloadEngine::checkStatus(int status)
 {
-    if (status == QLatin1String("200")) {
+    switch (status) {
+    case 200:
         if (!m_run.resume)
             return Next::GoOn;
-        if (showAlert(Problem::ResumeRefused, m_run.address, true) != AlertAnswer::Ignore) {
-            S.blnCancel = true;
-            return Next::Finish;
-        }
+        if (showAlert(Problem::ResumeRefused, m_run.address, true) != AlertAnswer::Ignore)
+            return Next::Stop;
         m_run.resume = false;
         return Next::GoOn;
-    }
-    if (status == QLatin1String("206")) {
+    case 206: {
         // A part that does not start where it was asked to would land at
         // the wrong place in the file.
-        const qint64 asked = m_run.resume ? m_received : 0;
+        const qint64 asked = m_run.resume ? m_run.received : 0;
         if (ContentRangeStart(m_transfer->header("Content-Range")) == asked)
             return Next::GoOn;
         return stopWith(Problem::BadAnswer, m_run.address);
     }
-    if (status == QLatin1String("204"))
+    case 204:
         return stopWith(Problem::EmptyContent, m_run.address);
-    if (status == QLatin1String("401"))
+    case 401:
         return stopWith(Problem::NoPermission, m_run.address);
-    if (status == QLatin1String("404"))
+    case 404:
         return stopWith(Problem::FileNotFound, m_run.address);
-    if (status == QLatin1String("\r\n"))
+    case 0:  // no status at all: the connection failed before an answer
         return stopWith(Problem::CannotConnect, m_run.address);
-    return stopWith(Problem::BadAnswer, m_run.address);
+    default:
+        return stopWith(Problem::BadAnswer, m_run.address);
+    }
 }
 
 DownloadEngine::Next DownloadEngine::stopWith(const DownloadProblem &problem, const QString &file)
 {
     showAlert(problem, file, false);
-    S.blnCancel = true;
-    return Next::Finish;
+    return Next::Stop;
 }
 
 DownloadEngine::Next DownloadEngine::openTarget()
 {
     const QString &savePath = m_run.savePath;
     // Room for the whole file on the volume that will hold it.
-    if (freeSpace(savePath) < m_total) {
+    if (freeSpace(savePath) < m_run.total) {
         showAlert(Problem::DiskFull, savePath, false);
         return Next::Finish;
     }
     yieldOnce();
     if (!m_run.resume)
-        m_received = 0;
+        m_run.received = 0;
     const QString folder = QFileInfo(savePath).absolutePath();
     if (!QFileInfo(folder).isDir() && !QDir().mkdir(folder))
         return stopWith(DownloadProblem::Unexpected(QStringLiteral("无法创建文件夹 ") + folder), savePath);
     // A resumed file is left as it is until the bytes fetched again over its
     // end have been compared with it; the cut happens then.
-    m_run.checkEnd = m_run.resume && m_received > 0 ? qMin(FileLength(savePath), m_received + kResumeMargin) : 0;
+    m_run.checkEnd = m_run.resume && m_run.received > 0 ? qMin(FileLength(savePath), m_run.received + kResumeMargin) : 0;
     m_run.held.clear();
-    const bool cutNow = m_run.checkEnd <= m_received;
+    const bool cutNow = m_run.checkEnd <= m_run.received;
     // Everything from the write offset on is written anew; whatever the old
     // file held beyond it must not survive as a tail.
-    if (!m_file.open(savePath, m_received, m_total, cutNow))
+    if (!m_file.open(savePath, m_run.received, m_run.total, cutNow))
         return stopWith(DownloadProblem::Unexpected(m_file.errorString()), savePath);
-    S.varElapsed = 0;
+    m_state.varElapsed = 0;
     m_run.figuresShown = false;
     TimerTime.start();
     m_sinceYield.invalidate();
@@ -460,23 +453,23 @@ DownloadEngine::Next DownloadEngine::receiveBody()
             // What has arrived goes to the disk before the wait: the file
             // keeps up with the figures shown whenever the network is slower.
             if (flushBody() != Next::GoOn)
-                return Next::Finish;
+                return Next::Stop;
             waitUntil([this] { return m_transfer->chunkReady(kChunk); });
         }
         QByteArray chunk = m_transfer->getChunk(kChunk);
         const qsizetype size = chunk.size();
-        const Next next = m_received < m_run.checkEnd ? checkResumedBytes(std::move(chunk), size < 2)
+        const Next next = m_run.received < m_run.checkEnd ? checkResumedBytes(std::move(chunk), size < 2)
                                                       : storeChunk(std::move(chunk));
         if (next != Next::GoOn)
             return next;
         showProgress();
-        emit bodyProgress(m_received, m_total);
+        emit bodyProgress(m_run.received, m_run.total);
         // The window's events are served between chunks, at most every few
         // milliseconds: often enough for painting and the Cancel button,
         // rare enough that a fast link is not slowed by the event loop.
         if (!m_sinceYield.isValid() || m_sinceYield.hasExpired(kYieldIntervalMs)) {
             if (flushBody() != Next::GoOn)
-                return Next::Finish;
+                return Next::Stop;
             yieldOnce();
             m_sinceYield.start();
         }
@@ -494,11 +487,11 @@ DownloadEngine::Next DownloadEngine::checkResumedBytes(QByteArray chunk, bool la
     // the ones it holds; otherwise the local file is not the start of this
     // one, and continuing it would join two different files.
     m_run.held += chunk;
-    if (m_run.held.size() < m_run.checkEnd - m_received && !last && !S.blnCancel)
+    if (m_run.held.size() < m_run.checkEnd - m_run.received && !last && !m_state.blnCancel)
         return Next::GoOn;
     const QByteArray held = std::exchange(m_run.held, QByteArray());
     m_run.checkEnd = 0;
-    if (S.blnCancel) {
+    if (m_state.blnCancel) {
         m_file.close();
         return Next::Finish;
     }
@@ -506,10 +499,9 @@ DownloadEngine::Next DownloadEngine::checkResumedBytes(QByteArray chunk, bool la
         m_file.close();
         if (showAlert(Problem::CannotResume, m_run.address, true) == AlertAnswer::Ignore)
             return Next::Restart;
-        S.blnCancel = true;
-        return Next::Finish;
+        return Next::Stop;
     }
-    if (!m_file.resize(m_received) || !m_file.seek(m_received)) {
+    if (!m_file.resize(m_run.received) || !m_file.seek(m_run.received)) {
         const QString error = m_file.errorString();
         m_file.close();
         return stopWith(DownloadProblem::Unexpected(error), m_run.savePath);
@@ -519,8 +511,8 @@ DownloadEngine::Next DownloadEngine::checkResumedBytes(QByteArray chunk, bool la
 
 bool DownloadEngine::matchesDisk(const QByteArray &bytes)
 {
-    const qint64 onDisk = qMin<qint64>(bytes.size(), FileLength(m_run.savePath) - m_received);
-    if (onDisk <= 0 || !m_file.seek(m_received))
+    const qint64 onDisk = qMin<qint64>(bytes.size(), FileLength(m_run.savePath) - m_run.received);
+    if (onDisk <= 0 || !m_file.seek(m_run.received))
         return onDisk <= 0;
     return m_file.read(onDisk) == bytes.left(qsizetype(onDisk));
 }
@@ -536,10 +528,10 @@ DownloadEngine::Next DownloadEngine::flushBody()
 DownloadEngine::Next DownloadEngine::storeChunk(QByteArray chunk)
 {
     BodyFile &file = m_file;
-    if (m_received + chunk.size() > m_total) {
+    if (m_run.received + chunk.size() > m_run.total) {
         // More than the file's length: this is not the file that was
         // measured. Nothing beyond it is written.
-        chunk.truncate(qsizetype(m_total - m_received));
+        chunk.truncate(qsizetype(m_run.total - m_run.received));
         m_run.badBody = true;
     }
     // Collected into large writes; every way out of the body writes what was collected.
@@ -547,11 +539,11 @@ DownloadEngine::Next DownloadEngine::storeChunk(QByteArray chunk)
         file.close();
         return stopWith(DownloadProblem::Unexpected(file.errorString()), m_run.savePath);
     }
-    if (S.blnCancel) {
+    if (m_state.blnCancel) {
         file.close();
         return Next::Finish;
     }
-    m_received += chunk.size();
+    m_run.received += chunk.size();
     if (m_run.badBody) {
         file.close();
         return stopWith(Problem::BadAnswer, m_run.address);
@@ -562,17 +554,16 @@ DownloadEngine::Next DownloadEngine::storeChunk(QByteArray chunk)
 void DownloadEngine::showProgress()
 {
     // Only numbers here, for every chunk: the view makes its texts when it shows them.
-    S.sngProgress = float(double(m_received) / double(m_total));
-    m_view->SetFigures(BodyFigures{m_received, m_total, m_run.startOffset, m_run.resume,
+    m_view->SetFigures(BodyFigures{m_run.received, m_run.total, m_run.startOffset, m_run.resume,
                                    clockSeconds() - m_run.startTime, m_run.localName});
     m_run.figuresShown = true;
 }
 
-DownloadEngine::Next DownloadEngine::finish()
+DownloadEngine::Next DownloadEngine::finish(Next outcome)
 {
     TimerTime.stop();
-    const bool whole = m_received != 0 && m_total != 0 && m_received == m_total && !m_run.badBody
-        && FileLength(m_run.savePath) == m_total;
+    const bool whole = m_run.received != 0 && m_run.total != 0 && m_run.received == m_run.total && !m_run.badBody
+        && FileLength(m_run.savePath) == m_run.total;
     if (whole) {
         // The file keeps the address it came from, as browsers and wget mark
         // theirs; where the file system cannot, the download is complete all the same.
@@ -581,7 +572,7 @@ DownloadEngine::Next DownloadEngine::finish()
         m_run.success = true;
         return Next::Finish;
     }
-    return finishIncomplete();
+    return finishIncomplete(outcome == Next::Stop);
 }
 
 void DownloadEngine::showComplete()
@@ -590,15 +581,16 @@ void DownloadEngine::showComplete()
     m_view->SetCancelCaption(QStringLiteral("关闭"));
     m_view->SetEstimatedTimeLeft(QStringLiteral("下载完毕:"));
     m_view->SetOpenFolderEnabled(true);
-    m_view->SetTimeLabel(CompletedTimeText(m_total, S.varElapsed));
+    m_view->SetTimeLabel(CompletedTimeText(m_run.total, m_state.varElapsed));
     m_view->Beep();
 }
 
-DownloadEngine::Next DownloadEngine::finishIncomplete()
+DownloadEngine::Next DownloadEngine::finishIncomplete(bool stopped)
 {
-    if (m_run.savePath.isEmpty() || !FileExists(m_run.savePath)) {
-        S.blnCancel = true;
-    } else if (m_received != 0 && m_total != 0 && !S.blnCancel) {
+    // A download the user cancelled, or one a step stopped after showing
+    // its problem, is not offered to be continued.
+    const bool mayContinue = !stopped && !m_state.blnCancel && FileExists(m_run.savePath);
+    if (!m_run.savePath.isEmpty() && mayContinue && m_run.received != 0 && m_run.total != 0) {
         // The body ended before the whole length arrived.
         m_file.close();
         if (m_answerer->ShowFileAlert(m_run.savePath, true) == FileAlertAnswer::Resume)
@@ -612,7 +604,7 @@ DownloadEngine::Next DownloadEngine::finishIncomplete()
 
 void DownloadEngine::endRun()
 {
-    S.blnComplete = m_run.success;
+    m_state.blnComplete = m_run.success;
     m_transfer->cancel();
     m_probe->close();
     m_running = false;

@@ -7,6 +7,7 @@
 // and in a test.
 #include "download/core/address.h"
 #include "download/core/bodyfile.h"
+#include "download/core/downloadstate.h"
 #include "download/core/httpheaders.h"
 #include "download/core/problems.h"
 #include "download/core/progress.h"
@@ -76,15 +77,15 @@ public:
                    IProblemAnswerer *answerer, QObject *parent = nullptr);
     ~DownloadEngine() override;
 
-    bool DownloadFile(const QString &StrURL, QString &UserName, QString &Password);
+    bool DownloadFile(const QString &StrURL, const QString &UserName, const QString &Password);
 
     // Stop request (Cancel button, Escape, close box): wakes the current wait.
     void Cancel();
 
     bool isRunning() const { return m_running; }
-    qint64 Received() const { return m_received; }
-    qint64 Total() const { return m_total; }
-    DownloadState &state() { return S; }
+    qint64 Received() const { return m_run.received; }
+    qint64 Total() const { return m_run.total; }
+    DownloadState &state() { return m_state; }
     void setProblemAnswerer(IProblemAnswerer *answerer) { m_answerer = answerer; }
     void setSaveDialog(ISaveDialog *dialog) { m_saveDialog = dialog; }
     // Time limits of the probe and the transfer (velmora-fetch --timeout).
@@ -107,6 +108,7 @@ private:
     enum class Next {
         GoOn,    // the next step runs
         Finish,  // straight to the finish, which judges what was done
+        Stop,    // the step has shown its own problem: the finish judges, but asks nothing more
         Resume,  // the finish asks to continue the file: back to the length request
         Restart, // the local file turned out not to be a part of this one: fetch it from byte 0
     };
@@ -114,6 +116,10 @@ private:
     // Everything one call of DownloadFile knows about its download.
     struct Run
     {
+        AddressParts probed;  // the address as given; the probe's redirect changes its strRequestURL
+        QString probeAnswer;  // the last text received on the probe connection
+        bool headReceived = false;  // the probe's answer has arrived
+        Next probeOutcome = Next::GoOn;  // Stop when that answer ended the download
         QString address;      // the address fetched, after the probe's redirect
         QString userName;
         QString password;
@@ -129,6 +135,8 @@ private:
         qint64 checkEnd = 0;     // body bytes before this are compared with the disk first
         QByteArray held;         // body bytes waiting for that comparison
         bool figuresShown = false;  // this transfer has handed the view its figures
+        qint64 received = 0;  // bytes of the file that are on disk (or held for the check)
+        qint64 total = 0;     // the file's length, from the length request
     };
 
     void beginRun(const QString &StrURL, const QString &UserName, const QString &Password);
@@ -142,7 +150,7 @@ private:
     Next askRange();
     Next restartFromZero();
     Next judgeStatus();
-    Next checkStatus(const QString &status);
+    Next checkStatus(int status);
     Next openTarget();
     Next receiveBody();
     Next checkResumedBytes(QByteArray chunk, bool last);
@@ -151,8 +159,8 @@ private:
     Next flushBody();
     void showProgress();
     void TimerTime_Timer();
-    Next finish();
-    Next finishIncomplete();
+    Next finish(Next outcome);
+    Next finishIncomplete(bool stopped);
     void showComplete();
     void endRun();
 
@@ -168,7 +176,7 @@ private:
     void followProbeRedirect(const QString &location);
     double clockSeconds() const;
 
-    DownloadState &S;
+    DownloadState &m_state;
     DownloadView *m_view;
     ISaveDialog *m_saveDialog;
     IProblemAnswerer *m_answerer;
@@ -178,10 +186,10 @@ private:
     QElapsedTimer m_clock;
     QElapsedTimer m_sinceYield;
     Run m_run;
-    BodyFile m_file;         // the local file while the body is written
+    // The local file while the body is written. One for all runs: its
+    // write block is allocated once.
+    BodyFile m_file;
     bool m_running = false;
-    qint64 m_received = 0;
-    qint64 m_total = 0;
 };
 
 } // namespace velmora

@@ -222,7 +222,7 @@ void frmDownload::setSaveDialog(ISaveDialog *dialog)
     m_engine->setSaveDialog(m_saveDialog);
 }
 
-bool frmDownload::DownloadFile(const QString &StrURL, QString &UserName, QString &Password)
+bool frmDownload::DownloadFile(const QString &StrURL, const QString &UserName, const QString &Password)
 {
     m_unloaded = false;
     QPointer<frmDownload> self(this);

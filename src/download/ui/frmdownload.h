@@ -1,5 +1,5 @@
 #pragma once
-#include "download/core/address.h"
+#include "download/core/downloadstate.h"
 
 #include <QString>
 #include <QWidget>
@@ -33,7 +33,7 @@ public:
     ~frmDownload() override;
 
     // Runs one download and returns when it has ended (true = whole file received).
-    bool DownloadFile(const QString &StrURL, QString &UserName, QString &Password);
+    bool DownloadFile(const QString &StrURL, const QString &UserName, const QString &Password);
 
     // Who answers the problems and the Save-As question (default: the dialogs).
     void setProblemAnswerer(IProblemAnswerer *answerer);
