@@ -463,18 +463,21 @@ DownloadEngine::Next DownloadEngine::receiveBody()
                 return Next::Finish;
             waitUntil([this] { return m_transfer->chunkReady(kChunk); });
         }
-        QByteArray chunk = m_transfer->getChunk(kChunk);
+        // The chunk is looked at where the transfer holds it, and taken once stored.
+        const QByteArrayView chunk = m_transfer->peek(kChunk);
         const qsizetype size = chunk.size();
-        const Next next = m_received < m_run.checkEnd ? checkResumedBytes(std::move(chunk), size < 2)
-                                                      : storeChunk(std::move(chunk));
+        const Next next = m_received < m_run.checkEnd ? checkResumedBytes(chunk, size < 2) : storeChunk(chunk);
+        m_transfer->consume(size);
         if (next != Next::GoOn)
             return next;
-        showProgress();
+        // One clock reading serves the figures and the yield below.
+        const qint64 nowNs = m_clock.nsecsElapsed();
+        showProgress(double(nowNs) / 1e9);
         emit bodyProgress(m_received, m_total);
         // The window's events are served between chunks, at most every few
         // milliseconds: often enough for painting and the Cancel button,
         // rare enough that a fast link is not slowed by the event loop.
-        if (!m_sinceYield.isValid() || m_sinceYield.hasExpired(kYieldIntervalMs)) {
+        if (!m_sinceYield.isValid() || nowNs / 1000000 - m_clock.msecsTo(m_sinceYield) >= kYieldIntervalMs) {
             if (flushBody() != Next::GoOn)
                 return Next::Finish;
             yieldOnce();
@@ -488,7 +491,7 @@ DownloadEngine::Next DownloadEngine::receiveBody()
     return Next::Finish;
 }
 
-DownloadEngine::Next DownloadEngine::checkResumedBytes(QByteArray chunk, bool last)
+DownloadEngine::Next DownloadEngine::checkResumedBytes(QByteArrayView chunk, bool last)
 {
     // The bytes fetched again before the old end of the local file must be
     // the ones it holds; otherwise the local file is not the start of this
@@ -533,13 +536,13 @@ DownloadEngine::Next DownloadEngine::flushBody()
     return stopWith(DownloadProblem::Unexpected(m_file.errorString()), m_run.savePath);
 }
 
-DownloadEngine::Next DownloadEngine::storeChunk(QByteArray chunk)
+DownloadEngine::Next DownloadEngine::storeChunk(QByteArrayView chunk)
 {
     BodyFile &file = m_file;
     if (m_received + chunk.size() > m_total) {
         // More than the file's length: this is not the file that was
         // measured. Nothing beyond it is written.
-        chunk.truncate(qsizetype(m_total - m_received));
+        chunk = chunk.first(qsizetype(m_total - m_received));
         m_run.badBody = true;
     }
     // Collected into large writes; every way out of the body writes what was collected.
@@ -561,10 +564,15 @@ DownloadEngine::Next DownloadEngine::storeChunk(QByteArray chunk)
 
 void DownloadEngine::showProgress()
 {
+    showProgress(clockSeconds());
+}
+
+void DownloadEngine::showProgress(double now)
+{
     // Only numbers here, for every chunk: the view makes its texts when it shows them.
     S.sngProgress = float(double(m_received) / double(m_total));
     m_view->SetFigures(BodyFigures{m_received, m_total, m_run.startOffset, m_run.resume,
-                                   clockSeconds() - m_run.startTime, m_run.localName});
+                                   now - m_run.startTime, m_run.localName});
     m_run.figuresShown = true;
 }
 

@@ -145,11 +145,12 @@ private:
     Next checkStatus(const QString &status);
     Next openTarget();
     Next receiveBody();
-    Next checkResumedBytes(QByteArray chunk, bool last);
+    Next checkResumedBytes(QByteArrayView chunk, bool last);
     bool matchesDisk(const QByteArray &bytes);
-    Next storeChunk(QByteArray chunk);
+    Next storeChunk(QByteArrayView chunk);
     Next flushBody();
     void showProgress();
+    void showProgress(double now);  // now: clockSeconds() as read by the caller
     void TimerTime_Timer();
     Next finish();
     Next finishIncomplete();
