@@ -95,18 +95,11 @@ Transfer::Transfer(CurlMulti *multi, QObject *parent)
 {
     m_headTimer.setSingleShot(true);
     m_idleTimer.setSingleShot(true);
+    m_idleTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_headTimer, &QTimer::timeout, this, [this] {
         fail(NetFailure::TimedOut, QStringLiteral("no whole answer in time"));
     });
-    // Silence in the body: the transfer counts as dropped, like a reset connection.
-    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
-        // A body nobody wanted may stall: the answer's head is all that counted.
-        if (!m_discarding) {
-            m_failure = NetFailure::TimedOut;
-            m_error = QStringLiteral("the body stalled");
-        }
-        finish();
-    });
+    connect(&m_idleTimer, &QTimer::timeout, this, &Transfer::bodyTimedOut);
     connect(m_multi, &CurlMulti::acted, this, [this] {
         if (m_easy || !m_ended)
             emit wake();
@@ -179,7 +172,6 @@ bool Transfer::startHop(const QUrl &url)
     m_statusLine.clear();
     m_headers.clear();
     m_body.clear();
-    m_bodyPos = 0;
     m_paused = false;
     m_easy = curl_easy_init();
     if (!m_easy)
@@ -295,6 +287,7 @@ bool Transfer::endOfHead()
     }
     m_headersIn = true;
     m_headTimer.stop();
+    m_lastBodyByte.start();
     m_idleTimer.start(m_limits.idleMs);
     // Under a transfer-coding other than chunked a server's Content-Length
     // does not frame the body, and a server that keeps the connection open
@@ -326,24 +319,25 @@ size_t Transfer::takeBody(const char *data, size_t bytes)
     if (m_discarding) {
         m_discarded += qint64(bytes);
         if (m_headersIn)
-            m_idleTimer.start(m_limits.idleMs);
+            m_lastBodyByte.start();
         if (m_headersIn && m_lengthEnds >= 0 && m_discarded >= m_lengthEnds)
             return endAtLength();
         return m_discarded > kDrainLimit ? 0 : bytes;
     }
-    if (bufferedBytes() >= kBodyBuffer) {
+    // Nothing beyond the length that ends the body is kept.
+    const qint64 wanted = m_lengthEnds >= 0 ? qMin(qint64(bytes), m_lengthEnds - m_bodyTaken) : qint64(bytes);
+    if (wanted > m_body.room()) {
         // Full: libcurl keeps these bytes and stops reading until we take some.
         m_paused = true;
         m_idleTimer.stop();
         return CURL_WRITEFUNC_PAUSE;
     }
-    m_body.append(data, qsizetype(bytes));
+    m_body.write(data, wanted);
     m_bodyTaken += qint64(bytes);
-    m_idleTimer.start(m_limits.idleMs);
-    if (m_lengthEnds >= 0 && m_bodyTaken >= m_lengthEnds) {
-        m_body.chop(qsizetype(m_bodyTaken - m_lengthEnds));
+    // A time stamp only: restarting a timer for every write costs more than the copy.
+    m_lastBodyByte.start();
+    if (m_lengthEnds >= 0 && m_bodyTaken >= m_lengthEnds)
         return endAtLength();
-    }
     return bytes;
 }
 
@@ -438,7 +432,6 @@ void Transfer::fail(NetFailure why, const QString &error)
     m_headers.clear();
     m_statusLine.clear();
     m_body.clear();
-    m_bodyPos = 0;
     finish();
 }
 
@@ -472,7 +465,6 @@ void Transfer::cancel()
     m_ended = true;
     m_headersIn = false;
     m_body.clear();
-    m_bodyPos = 0;
     m_paused = false;
 }
 
@@ -502,27 +494,48 @@ QString Transfer::headerText() const
 
 QByteArray Transfer::getChunk(qint64 size)
 {
-    const qint64 n = qMin(size, bufferedBytes());
-    if (n <= 0)
-        return QByteArray();
-    QByteArray chunk = m_body.mid(qsizetype(m_bodyPos), qsizetype(n));
-    m_bodyPos += n;
-    if (m_bodyPos == m_body.size()) {
-        m_body.resize(0);  // keeps its capacity for the next bytes
-        m_bodyPos = 0;
-    } else if (m_bodyPos >= kBodyBuffer / 2) {
-        m_body.remove(0, qsizetype(m_bodyPos));
-        m_bodyPos = 0;
+    QByteArray chunk;
+    chunk.reserve(qsizetype(qMin(size, bufferedBytes())));
+    while (chunk.size() < size) {
+        const QByteArrayView part = peek(size - chunk.size());
+        if (part.isEmpty())
+            break;
+        chunk.append(part);
+        consume(part.size());
     }
-    resumeIfRoom();
     return chunk;
+}
+
+void Transfer::consume(qint64 bytes)
+{
+    m_body.consume(bytes);
+    resumeIfRoom();
+}
+
+void Transfer::bodyTimedOut()
+{
+    // Bytes came since the timer was set: it waits for the rest of the limit.
+    const qint64 quiet = m_lastBodyByte.elapsed();
+    if (quiet < m_limits.idleMs) {
+        m_idleTimer.start(int(m_limits.idleMs - quiet));
+        return;
+    }
+    // Silence in the body: the transfer counts as dropped, like a reset
+    // connection. A body nobody wanted may stall: the answer's head is all that counted.
+    if (!m_discarding) {
+        m_failure = NetFailure::TimedOut;
+        m_error = QStringLiteral("the body stalled");
+    }
+    finish();
 }
 
 void Transfer::resumeIfRoom()
 {
-    if (!m_paused || !m_easy || bufferedBytes() >= kBodyBuffer / 2)
+    // libcurl's held bytes come back in one go when resumed: room for its whole buffer.
+    if (!m_paused || !m_easy || m_body.room() < kCurlBuffer)
         return;
     m_paused = false;
+    m_lastBodyByte.start();
     m_idleTimer.start(m_limits.idleMs);
     // libcurl hands over the bytes it kept at once, then reads on.
     curl_easy_pause(m_easy, CURLPAUSE_CONT);

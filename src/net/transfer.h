@@ -13,10 +13,12 @@
 // What a server can make us hold is bounded: the header bytes of an answer,
 // interim answers included, by kMaxHeaderBytes; the body by kBodyBuffer
 // (libcurl is paused while the buffer is full, and resumed as it is taken).
+#include "net/bodybuffer.h"
 #include "net/curlmulti.h"
 #include "net/failure.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -30,10 +32,12 @@ class Transfer : public QObject
 {
     Q_OBJECT
 public:
-    // Body bytes held at most before libcurl is paused.
-    static constexpr qint64 kBodyBuffer = 1024 * 1024;
     // libcurl's own receive buffer: large, so a fast link costs few calls.
     static constexpr long kCurlBuffer = 512 * 1024;
+    // Body bytes held at most. libcurl is paused when a write does not fit,
+    // and then keeps a copy of what it read; room for two of its buffers and
+    // more makes that rare.
+    static constexpr qint64 kBodyBuffer = 4 * kCurlBuffer;
     // Redirects followed before an answer is taken as it is.
     static constexpr int kMaxHops = 10;
     // A body this small is read to its end and dropped (a redirect's, or a
@@ -74,11 +78,16 @@ public:
     // Where the answer came from, after redirects.
     QUrl url() const { return m_url; }
 
-    // Up to size bytes of the body, as far as they are in.
+    // Up to size bytes of the body, as far as they are in, as a copy.
     QByteArray getChunk(qint64 size);
+    // The next body bytes where they lie, up to size (at most
+    // BodyBuffer::kMaxPeek); valid until consume(), cancel() or the next
+    // request. Reading them does not take them: consume() does.
+    QByteArrayView peek(qint64 size) { return m_body.peek(size); }
+    void consume(qint64 bytes);
     // A chunk of size bytes is in, or the end.
     bool chunkReady(qint64 size) const { return bufferedBytes() >= size || m_ended; }
-    qint64 bufferedBytes() const { return m_body.size() - m_bodyPos; }
+    qint64 bufferedBytes() const { return m_body.size(); }
 
     void cancel();
 
@@ -101,6 +110,7 @@ private:
     void finish();
     void dropEasy();
     void resumeIfRoom();
+    void bodyTimedOut();
     bool sameOrigin(const QUrl &url) const;
     NetFailure failureOf(CURLcode result);
 
@@ -110,7 +120,8 @@ private:
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
     NetSettings m_limits;
     QTimer m_headTimer;
-    QTimer m_idleTimer;
+    QTimer m_idleTimer;      // checks m_lastBodyByte; not restarted for every write
+    QElapsedTimer m_lastBodyByte;
 
     // The request.
     QString m_userName;
@@ -147,8 +158,7 @@ private:
     QList<QPair<QByteArray, QByteArray>> m_headers;
 
     // The body.
-    QByteArray m_body;
-    qint64 m_bodyPos = 0;
+    BodyBuffer m_body{kBodyBuffer};
     bool m_paused = false;
 };
 

@@ -3,6 +3,7 @@
 // to take in whole; then the same faults as the download engine meets them.
 #include "download/core/engine.h"
 #include "common/core/version.h"
+#include "net/bodybuffer.h"
 #include "net/transfer.h"
 #include "doubles.h"
 #include "httpserver.h"
@@ -13,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <algorithm>
 
 #include <sys/resource.h>
 
@@ -187,6 +190,54 @@ private slots:
         qint64 maxBuffered = 0;
         QCOMPARE(bodySha256(t, nullptr, &maxBuffered), HttpServer::GeneratedSha256(size));
         QVERIFY(maxBuffered <= 2 * Transfer::kBodyBuffer);
+    }
+
+    void ringKeepsTheStream_data()
+    {
+        QTest::addColumn<qint64>("writeSize");
+        QTest::addColumn<qint64>("peekSize");
+        // Sizes that do not divide the ring's, so that views cross its end at every offset.
+        QTest::newRow("small writes, engine chunks") << qint64(1000) << qint64(4096);
+        QTest::newRow("large writes, engine chunks") << qint64(7777) << qint64(4096);
+        QTest::newRow("odd writes, odd reads") << qint64(333) << qint64(1031);
+        QTest::newRow("reads larger than the ring") << qint64(5000) << qint64(20000);
+    }
+
+    void ringKeepsTheStream()
+    {
+        QFETCH(qint64, writeSize);
+        QFETCH(qint64, peekSize);
+        const qint64 capacity = 10000;
+        net::BodyBuffer ring(capacity);
+        QByteArray stream;
+        for (qint64 i = 0; i < 300000; ++i)
+            stream += char(i * 7919 % 251);
+        QByteArray out;
+        qint64 written = 0;
+        while (out.size() < stream.size()) {
+            const qint64 n = qMin(writeSize, stream.size() - written);
+            if (n > 0 && ring.room() >= n) {
+                QVERIFY(ring.write(stream.constData() + written, n));
+                written += n;
+            }
+            QVERIFY(!ring.write(stream.constData(), ring.room() + 1));  // never more than it holds
+            const qint64 wanted = std::min({peekSize, ring.size(), net::BodyBuffer::kMaxPeek});
+            const QByteArrayView view = ring.peek(peekSize);
+            // Whole even where the bytes lie across the ring's end: a short view would read as the body's end.
+            QCOMPARE(qint64(view.size()), wanted);
+            const QByteArray copy = view.toByteArray();
+            if (ring.room() > 0 && written < stream.size()) {
+                // Later bytes arriving do not disturb a view not yet taken.
+                const qint64 more = qMin(ring.room(), stream.size() - written);
+                QVERIFY(ring.write(stream.constData() + written, more));
+                written += more;
+                QCOMPARE(view.toByteArray(), copy);
+            }
+            out += copy;
+            ring.consume(view.size());
+        }
+        QCOMPARE(out, stream);
+        QCOMPARE(ring.size(), qint64(0));
     }
 
     void redirectChains()

@@ -269,6 +269,8 @@ private slots:
         QTest::newRow("head dripped") << "drip" << QStringList {QStringLiteral("文件长度为零"), QStringLiteral("下载未完成")};
         QTest::newRow("body stalls") << "body"
                                      << QStringList {QStringLiteral("服务器连接重置"), QStringLiteral("下载未完成")};
+        // Slow but never silent for the limit: the body's whole time is several limits long.
+        QTest::newRow("body slow, steady") << "steady" << QStringList();
     }
     void timeLimits()
     {
@@ -283,12 +285,20 @@ private slots:
         } else if (fault == QLatin1String("drip")) {
             r.when = Rule::When::WithoutRange;  // the probe's answer comes whole; the length request's drips
             r.dripMs = 100;
+        } else if (fault == QLatin1String("steady")) {
+            r.when = Rule::When::WithRange;
+            r.rate = 30000;
         } else {
             r.when = Rule::When::WithRange;
             r.stallAfter = 30000;
         }
         plain.addRule(r);
         const QString path = nextPath();
+        if (fault == QLatin1String("steady")) {
+            QVERIFY(Download(plain.url(file), path).ok);
+            QCOMPARE(testing::Sha256OfFile(path), HttpServer::GeneratedSha256(100000));
+            return;
+        }
         Download d(plain.url(file), path, {2});  // no resume after the drop
         QVERIFY(!d.ok);
         QCOMPARE(d.h.answerer.asked, asked);

@@ -67,7 +67,7 @@ QByteArray BodyFile::read(qint64 size)
     return bytes;
 }
 
-bool BodyFile::append(const QByteArray &chunk)
+bool BodyFile::append(QByteArrayView chunk)
 {
     const char *data = chunk.constData();
     qint64 left = chunk.size();

@@ -4,6 +4,7 @@
 // ones. What is on disk is always the body's first bytes in order, so the
 // file stays a prefix of the remote one whenever the download stops.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFile>
 #include <QString>
 
@@ -34,7 +35,7 @@ public:
     QByteArray read(qint64 size);
     bool isOpen() const { return m_file.isOpen(); }
     // Takes one chunk; writes the collected block once it is full.
-    bool append(const QByteArray &chunk);
+    bool append(QByteArrayView chunk);
     // Writes what is collected.
     bool flush();
     // Writes what is collected and closes; a write error is kept in errorString().

@@ -456,18 +456,21 @@ DownloadEngine::Next DownloadEngine::receiveBody()
                 return Next::Stop;
             waitUntil([this] { return m_transfer->chunkReady(kChunk); });
         }
-        QByteArray chunk = m_transfer->getChunk(kChunk);
+        // The chunk is looked at where the transfer holds it, and taken once stored.
+        const QByteArrayView chunk = m_transfer->peek(kChunk);
         const qsizetype size = chunk.size();
-        const Next next = m_run.received < m_run.checkEnd ? checkResumedBytes(std::move(chunk), size < 2)
-                                                      : storeChunk(std::move(chunk));
+        const Next next = m_run.received < m_run.checkEnd ? checkResumedBytes(chunk, size < 2) : storeChunk(chunk);
+        m_transfer->consume(size);
         if (next != Next::GoOn)
             return next;
-        showProgress();
+        // One clock reading serves the figures and the yield below.
+        const qint64 nowNs = m_clock.nsecsElapsed();
+        showProgress(double(nowNs) / 1e9);
         emit bodyProgress(m_run.received, m_run.total);
         // The window's events are served between chunks, at most every few
         // milliseconds: often enough for painting and the Cancel button,
         // rare enough that a fast link is not slowed by the event loop.
-        if (!m_sinceYield.isValid() || m_sinceYield.hasExpired(kYieldIntervalMs)) {
+        if (!m_sinceYield.isValid() || nowNs / 1000000 - m_clock.msecsTo(m_sinceYield) >= kYieldIntervalMs) {
             if (flushBody() != Next::GoOn)
                 return Next::Stop;
             yieldOnce();
@@ -481,7 +484,7 @@ DownloadEngine::Next DownloadEngine::receiveBody()
     return Next::Finish;
 }
 
-DownloadEngine::Next DownloadEngine::checkResumedBytes(QByteArray chunk, bool last)
+DownloadEngine::Next DownloadEngine::checkResumedBytes(QByteArrayView chunk, bool last)
 {
     // The bytes fetched again before the old end of the local file must be
     // the ones it holds; otherwise the local file is not the start of this
@@ -525,13 +528,13 @@ DownloadEngine::Next DownloadEngine::flushBody()
     return stopWith(DownloadProblem::Unexpected(m_file.errorString()), m_run.savePath);
 }
 
-DownloadEngine::Next DownloadEngine::storeChunk(QByteArray chunk)
+DownloadEngine::Next DownloadEngine::storeChunk(QByteArrayView chunk)
 {
     BodyFile &file = m_file;
     if (m_run.received + chunk.size() > m_run.total) {
         // More than the file's length: this is not the file that was
         // measured. Nothing beyond it is written.
-        chunk.truncate(qsizetype(m_run.total - m_run.received));
+        chunk = chunk.first(qsizetype(m_run.total - m_run.received));
         m_run.badBody = true;
     }
     // Collected into large writes; every way out of the body writes what was collected.
@@ -553,9 +556,14 @@ DownloadEngine::Next DownloadEngine::storeChunk(QByteArray chunk)
 
 void DownloadEngine::showProgress()
 {
+    showProgress(clockSeconds());
+}
+
+void DownloadEngine::showProgress(double now)
+{
     // Only numbers here, for every chunk: the view makes its texts when it shows them.
     m_view->SetFigures(BodyFigures{m_run.received, m_run.total, m_run.startOffset, m_run.resume,
-                                   clockSeconds() - m_run.startTime, m_run.localName});
+                                   now - m_run.startTime, m_run.localName});
     m_run.figuresShown = true;
 }
 

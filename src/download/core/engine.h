@@ -153,11 +153,12 @@ private:
     Next checkStatus(int status);
     Next openTarget();
     Next receiveBody();
-    Next checkResumedBytes(QByteArray chunk, bool last);
+    Next checkResumedBytes(QByteArrayView chunk, bool last);
     bool matchesDisk(const QByteArray &bytes);
-    Next storeChunk(QByteArray chunk);
+    Next storeChunk(QByteArrayView chunk);
     Next flushBody();
     void showProgress();
+    void showProgress(double now);  // now: clockSeconds() as read by the caller
     void TimerTime_Timer();
     Next finish(Next outcome);
     Next finishIncomplete(bool stopped);
