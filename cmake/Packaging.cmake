@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 Velmora developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The quick Debian packages: `cpack -G DEB` in a build folder gives
 # velmora_<version>_<arch>.deb and velmora-tools_<version>_<arch>.deb, one per
 # install component (scripts/package.sh does all of it). debian/ builds the

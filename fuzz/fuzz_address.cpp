@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The address procedures of the download engine and the hand-off rules of
 // the main window. Input: an address, a NUL, a server text.
 #include "catalogue/core/handoff.h"

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The number patterns, size and duration texts and the figures shown per
 // chunk. Input: three 64-bit figures, a double, a float, a flag, then a pattern.
 #include "download/core/format.h"

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The catalogue list: cutting the text into lines and each line into its fields.
 #include "catalogue/core/listformat.h"
 #include "fuzzinput.h"

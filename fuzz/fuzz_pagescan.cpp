@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The page scan and the cleanup of link texts. Input: the key, a NUL, the page.
 #include "catalogue/core/pagescan.h"
 #include "fuzzinput.h"

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The readers of the probe's answer and of the transfer's header values.
 // Input: a key, a NUL, the answer text.
 #include "download/core/httpheaders.h"

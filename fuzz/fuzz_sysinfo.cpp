@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The readers of the system files behind the About window: the mount table,
 // KEY=value files, /proc/meminfo, CPU lists, drive labels and UUIDs.
 #include "about/core/linuxplatform.h"

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Turning fetched bytes into text. Input: a selector byte, a Content-Type
 // value, a NUL, the page. The selector also picks a charset that only the
 // iconv fallback knows, so its growth and error paths are run too.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Small helpers shared by the fuzz targets: cutting one input into the
 // arguments of a function, and stopping loudly when a property fails.

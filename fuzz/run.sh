@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 Velmora developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds the libFuzzer targets with clang into build-fuzz and runs each one for
 # SECONDS (default 15) from its seed corpus in fuzz/corpus/<name>. Any crash,
 # leak, sanitizer report, failed property or input slower than 5 s fails the

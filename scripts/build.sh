@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 Velmora developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Configures and builds everything into ./build:
 #   scripts/build.sh [--dir DIR] [CMAKE-OPTION...]
 # Configure runs on every call with all the options, so the cache always

@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 Velmora developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Checks Velmora as a distribution and a user meet it, on Debian 12 roots made
 # with debootstrap from the mirror apt uses here:
 #   - reuse lint on the tree;

@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 Velmora developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Installs the Debian packages one job needs, when missing:
 #   scripts/deps.sh [build|run|test|sanitize|fuzz|package|check|reuse] [PACKAGE...]
 # Without a job it installs what a plain build needs.

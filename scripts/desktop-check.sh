@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 Velmora developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Looks at Velmora's windows on a real X display, as a user would: Xvfb with
 # the openbox window manager and no compositing manager. Drives the windows
 # with xdotool and leaves screenshots in build/desktop-check/ to be looked at:

@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 Velmora developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The quick way to packages: builds velmora_<version>_<arch>.deb and
 # velmora-tools_<version>_<arch>.deb in the top folder with CPack, from a
 # build of its own (build-package/) with Debian's hardening flags. The same

@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 Velmora developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds, starts the demo server on 127.0.0.1:8417 and runs Velmora against it;
 # the server stops when the program ends.
 set -euo pipefail

@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 Velmora developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds and runs the whole test suite without a display.
 #   scripts/test.sh [ctest options]             the plain build in ./build
 #   scripts/test.sh --sanitize [ctest options]  the program and its tests built with

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Serves generated files for the download benchmark, a path that never
 // answers, and its own request log at /__log (one line per request:
 // path, range, status, body bytes sent).

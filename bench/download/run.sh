@@ -1,4 +1,9 @@
 #!/bin/bash
+
+# SPDX-FileCopyrightText: 2026 Velmora developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Download benchmark: 1 GiB from nginx on loopback into the page cache, by
 # velmora-fetch, velmora-fetch --window (the real download window under Xvfb),
 # curl and wget, in one run. Prints one table: medians of wall time, CPU time

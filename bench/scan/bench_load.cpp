@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Times a whole catalogue load against loopback servers that hold every
 // answer for a while, as servers far away do: 20 pages, each answered after
 // 200 ms. Prints the load time, whether the tree is the one the list asks

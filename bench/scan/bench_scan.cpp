@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Times the page scan alone on a generated catalogue page of about 10 MB with
 // 50,000 matching links, and on the same page repeated ten times.
 #include "catalogue/core/pagescan.h"

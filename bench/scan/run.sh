@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 Velmora developers
+#
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds and runs the page-scan and catalogue-load benchmarks (not part of the test suite).
 # Usage: bench/scan/run.sh [build-folder]   (default: build-bench beside the sources)
 set -e

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Velmora: starts with the splash, which opens the chooser.
 // VELMORA_KIND=anime|music skips both and opens that catalogue's main window;
 // closing it then ends the program.

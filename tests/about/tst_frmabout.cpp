@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The About window under the offscreen platform.
 #include "about/core/system.h"
 #include "about/ui/frmabout.h"

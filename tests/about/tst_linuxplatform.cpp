@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // System on this computer, checked against readings the test takes itself, and
 // the Linux reading rules on a prepared tree of kernel-style files.
 #include "about/core/linuxplatform.h"

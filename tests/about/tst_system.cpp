@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // System's text rules and the list rows, on fixed figures from a platform the
 // test fills in.
 #include "about/core/sysinforows.h"

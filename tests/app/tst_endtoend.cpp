@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One user's path through the program, on real windows: load the demo music
 // catalogue, pick an item, download it, close the download window; then
 // download it again and answer the real "文件已存在" dialog.

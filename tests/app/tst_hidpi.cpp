@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Pictures drawn at the screen's pixel ratio: at a display scale of 2 the
 // windows paint their artwork with twice the pixels, not a 1x picture blown
 // up, and keep their sizes in logical pixels.

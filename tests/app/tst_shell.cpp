@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The application shell with real windows: splash -> chooser -> main window
 // -> chooser -> end, the chooser's picture buttons, links and balloon tips.
 #include "app/ui/frmsplash.h"

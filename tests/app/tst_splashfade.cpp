@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The splash's fade as a state machine: the colour of every tick, the hold,
 // and the tick that hands over to the chooser.
 #include "app/ui/splashfade.h"

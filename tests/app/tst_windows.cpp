@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Which window owns which, and one download at a time, on real windows: the
 // demo music catalogue from the loopback server, a real download, the real
 // problem dialogs, message boxes, search dialog and About window.

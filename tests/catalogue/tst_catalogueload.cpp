@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Loading a catalogue headless: list fetch, temporary file, page scan into
 // a tree, pages fetched side by side, fetch failures and limits, cancelling,
 // and decoding of fetched text.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window against a loopback server: loading, the tree's clicks and
 // Ctrl+C, the closing guard during a fetch, the search, the hand-off of
 // non-HTTP addresses, and the kind-dependent set-up.

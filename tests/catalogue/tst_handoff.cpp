@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Where the Download button sends an address, and which addresses the
 // browser component may pass on to the desktop.
 #include "catalogue/core/handoff.h"

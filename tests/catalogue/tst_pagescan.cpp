@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The page scan: which links are taken and what their items show.
 #include "catalogue/core/pagescan.h"
 

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The music search pieces: the address built from the words, the dialog that
 // asks for them, and the demo service answering "/m" on loopback.
 #include "catalogue/core/pagescan.h"

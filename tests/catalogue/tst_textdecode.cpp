@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Decoding fetched pages through the iconv fallback, for charsets whose
 // text needs many more bytes than the page.
 #include "catalogue/core/pagescan.h"

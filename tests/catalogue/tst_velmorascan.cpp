@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // velmora-scan run as a child process against the demo site prints the same
 // tree the main window shows after loading the same list.
 #include "catalogue/ui/frmmain.h"

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Qt's own texts in a Chinese program: the standard buttons of the program's
 // message boxes, the Save-As dialog and a text box's context menu, whatever
 // language the system runs in (this test forces English first).

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The balloon tooltip against real widgets: what Create builds, how later
 // title/text changes reach a live tip, and when the balloon shows and hides.
 #include "common/ui/tooltip.h"

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The two download problem dialogs, driven through their open procedures.
 #include "download/ui/alerts.h"
 #include "download/ui/frmalert.h"

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The body on its way to the disk in large blocks: whenever a download
 // stops, the file holds exactly the bytes counted, and they are the remote
 // file's first bytes.

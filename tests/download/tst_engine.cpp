@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The download engine end to end against the loopback test server: real
 // sockets, real files, the problem dialogs answered from a script.
 #include "download/core/engine.h"

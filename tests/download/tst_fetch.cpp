@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // velmora-fetch as a child process: its output lines and exit codes.
 #include "httpserver.h"
 #include "testsupport.h"

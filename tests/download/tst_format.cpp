@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Number patterns, size and duration texts, and the figures shown per chunk.
 #include "download/core/format.h"
 #include "download/core/progress.h"

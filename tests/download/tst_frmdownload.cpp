@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The download window driven as a user would: real widgets under the
 // offscreen platform, the loopback server, the real Save-As dialog and the
 // real problem dialogs where a case is about them.

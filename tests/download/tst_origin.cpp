@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A completed download remembers its address in "user.xdg.origin.url":
 // real downloads from the loopback server into real files, read back with
 // getxattr.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The probe connection and the readers of its answer, against the loopback server.
 #include "download/core/httpheaders.h"
 #include "download/core/probe.h"

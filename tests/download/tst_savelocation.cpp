@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Where downloads are proposed and the Save-As dialog opens: the user's
 // music folder or home, never beside the program nor where it was started.
 // How much room the target's file system has, asked of that file system.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The drawn progress bar: what is painted where, and the hover look.
 #include "download/ui/seekbar.h"
 #include "download/core/progress.h"

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The Folder button's request to the file manager, on a private D-Bus session
 // bus started for the test, with a file manager service living in the test;
 // and the way back to opening the folder when none answers.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The transfer's HTTP/1.1 against the loopback test server: what it sends,
 // the bodies it decodes, the redirects it follows and the answers it refuses
 // to take in whole; then the same faults as the download engine meets them.

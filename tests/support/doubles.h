@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Stand-ins for the user in front of the download: the Save-As dialog answered
 // with a fixed path, the problem dialogs answered from a script.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Every installed program answers --help and --version, refuses a wrong
 // command line with status 2 without touching the output other programs
 // read, and has a manual page that names every option its help lists.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The loopback server every other test relies on: if it lies about ranges or
 // faults, the download tests prove nothing.
 #include "httpserver.h"

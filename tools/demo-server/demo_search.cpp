@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The demo music search service. "/m?...&word=<words>&..." answers with a
 // result page in the style of an MP3 search engine: one row per track, the
 // searched words highlighted in the link texts, and a few links that are not

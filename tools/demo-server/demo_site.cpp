@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The demo catalogue: the two lists, the pages they name and the files those
 // pages link to. Every address carries the server's own host:port, so the
 // site works on whatever port the server got.

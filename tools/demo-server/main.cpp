@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // velmora-demo-server: serves the demo catalogue (and, with --root, a folder)
 // on loopback until it is stopped.
 #include "common/core/commandline.h"

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A small scriptable HTTP/1.1 server for loopback use: the demo server the
 // program is shown against, and the server the tests break on purpose.

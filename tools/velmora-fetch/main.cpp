@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // velmora-fetch: runs the download engine without a window, or with
 // --window in the program's own download window. The Save-As dialog is
 // answered by --save, the problem dialogs by the --answer options.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // velmora-scan LIST-URL: loads a catalogue list the way the main window's
 // load button does and prints the resulting tree.
 #include "catalogue/core/catalogueload.h"

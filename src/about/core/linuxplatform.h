@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The SystemPlatform of a Linux computer. Every answer is read afresh from the
 // kernel's and the distribution's own files (a drive listing reads the mount

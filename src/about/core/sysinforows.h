@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The rows of the About window's system-information list, built from System.
 #include "about/core/system.h"

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Facts about the computer the program runs on: operating system, folders,
 // names, keyboard, processors, memory and drives. System turns the raw figures

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The splash window: fades the loading message in and out over its picture,
 // opens the chooser under itself, and goes one second later.

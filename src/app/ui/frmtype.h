@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The chooser: two picture buttons pick the catalogue kind and open the main
 // window; closing the chooser without a pick ends the program.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The splash window's message fade, as a plain state machine without any
 // window: each 30 ms tick says what the window is to draw.

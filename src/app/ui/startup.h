@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Start-up of the program and the hand-overs between its top windows:
 // splash -> chooser -> main window -> chooser -> ... -> end.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Loading a catalogue: the list fetch, the temporary copy of the list, the
 // page scan that fills the tree, and the tree's click rule. The main window

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The catalogue tree as the loader and the click rule see it: keyed nodes
 // with a text, an image number and a Tag, addressed by index (1 = the first

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Inet: the fetch component of the main window. Catalogue lists, pages and
 // search results come through it, over http or https only. Fetch blocks its

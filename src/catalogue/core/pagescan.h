@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The page scan: finds the quoted href links of a page whose address contains
 // a key and cuts out their address and cleaned inner text.

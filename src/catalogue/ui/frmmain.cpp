@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "catalogue/ui/frmmain.h"
 
 #include "about/ui/frmabout.h"

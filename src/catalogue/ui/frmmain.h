@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // frmMain: the working window. Loads the chosen catalogue into the tree,
 // searches the Internet for music, hands the selected item to the download

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The catalogue tree shown in a QTreeWidget: each node added becomes an item
 // carrying its Tag and index in item data roles; the expanded state is the

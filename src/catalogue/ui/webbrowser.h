@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // WebBrowser: hands addresses the program does not fetch itself to the
 // desktop (QDesktopServices), which gives no word of completion; so the

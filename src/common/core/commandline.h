@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The command line every Velmora executable shares: --help and --version
 // answered the usual way, and a wrong command line refused with a short

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Message boxes of the program: always titled with the product title.
 // Every box is announced through MessageBoxes::instance()->aboutToShow before it

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Pictures drawn in code, at the device pixel ratio of the screen they show
 // on: a window on a 2x screen gets a picture of twice the pixels, drawn in

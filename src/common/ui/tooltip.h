@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // clsToolTip: one balloon tooltip (title line, information icon, text) over the
 // whole client area of one control. Callers set ParentControl, ToolTipTitle,

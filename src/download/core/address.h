@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Address and path procedures of the download engine. Positions and lengths are
 // 64-bit; local paths use this platform's separator.

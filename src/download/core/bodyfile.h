@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The local file a body is written to. Chunks are collected and written in
 // large blocks: a few large writes cost the system far less than many small

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The download engine: one call of DownloadFile runs one download from the
 // probe to the last byte, on the calling thread, and returns when it has

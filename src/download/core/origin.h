@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Where a downloaded file came from, kept with the file itself: the extended
 // attribute "user.xdg.origin.url" that file managers, browsers, wget and curl

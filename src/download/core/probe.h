@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The probe: one hand-written HTTP/1.1 GET, read only for its status code,
 // to follow one "302" and to reject a "404" early. It takes the transfer's

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The problems a download can meet and the answers the problem dialogs give.
 // The program opens the dialogs; a test or a headless tool answers from a script.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The figures shown after each received chunk: the engine hands over the
 // numbers, and the texts are made from them only when they reach the screen.

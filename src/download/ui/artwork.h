@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Pictures of the problem dialogs, drawn in code for a device pixel ratio.
 #include <QPixmap>

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // picSeek: the drawn progress bar of the download window, with the picture
 // that rides on the end of the bar and its hover look.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The Folder button's way of showing a downloaded file: the desktop's file
 // manager opens the folder with the file selected, as browsers do it; when no
