@@ -19,7 +19,6 @@
 #include <QThread>
 #include <QTimer>
 #include <QWaitCondition>
-#include <QDeadlineTimer>
 
 #include <algorithm>
 #include <functional>
@@ -931,24 +930,12 @@ qsizetype HttpServer::openRequests() const
 
 bool HttpServer::waitForRequestCount(qsizetype count, int timeoutMs) const
 {
-    QDeadlineTimer deadline(timeoutMs);
-    QMutexLocker lock(&m_shared->mutex);
-    while (m_shared->log.size() < count) {
-        if (!m_shared->logChanged.wait(&m_shared->mutex, deadline))
-            return m_shared->log.size() >= count;
-    }
-    return true;
+    return WaitForLog(*m_shared, timeoutMs, [count](const auto &log) { return log.size() >= count; });
 }
 
 bool HttpServer::waitForNoOpenRequests(int timeoutMs) const
 {
-    QDeadlineTimer deadline(timeoutMs);
-    QMutexLocker lock(&m_shared->mutex);
-    while (CountOpen(m_shared->log) > 0) {
-        if (!m_shared->logChanged.wait(&m_shared->mutex, deadline))
-            return CountOpen(m_shared->log) == 0;
-    }
-    return true;
+    return WaitForLog(*m_shared, timeoutMs, [](const auto &log) { return CountOpen(log) == 0; });
 }
 
 } // namespace velmora::httpd

@@ -5,6 +5,8 @@
 // certificate, in which case it also notes the server name (SNI) each
 // client asked for before the handshake begins.
 #include <QByteArray>
+#include <QDeadlineTimer>
+#include <QMutexLocker>
 #include <QSslConfiguration>
 #include <QTcpServer>
 
@@ -38,5 +40,19 @@ private:
     Accepted m_accepted;
     QSslConfiguration m_tls;
 };
+
+// Blocks until done(log) holds for the log of a server or proxy's shared
+// state, at most timeoutMs; the server thread wakes logChanged on each change.
+template<typename Shared, typename Done>
+bool WaitForLog(Shared &shared, int timeoutMs, Done done)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    QMutexLocker lock(&shared.mutex);
+    while (!done(shared.log)) {
+        if (!shared.logChanged.wait(&shared.mutex, deadline))
+            return done(shared.log);
+    }
+    return true;
+}
 
 } // namespace velmora::httpd

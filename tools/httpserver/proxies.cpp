@@ -3,7 +3,6 @@
 #include "proxies.h"
 #include "listener.h"
 
-#include <QDeadlineTimer>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
@@ -522,13 +521,7 @@ qint64 ProxyBase::connectionCount() const
 
 bool ProxyBase::waitForRequestCount(qsizetype count, int timeoutMs) const
 {
-    QDeadlineTimer deadline(timeoutMs);
-    QMutexLocker lock(&m_shared->mutex);
-    while (m_shared->log.size() < count) {
-        if (!m_shared->logChanged.wait(&m_shared->mutex, deadline))
-            return m_shared->log.size() >= count;
-    }
-    return true;
+    return WaitForLog(*m_shared, timeoutMs, [count](const auto &log) { return log.size() >= count; });
 }
 
 HttpProxy::HttpProxy() : ProxyBase(Protocol::Http) {}
