@@ -38,6 +38,11 @@ using velmora::httpd::Rule;
 
 namespace {
 
+// The window's controls, by their names.
+QPushButton *Button(const QObject *window, const char *name) { return testing::Control<QPushButton>(window, name); }
+QLabel *Label(const QObject *window, const char *name) { return testing::Control<QLabel>(window, name); }
+QLineEdit *Box(const QObject *window, const char *name) { return testing::Control<QLineEdit>(window, name); }
+
 // Receives what the window hands to the desktop.
 class UrlCatcher : public QObject
 {
@@ -136,15 +141,15 @@ private slots:
         QStringList startTexts;
         extraSetup = [&](frmDownload *w) {
             // As designed before anything runs.
-            startTexts << w->windowTitle() << testing::Control<QPushButton>(w, "CancelButton")->text() << testing::Control<QLineEdit>(w, "CompleteLabel")->text()
-                       << testing::Control<QLabel>(w, "EstimatedTimeLeft")->text() << QString::number(testing::Control<QPushButton>(w, "OpenButton")->isEnabled())
-                       << QString::number(testing::Control<QPushButton>(w, "FolderButton")->isEnabled());
+            startTexts << w->windowTitle() << Button(w, "CancelButton")->text() << Box(w, "CompleteLabel")->text()
+                       << Label(w, "EstimatedTimeLeft")->text() << QString::number(Button(w, "OpenButton")->isEnabled())
+                       << QString::number(Button(w, "FolderButton")->isEnabled());
             connect(w->engine(), &DownloadEngine::bodyProgress, w, [&, w](qint64 received, qint64 total) {
                 if (!shotTaken && received * 2 >= total) {
                     shotTaken = true;
-                    QCOMPARE(testing::Control<QLabel>(w, "StatusLabel")->text(), QStringLiteral("保存"));
-                    QVERIFY(testing::Control<QLabel>(w, "RateLabel")->text().endsWith(QStringLiteral("/秒")));
-                    QVERIFY(testing::Control<QLabel>(w, "TimeLabel")->text().contains(QStringLiteral("已复制")));
+                    QCOMPARE(Label(w, "StatusLabel")->text(), QStringLiteral("保存"));
+                    QVERIFY(Label(w, "RateLabel")->text().endsWith(QStringLiteral("/秒")));
+                    QVERIFY(Label(w, "TimeLabel")->text().contains(QStringLiteral("已复制")));
                     QVERIFY(testing::Control<SeekBar>(w, "picSeek")->seekLength() > 0);
                     QVERIFY(!mainWindow.isEnabled());
                     testing::SaveScreenshot(w, QStringLiteral("frmdownload-progress"));
@@ -158,21 +163,21 @@ private slots:
         QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(size));
         QVERIFY(window && window->isVisible());
         QVERIFY(!mainWindow.isEnabled());
-        QCOMPARE(testing::Control<QLabel>(window, "StatusLabel")->text(), QStringLiteral("保存"));
-        QCOMPARE(testing::Control<QPushButton>(window, "CancelButton")->text(), QStringLiteral("关闭"));
-        QCOMPARE(testing::Control<QLabel>(window, "EstimatedTimeLeft")->text(), QStringLiteral("下载完毕:"));
-        QVERIFY(testing::Control<QPushButton>(window, "OpenButton")->isEnabled() && testing::Control<QPushButton>(window, "FolderButton")->isEnabled());
-        QCOMPARE(testing::Control<QLineEdit>(window, "SourceLabel")->text(), QStringLiteral("Theme.mp3 来自 Quillon"));
-        QCOMPARE(testing::Control<QLineEdit>(window, "ToLabel")->text(), saveDialog.path);
-        QCOMPARE(testing::Control<QLineEdit>(window, "CompleteLabel")->text(), QStringLiteral("100% 已完成 (Theme.mp3)"));
+        QCOMPARE(Label(window, "StatusLabel")->text(), QStringLiteral("保存"));
+        QCOMPARE(Button(window, "CancelButton")->text(), QStringLiteral("关闭"));
+        QCOMPARE(Label(window, "EstimatedTimeLeft")->text(), QStringLiteral("下载完毕:"));
+        QVERIFY(Button(window, "OpenButton")->isEnabled() && Button(window, "FolderButton")->isEnabled());
+        QCOMPARE(Box(window, "SourceLabel")->text(), QStringLiteral("Theme.mp3 来自 Quillon"));
+        QCOMPARE(Box(window, "ToLabel")->text(), saveDialog.path);
+        QCOMPARE(Box(window, "CompleteLabel")->text(), QStringLiteral("100% 已完成 (Theme.mp3)"));
         // The server's rate makes the body last over a second: the clock ticked.
         const qint64 elapsed = window->state().varElapsed;
         QVERIFY(elapsed >= 1);
-        QCOMPARE(testing::Control<QLabel>(window, "TimeLabel")->text(), CompletedTimeText(size, elapsed));
+        QCOMPARE(Label(window, "TimeLabel")->text(), CompletedTimeText(size, elapsed));
         testing::SaveScreenshot(window, QStringLiteral("frmdownload-complete"));
 
         // "关闭" closes it without a word; the main window is usable again.
-        testing::Control<QPushButton>(window, "CancelButton")->click();
+        Button(window, "CancelButton")->click();
         QVERIFY(mainWindow.isEnabled());
         flushDeletes();
         QVERIFY(window.isNull());
@@ -200,13 +205,13 @@ private slots:
         QFile::remove(saveDialog.path);
         QVERIFY(download(QStringLiteral("/fast/Final.bin")));
         QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(size));
-        QCOMPARE(testing::Control<QLineEdit>(window, "CompleteLabel")->text(), QStringLiteral("100% 已完成 (Final.bin)"));
-        QCOMPARE(testing::Control<QLabel>(window, "TimeLabel")->text(), CompletedTimeText(size, window->state().varElapsed));
-        QVERIFY(testing::Control<QLabel>(window, "RateLabel")->text().endsWith(QStringLiteral("/秒")));
+        QCOMPARE(Box(window, "CompleteLabel")->text(), QStringLiteral("100% 已完成 (Final.bin)"));
+        QCOMPARE(Label(window, "TimeLabel")->text(), CompletedTimeText(size, window->state().varElapsed));
+        QVERIFY(Label(window, "RateLabel")->text().endsWith(QStringLiteral("/秒")));
         QCOMPARE(testing::Control<SeekBar>(window, "picSeek")->seekLength(), kSeekWidth - kKnobWidth);
-        QCOMPARE(testing::Control<QLabel>(window, "EstimatedTimeLeft")->text(), QStringLiteral("下载完毕:"));
+        QCOMPARE(Label(window, "EstimatedTimeLeft")->text(), QStringLiteral("下载完毕:"));
         testing::SaveScreenshot(window, QStringLiteral("frmdownload-final"));
-        testing::Control<QPushButton>(window, "CancelButton")->click();
+        Button(window, "CancelButton")->click();
         flushDeletes();
     }
 
@@ -240,10 +245,10 @@ private slots:
                 // from the next one on, the screen holds the previous tick's.
                 if (++silentTicks == 1)
                     return;
-                rates << rateOf(testing::Control<QLabel>(w, "RateLabel")->text());
-                secondsLeft << secondsLeftOf(testing::Control<QLabel>(w, "TimeLabel")->text());
+                rates << rateOf(Label(w, "RateLabel")->text());
+                secondsLeft << secondsLeftOf(Label(w, "TimeLabel")->text());
                 if (rates.size() == 2)
-                    testing::Control<QPushButton>(w, "CancelButton")->click();
+                    Button(w, "CancelButton")->click();
             });
         };
         QVERIFY(!download(path));
@@ -276,12 +281,12 @@ private slots:
                 if (received < 30000 || !statusAtStop.isEmpty())
                     return;
                 if (how == 0)
-                    testing::Control<QPushButton>(w, "CancelButton")->click();
+                    Button(w, "CancelButton")->click();
                 else if (how == 1)
                     QTest::keyClick(w, Qt::Key_Escape);
                 else
                     w->close();
-                statusAtStop = testing::Control<QLabel>(w, "StatusLabel")->text();
+                statusAtStop = Label(w, "StatusLabel")->text();
                 QVERIFY(w->isVisible() || how == 2);
             });
         };
@@ -312,7 +317,7 @@ private slots:
         QFile::remove(saveDialog.path);
 
         QVERIFY(download(QStringLiteral("/open.txt")));
-        testing::Control<QPushButton>(window, "OpenButton")->click();
+        Button(window, "OpenButton")->click();
         QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(saveDialog.path)}));
         QVERIFY(mainWindow.isEnabled());
         flushDeletes();
@@ -320,7 +325,7 @@ private slots:
 
         QFile::remove(saveDialog.path);
         QVERIFY(download(QStringLiteral("/open.txt")));
-        testing::Control<QPushButton>(window, "FolderButton")->click();
+        Button(window, "FolderButton")->click();
         QCOMPARE(catcher.urls.last(), QUrl::fromLocalFile(dir.path() + QLatin1Char('/')));
         flushDeletes();
 
@@ -328,7 +333,7 @@ private slots:
         QVERIFY(download(QStringLiteral("/open.txt")));
         QFile::remove(saveDialog.path);
         const int opened = int(catcher.urls.size());
-        testing::Control<QPushButton>(window, "OpenButton")->click();
+        Button(window, "OpenButton")->click();
         QCOMPARE(answerer.asked.last(), QStringLiteral("无法打开文件"));
         QCOMPARE(answerer.questions.last().file, saveDialog.path);
         QCOMPARE(catcher.urls.size(), opened);
