@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString address = QString::fromUtf8(in.field());
     const QString server = QString::fromUtf8(in.rest());
 
-    DownloadState state;
+    AddressParts state;
     AnalyseAddress(state, address);
     if (!address.isEmpty())
         FUZZ_CHECK(state.strRequestURL == address);
