@@ -463,7 +463,9 @@ DownloadEngine::Next DownloadEngine::receiveBody()
         // The chunk is looked at where the transfer holds it, and taken once stored.
         const QByteArrayView chunk = m_transfer->peek(kChunk);
         const qsizetype size = chunk.size();
-        const Next next = m_run.received < m_run.checkEnd ? checkResumedBytes(chunk, size < 2) : storeChunk(chunk);
+        // The last chunk is the one that empties a body that has ended.
+        const bool last = m_transfer->bodyEnded() && size == m_transfer->bufferedBytes();
+        const Next next = m_run.received < m_run.checkEnd ? checkResumedBytes(chunk, last) : storeChunk(chunk);
         m_transfer->consume(size);
         if (next != Next::GoOn)
             return next;
@@ -480,7 +482,7 @@ DownloadEngine::Next DownloadEngine::receiveBody()
             yieldOnce();
             m_sinceYield.start();
         }
-        if (size < 2)
+        if (last)
             break;
     }
     if (!m_file.close())
