@@ -10,12 +10,59 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QEvent>
+#include <QPointer>
 #include <QDir>
 #include <QFile>
 #include <QTimer>
 #include <QWidget>
 
 namespace velmora::testing {
+
+namespace {
+
+// Watches every show in the application until the wanted modal window comes.
+class ModalWatch : public QObject
+{
+public:
+    ModalWatch(QObject *context, std::function<bool(QWidget *)> match, std::function<void(QWidget *)> fn)
+        : QObject(context), m_match(std::move(match)), m_fn(std::move(fn))
+    {
+        qApp->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Show || !watched->isWidgetType())
+            return false;
+        auto *window = static_cast<QWidget *>(watched);
+        if (!window->isWindow() || !window->isModal() || !m_match(window))
+            return false;
+        qApp->removeEventFilter(this);
+        // Queued, so that fn runs once the window's own loop serves events.
+        QPointer<QWidget> shown(window);
+        QMetaObject::invokeMethod(
+            this, [this, shown] {
+                if (shown)
+                    m_fn(shown);
+                deleteLater();
+            },
+            Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    std::function<bool(QWidget *)> m_match;
+    std::function<void(QWidget *)> m_fn;
+};
+
+} // namespace
+
+void WhenModalShown(QObject *context, const std::function<bool(QWidget *)> &match,
+                    const std::function<void(QWidget *)> &fn)
+{
+    new ModalWatch(context, match, fn);
+}
 
 QString DeadHostPort()
 {

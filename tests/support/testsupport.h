@@ -57,21 +57,19 @@ QString DeadHostPort();
 // Folder holding the built executables (velmora-fetch, velmora-scan, ...).
 QString BinDir();
 
-// Runs fn on the next modal widget of type T that shows up, from inside its
-// modal loop; the watch lives as long as context.
+// Runs fn once, from inside its modal loop, on the first modal window shown
+// that match() accepts; the watch lives as long as context. It reacts to the
+// window's show, so no timer looks for it.
+void WhenModalShown(QObject *context, const std::function<bool(QWidget *)> &match,
+                    const std::function<void(QWidget *)> &fn);
+
+// The same for the next modal widget of type T.
 template<typename T>
 void WhenModal(QObject *context, const std::function<void(T *)> &fn)
 {
-    auto *timer = new QTimer(context);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, fn] {
-        if (auto *w = qobject_cast<T *>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            fn(w);
-        }
-    });
-    timer->start();
+    WhenModalShown(
+        context, [](QWidget *w) { return qobject_cast<T *>(w) != nullptr; },
+        [fn](QWidget *w) { fn(static_cast<T *>(w)); });
 }
 
 // Points the user's configuration, cache and music folders
