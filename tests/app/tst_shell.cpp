@@ -13,7 +13,6 @@
 #include "common/ui/tooltip.h"
 #include "testsupport.h"
 
-#include <QLabel>
 #include <QSignalSpy>
 #include <QtTest>
 
