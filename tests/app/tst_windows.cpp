@@ -162,9 +162,14 @@ private slots:
         QVERIFY(first && first->isVisible());
         QVERIFY(!main->isEnabled());  // the finished window is still open
         QCOMPARE(save.proposed, QStringList{address.fileName()});
+        // Whole: as long as the last answer's body, which began at byte 0.
+        const httpd::RequestLog last = server.requestsFor(address.path()).last();
         const qint64 size = QFileInfo(save.path).size();
+        QVERIFY(size > 0);
+        QCOMPARE(size, last.bodyBytesSent);
+        QCOMPARE(last.request.range, QByteArray("bytes=0-"));
         QCOMPARE(testing::Sha256OfFile(save.path), httpd::HttpServer::GeneratedSha256(size));
-        QCOMPARE(server.requestsFor(address.path()).last().status, 206);
+        QCOMPARE(last.status, 206);
         QCOMPARE(testing::Control<QLabel>(first, "EstimatedTimeLeft")->text(), QStringLiteral("下载完毕:"));
         auto *close = testing::Control<QPushButton>(first, "CancelButton");
         QCOMPARE(close->text(), QStringLiteral("关闭"));
