@@ -2,9 +2,9 @@
 //
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Pictures drawn at the screen's pixel ratio: at a display scale of 2 the
-// windows paint their artwork with twice the pixels, not a 1x picture blown
-// up, and keep their sizes in logical pixels.
+// Pictures drawn at the pixel ratio of the screen a window is on: at a
+// display scale of 2 the windows paint their artwork with twice the pixels,
+// not a 1x picture blown up, and keep their sizes in logical pixels.
 #include "download/ui/frmalert.h"
 #include "app/ui/art.h"
 #include "app/ui/frmtype.h"
@@ -15,6 +15,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace velmora;
@@ -32,6 +34,20 @@ bool PaintsAtRatio(QWidget *widget, const QRect &area, const QPixmap &expected)
     return shown.size() == drawn.size() && shown == drawn;
 }
 
+// Shows the window on the screen of that ratio, as if dragged there.
+bool ShowAt(QWidget *window, qreal ratio)
+{
+    for (QScreen *screen : QGuiApplication::screens()) {
+        if (qFuzzyCompare(screen->devicePixelRatio(), ratio)) {
+            window->setScreen(screen);
+            window->move(screen->geometry().topLeft() + QPoint(20, 20));
+            window->show();
+            return QTest::qWaitForWindowExposed(window) && qFuzzyCompare(window->devicePixelRatioF(), ratio);
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 class TestHiDpi : public QObject
@@ -39,45 +55,36 @@ class TestHiDpi : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QCOMPARE(qApp->devicePixelRatio(), 2.0); }
-
-    void chooserAndMainWindow()
+    void picturesAtTheScreensRatio_data()
     {
+        QTest::addColumn<qreal>("ratio");
+        QTest::newRow("1x") << 1.0;
+        QTest::newRow("1.5x") << 1.5;
+        QTest::newRow("2x") << 2.0;
+    }
+
+    void picturesAtTheScreensRatio()
+    {
+        QFETCH(qreal, ratio);
         frmType chooser;
-        chooser.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        QVERIFY(ShowAt(&chooser, ratio));
         QCOMPARE(chooser.size(), QSize(480, 357));
-        QCOMPARE(chooser.picAnime->size(), QSize(102, 134));
-        const QPixmap face = chooser.picAnime->picture();
-        QCOMPARE(face.devicePixelRatio(), 2.0);
-        QCOMPARE(face.size(), QSize(204, 268));
-        QVERIFY(PaintsAtRatio(&chooser, QRect(10, 26, 200, 50), art::ChooserBackground(2.0)));
+        QVERIFY(PaintsAtRatio(&chooser, QRect(10, 26, 200, 50), art::ChooserBackground(ratio)));
         QVERIFY(PaintsAtRatio(chooser.picMusic, chooser.picMusic->rect(), chooser.imgMusicRes[0]));
-        chooser.setEnabled(true);
-        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), chooser.picAnime->mapToGlobal(QPointF(5, 5)), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(chooser.picAnime, &move);
-        QCOMPARE(chooser.picAnime->shownImage(), 1);
-        QCOMPARE(chooser.picAnime->picture().devicePixelRatio(), 2.0);
-        chooser.hide();
 
         blnAnimeMode = false;
         frmMain main;
-        main.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        QVERIFY(ShowAt(&main, ratio));
         QCOMPARE(main.size(), QSize(751, 443));
-        QVERIFY(PaintsAtRatio(&main, QRect(0, 0, 190, 60), MusicBackground(main.size(), 2.0)));
-    }
+        QVERIFY(PaintsAtRatio(&main, QRect(0, 0, 190, 60), MusicBackground(main.size(), ratio)));
 
-    void downloadAndProblemPictures()
-    {
+        // The knob's opaque pixels are the knob picture's, one for one.
         SeekBar bar;
         bar.DrawSeek(0);
-        bar.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+        QVERIFY(ShowAt(&bar, ratio));
         const QImage shown = bar.grab().toImage().convertToFormat(QImage::Format_ARGB32);
-        const QImage knob = SeekBar::KnobPicture(false, 2.0).convertToFormat(QImage::Format_ARGB32);
-        QCOMPARE(knob.size(), QSize(282, 222));
+        const QImage knob = SeekBar::KnobPicture(false, ratio).convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(knob.size(), QSize(141, 111) * ratio);
         int compared = 0;
         for (int y = 0; y < knob.height(); ++y) {
             for (int x = 0; x < knob.width(); ++x) {
@@ -87,21 +94,31 @@ private slots:
                 }
             }
         }
-        QVERIFY(compared > 10000);
+        QVERIFY(compared > 2500 * ratio * ratio);
 
-        frmAlert dialog(QStringLiteral("下载未完成"), QStringLiteral("/x/Song.mp3"), false);
+        // A problem dialog draws its banner for the screen of its owner.
+        frmAlert dialog(QStringLiteral("下载未完成"), QStringLiteral("/x/Song.mp3"), false, &main);
         const auto *banner = dialog.findChild<QLabel *>(QStringLiteral("picTop"));
         QVERIFY(banner);
-        QCOMPARE(banner->pixmap().devicePixelRatio(), 2.0);
-        QCOMPARE(banner->pixmap().deviceIndependentSize(), QSizeF(450, 61));
-        QCOMPARE(banner->size(), QSize(450, 61));
+        QCOMPARE(banner->pixmap().devicePixelRatio(), ratio);
+        QCOMPARE(banner->pixmap().size(), (QSizeF(450, 61) * ratio).toSize());  // the label's device pixels
     }
 };
 
 int main(int argc, char **argv)
 {
-    // A display scale of 2, as on a high-density laptop screen.
-    qputenv("QT_SCALE_FACTOR", "2");
+    // Screens side by side at display scales 1, 1.5 and 2, as on a desktop
+    // with a laptop panel and high-density monitors.
+    QTemporaryDir dir;
+    QFile screens(dir.filePath(QStringLiteral("screens.json")));
+    if (!screens.open(QIODevice::WriteOnly))
+        return 1;
+    screens.write(R"({"screens": [
+        {"name": "1x", "x": 0, "y": 0, "width": 1600, "height": 1200, "logicalDpi": 96, "logicalBaseDpi": 96},
+        {"name": "1.5x", "x": 1600, "y": 0, "width": 2400, "height": 1800, "logicalDpi": 144, "logicalBaseDpi": 96},
+        {"name": "2x", "x": 4000, "y": 0, "width": 3200, "height": 2400, "logicalDpi": 192, "logicalBaseDpi": 96}]})");
+    screens.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toUtf8());
     QApplication app(argc, argv);
     TestHiDpi test;
     QTEST_SET_MAIN_SOURCE_PATH

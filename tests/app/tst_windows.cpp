@@ -2,17 +2,15 @@
 //
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Which window owns which, and one download at a time, on real windows: the
-// demo music catalogue from the loopback server, a real download, the real
-// problem dialogs, message boxes, search dialog and About window.
-#include "about/ui/frmabout.h"
+// The windows together, as one user meets them: the demo music catalogue
+// loaded from the loopback server, an item picked and downloaded in a window
+// the main window owns, one download at a time, the real "文件已存在"
+// dialog, and which window owns each message box, dialog and problem dialog.
 #include "download/ui/alerts.h"
 #include "download/ui/problemdialog.h"
 #include "catalogue/ui/frmmain.h"
-#include "catalogue/ui/frmsearch.h"
 #include "catalogue/ui/treeadapter.h"
 #include "common/core/globals.h"
-#include "common/ui/msgbox.h"
 #include "demo.h"
 #include "download/core/engine.h"
 #include "download/ui/frmdownload.h"
@@ -39,6 +37,14 @@ QWindow *transientParentOf(QWidget *w)
     return w->windowHandle() ? w->windowHandle()->transientParent() : nullptr;
 }
 
+void clickItem(frmMain *main, qsizetype node)
+{
+    QTreeWidgetItem *item = main->tree().item(node);
+    main->tvSingle()->scrollToItem(item);
+    QTest::mouseClick(main->tvSingle()->viewport(), Qt::LeftButton, {},
+                      main->tvSingle()->visualItemRect(item).center());
+}
+
 } // namespace
 
 class TestWindows : public QObject
@@ -48,13 +54,15 @@ class TestWindows : public QObject
     QTemporaryDir dir;
     QPointer<frmMain> main;
     qsizetype item = 0;  // the first downloadable item of the loaded tree
+    testing::FixedSavePath save;
 
-    void pickItem()
+    // Each download window that opens saves to save.path.
+    void answerSaveAs(QPointer<frmDownload> &window)
     {
-        QTreeWidgetItem *node = main->tree().item(item);
-        main->tvSingle()->scrollToItem(node);
-        QTest::mouseClick(main->tvSingle()->viewport(), Qt::LeftButton, {},
-                          main->tvSingle()->visualItemRect(node).center());
+        connect(main, &frmMain::downloadWindowOpened, this, [&window, this](frmDownload *w) {
+            window = w;
+            w->setSaveDialog(&save);
+        });
     }
 
 private slots:
@@ -66,22 +74,31 @@ private slots:
         ResetGlobals();
         CatalogueChosen(false);
         main = new frmMain;
-        main->show();
         main->setEnabled(true);
-        main->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(main));
-        // Nothing looks selected before the user clicks.
-        QVERIFY(!main->tvSingle()->currentItem());
-        QVERIFY(main->tvSingle()->selectedItems().isEmpty());
+        QVERIFY(testing::ActivateWindow(main));
 
         testing::MessageBoxAnswerer boxes;
         main->cmdLoad_Click();
-        QVERIFY(boxes.texts.isEmpty());
+        QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1Char('|'))));
+        // Nothing looks selected before the user clicks.
+        QVERIFY(!main->tvSingle()->currentItem());
+        QVERIFY(main->tvSingle()->selectedItems().isEmpty());
         for (qsizetype i = 1; i <= main->tree().nodeCount() && !item; ++i)
             if (main->tree().tag(i).startsWith(QLatin1String("http://")))
                 item = i;
         QVERIFY(item > 0);
+        clickItem(main, item);
+        testing::SaveScreenshot(main, QStringLiteral("frmmain-loaded"));
     }
+
+    void init()
+    {
+        server.setDefaultRate(0);
+        save = testing::FixedSavePath();
+        clickItem(main, item);
+    }
+
+    void cleanup() { disconnect(main, &frmMain::downloadWindowOpened, this, nullptr); }
 
     void cleanupTestCase()
     {
@@ -90,130 +107,107 @@ private slots:
         QTRY_VERIFY(!main);
     }
 
-    void messageBoxSearchAndAboutBelongToTheMainWindow()
+    // The message box, the search dialog and the About window are modal and
+    // owned by the main window, also as the window system sees it.
+    void dialogsBelongToTheMainWindow()
     {
-        QWidget *boxParent = nullptr;
-        const auto c = connect(MessageBoxes::instance(), &MessageBoxes::aboutToShow, this, [&](QMessageBox *box) {
-            boxParent = box->parentWidget();
-            QTimer::singleShot(0, box, [box] { box->button(QMessageBox::Ok)->click(); });
-        });
-        main->tvSingle()->clearSelection();
-        QTest::mouseClick(main->tvSingle()->viewport(), Qt::LeftButton, {},
-                          main->tvSingle()->visualItemRect(main->tree().item(1)).center());  // the root
-        main->cmdDownload_Click();
-        disconnect(c);
-        QCOMPARE(boxParent, main.data());
-
-        QWidget *searchParent = nullptr;
-        QWindow *searchOwner = nullptr;
-        testing::WhenModal<frmSearch>(this, [&](frmSearch *d) {
-            searchParent = d->parentWidget();
-            searchOwner = transientParentOf(d);
-            d->cmdCancel->click();
-        });
-        main->cmdSearch_Click();
-        QCOMPARE(searchParent, main.data());
-        QCOMPARE(searchOwner, main->windowHandle());
-
-        QWidget *aboutParent = nullptr;
-        bool aboutModal = false;
-        testing::WhenModal<frmAbout>(this, [&](frmAbout *d) {
-            aboutParent = d->parentWidget();
-            aboutModal = d->isModal();
-            d->close();
-        });
-        main->cmdAbout_Click();
-        QCOMPARE(aboutParent, main.data());
-        QVERIFY(aboutModal);
+        QList<QWidget *> parents;
+        QList<QWindow *> owners;
+        const std::function<void()> openers[] = {
+            [this] { clickItem(main, 1); main->cmdDownload_Click(); },  // the root: a message box
+            [this] { main->cmdSearch_Click(); },
+            [this] { main->cmdAbout_Click(); },
+        };
+        for (const auto &open : openers) {
+            testing::WhenModal<QDialog>(this, [&](QDialog *d) {
+                parents << d->parentWidget();
+                owners << transientParentOf(d);
+                d->reject();
+            });
+            open();
+        }
+        QCOMPARE(parents, QList<QWidget *>(3, main.data()));
+        QCOMPARE(owners, QList<QWindow *>(3, main->windowHandle()));
     }
 
+    // While the download runs, the window manager asks the greyed main
+    // window to close and a second download is asked for: both refused.
     void oneDownloadOwnedByTheMainWindow()
     {
-        pickItem();
-        const QString address = main->tree().tag(item);
+        const QUrl address(main->tree().tag(item));
         server.setDefaultRate(1024 * 1024);
-        testing::FixedSavePath save;
         save.path = dir.filePath(QStringLiteral("owned.mp3"));
         QPointer<frmDownload> first;
-        int opened = 0;
+        answerSaveAs(first);
         bool closeIgnored = false, secondRefused = false, ownedWhileRunning = false;
-        const auto c = connect(main, &frmMain::downloadWindowOpened, this, [&](frmDownload *w) {
-            ++opened;
-            if (first)
-                return;
-            first = w;
-            w->setSaveDialog(&save);
+        connect(main, &frmMain::downloadWindowOpened, this, [&](frmDownload *w) {
             connect(w->engine(), &DownloadEngine::bodyProgress, w, [&, w](qint64 received, qint64 total) {
                 if (closeIgnored || received * 4 < total)
                     return;
                 ownedWhileRunning = w->parentWidget() == main && transientParentOf(w) == main->windowHandle()
                                     && w->isEnabled() && !main->isEnabled();
-                // The window manager asks the greyed main window to close (a
-                // spontaneous close event, as from its close box).
-                QCloseEvent request;
+                QCloseEvent request;  // spontaneous, as from the window's close box
                 QSpontaneKeyEvent::setSpontaneous(&request);
                 qApp->notify(main, &request);
                 closeIgnored = !request.isAccepted() && main->isVisible();
-                // And a second download is asked for behind the user's back.
                 main->cmdDownload_Click();
-                secondRefused = opened == 1 && main->findChildren<frmDownload *>().size() == 1;
+                secondRefused = first == w && main->findChildren<frmDownload *>().size() == 1;
             });
         });
 
         main->cmdDownload_Click();  // returns once the download has ended
-        disconnect(c);
         QVERIFY(closeIgnored);
         QVERIFY(secondRefused);
         QVERIFY(ownedWhileRunning);
         QVERIFY(first && first->isVisible());
-        QCOMPARE(testing::Control<QLabel>(first, "EstimatedTimeLeft")->text(), QStringLiteral("下载完毕:"));
+        QVERIFY(!main->isEnabled());  // the finished window is still open
+        QCOMPARE(save.proposed, QStringList{address.fileName()});
+        // Whole: as long as the last answer's body, which began at byte 0.
+        const httpd::RequestLog last = server.requestsFor(address.path()).last();
         const qint64 size = QFileInfo(save.path).size();
+        QVERIFY(size > 0);
+        QCOMPARE(size, last.bodyBytesSent);
+        QCOMPARE(last.request.range, QByteArray("bytes=0-"));
         QCOMPARE(testing::Sha256OfFile(save.path), httpd::HttpServer::GeneratedSha256(size));
-        QCOMPARE(first->state().strSavePath, save.path);
-        testing::Control<QPushButton>(first, "CancelButton")->click();
+        QCOMPARE(last.status, 206);
+        QCOMPARE(testing::Control<QLabel>(first, "EstimatedTimeLeft")->text(), QStringLiteral("下载完毕:"));
+        auto *close = testing::Control<QPushButton>(first, "CancelButton");
+        QCOMPARE(close->text(), QStringLiteral("关闭"));
+        close->click();
         QVERIFY(main->isEnabled());
         QTRY_VERIFY(!first);
         QVERIFY(!main->downloadWindow());
-        QVERIFY(main->isVisible());
-        server.setDefaultRate(0);
     }
 
+    // An existing file, left alone: both problem dialogs that follow are modal
+    // and owned by the download window, also as the window system sees it,
+    // and the file keeps its bytes.
     void problemDialogsBelongToTheDownloadWindow()
     {
-        pickItem();
-        testing::FixedSavePath save;
         save.path = dir.filePath(QStringLiteral("existing.mp3"));
-        QFile existing(save.path);
-        QVERIFY(existing.open(QIODevice::WriteOnly));
-        existing.write(QByteArray(1000, 'x'));
-        existing.close();
+        const QByteArray existing(1000, 'x');
+        QFile file(save.path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(existing) == existing.size());
+        file.close();
         QPointer<frmDownload> window;
-        const auto c = connect(main, &frmMain::downloadWindowOpened, this, [&](frmDownload *w) {
-            window = w;
-            w->setSaveDialog(&save);
-        });
+        answerSaveAs(window);
         QStringList problems;
-        QList<bool> ownedByTheDownloadWindow;
-        QList<bool> modal;
+        QList<bool> ownedAndModal;
         const auto d = connect(AlertDialogs::instance(), &AlertDialogs::aboutToShow, this, [&](QDialog *dialog) {
             auto *p = qobject_cast<ProblemDialog *>(dialog);
             problems << p->lblAbend()->text();
-            QTimer::singleShot(0, p, [&, p] {
-                // Shown, so the window system knows its owner too.
-                ownedByTheDownloadWindow << (window && p->parentWidget() == window.data()
-                                             && transientParentOf(p) == window->windowHandle());
-                modal << p->isModal();
-                p->comOperation()->setCurrentIndex(p->comOperation()->count() - 1);  // give up
+            QTimer::singleShot(0, p, [&, p] {  // shown by now, so the window system knows its owner
+                ownedAndModal << (window && p->parentWidget() == window.data()
+                                  && transientParentOf(p) == window->windowHandle() && p->isModal());
+                p->comOperation()->setCurrentIndex(p->comOperation()->count() - 1);  // ignore, give up
                 p->cmdNext()->click();
             });
         });
         main->cmdDownload_Click();
-        disconnect(c);
         disconnect(d);
-        // "文件已存在", given up; then "下载未完成".
         QCOMPARE(problems, QStringList({QStringLiteral("文件已存在"), QStringLiteral("下载未完成")}));
-        QCOMPARE(ownedByTheDownloadWindow, QList<bool>({true, true}));
-        QCOMPARE(modal, QList<bool>({true, true}));
+        QCOMPARE(ownedAndModal, QList<bool>({true, true}));
+        QCOMPARE(testing::Sha256OfFile(save.path), testing::Sha256(existing));
         QTRY_VERIFY(main->isEnabled());
     }
 };

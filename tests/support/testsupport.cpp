@@ -142,3 +142,16 @@ TemporaryUserFolders::~TemporaryUserFolders()
 }
 
 } // namespace velmora::testing
+
+#include <QTest>
+
+namespace velmora::testing {
+
+bool ActivateWindow(QWidget *window)
+{
+    window->show();
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
+} // namespace velmora::testing

@@ -95,3 +95,11 @@ private:
 };
 
 } // namespace velmora::testing
+
+namespace velmora::testing {
+
+// Shows the window, makes it the active one and waits until the window
+// system says so (false when it never does): keyboard tests need the focus.
+bool ActivateWindow(QWidget *window);
+
+} // namespace velmora::testing
