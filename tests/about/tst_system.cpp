@@ -86,21 +86,6 @@ private slots:
             QVERIFY2(System::BytesToKb(c.first) == c.second, qPrintable(QString::number(c.first)));
     }
 
-    // The NT family and a failed answer show in the rows below.
-    void version()
-    {
-        FixedPlatform platform;
-        System sys(platform);
-        int major = -1, minor = -1;
-        QString name;
-        const QList<QPair<int, QString>> families = {{kPlatformWin32s, "Windows 3.11"}, {7, "Windows 3.11"}};
-        for (const auto &f : families) {
-            platform.version = {3, 11, f.first, "Velmora OS"};
-            sys.WinVer(major, minor, name);
-            QCOMPARE(name, f.second);  // an unknown family (7) keeps the text
-        }
-    }
-
     void fastDiskSpaceRestoresDirectory()
     {
         QTemporaryDir start, target;
