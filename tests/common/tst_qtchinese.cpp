@@ -7,6 +7,7 @@
 // language the system runs in (this test forces English first).
 #include "common/ui/msgbox.h"
 #include "common/ui/qtchinese.h"
+#include "testsupport.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>
@@ -20,25 +21,7 @@
 #include <memory>
 
 using namespace velmora;
-
-namespace {
-
-QStringList buttonTexts(const QList<QAbstractButton *> &buttons)
-{
-    QStringList texts;
-    for (const QAbstractButton *b : buttons)
-        texts << b->text();
-    texts.sort();
-    return texts;
-}
-
-QString labelText(const QWidget *parent, const char *name)
-{
-    const auto *label = parent->findChild<QLabel *>(QString::fromLatin1(name));
-    return label ? label->text() : QString();
-}
-
-} // namespace
+using testing::Control;
 
 class TestQtChinese : public QObject
 {
@@ -55,7 +38,10 @@ private slots:
     {
         QStringList seen;
         const auto c = connect(MessageBoxes::instance(), &MessageBoxes::aboutToShow, this, [&](QMessageBox *box) {
-            seen = buttonTexts(box->buttons());
+            seen.clear();
+            for (const QAbstractButton *b : box->buttons())
+                seen << b->text();
+            seen.sort();
             QTimer::singleShot(0, box, [box] {
                 QAbstractButton *answer = box->button(QMessageBox::No);
                 (answer ? answer : box->button(QMessageBox::Ok))->click();
@@ -76,8 +62,8 @@ private slots:
         QFileDialog dialog(nullptr, QStringLiteral("另存为"));
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-        QVERIFY(labelText(&dialog, "lookInLabel").startsWith(QStringLiteral("查找范围")));
-        QVERIFY(labelText(&dialog, "fileNameLabel").startsWith(QStringLiteral("文件名")));
+        QVERIFY(Control<QLabel>(&dialog, "lookInLabel")->text().startsWith(QStringLiteral("查找范围")));
+        QVERIFY(Control<QLabel>(&dialog, "fileNameLabel")->text().startsWith(QStringLiteral("文件名")));
         QStringList buttons;
         for (const QPushButton *b : dialog.findChildren<QPushButton *>())
             buttons << b->text();
