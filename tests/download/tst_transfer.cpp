@@ -4,19 +4,15 @@
 
 // The transfer's HTTP/1.1 against the loopback test server: what it sends,
 // the bodies it decodes, the redirects it follows and the answers it refuses
-// to take in whole; then the same faults as the download engine meets them.
-#include "download/core/engine.h"
+// to take in whole. The engine's side of the same faults is in tst_engine.
 #include "common/core/version.h"
 #include "net/bodybuffer.h"
 #include "net/transfer.h"
-#include "doubles.h"
 #include "httpserver.h"
 #include "testsupport.h"
 
 #include <QCryptographicHash>
-#include <QEventLoop>
-#include <QTemporaryDir>
-#include <QTimer>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <algorithm>
@@ -34,43 +30,30 @@ namespace {
 // Blocks on the transfer's wake() until done() holds; false after 20 s of nothing.
 bool waitFor(Transfer &t, const std::function<bool()> &done)
 {
-    while (!done()) {
-        QEventLoop loop;
-        QTimer guard;
-        guard.setSingleShot(true);
-        bool timedOut = false;
-        QObject::connect(&guard, &QTimer::timeout, &loop, [&] {
-            timedOut = true;
-            loop.quit();
-        });
-        QObject::connect(&t, &Transfer::wake, &loop, &QEventLoop::quit);
-        guard.start(20000);
-        loop.exec();
-        if (timedOut)
+    QSignalSpy woke(&t, &Transfer::wake);
+    while (!done())
+        if (!woke.wait(20000))
             return false;
-    }
     return true;
 }
 
+bool waitForHead(Transfer &t)
+{
+    return waitFor(t, [&] { return !t.stillExecuting(); });
+}
+
 // The whole body, taken 4096 bytes at a time as the engine takes it; its sha256.
-QByteArray bodySha256(Transfer &t, qint64 *length = nullptr, qint64 *maxBuffered = nullptr)
+QByteArray bodySha256(Transfer &t)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    qint64 total = 0;
     for (;;) {
         if (!waitFor(t, [&] { return t.chunkReady(4096); }))
             return "timed out";
-        if (maxBuffered)
-            *maxBuffered = std::max(*maxBuffered, t.bufferedBytes());
         const QByteArray chunk = t.getChunk(4096);
         hash.addData(chunk);
-        total += chunk.size();
         if (chunk.isEmpty() && t.bodyEnded())
-            break;
+            return hash.result().toHex();
     }
-    if (length)
-        *length = total;
-    return hash.result().toHex();
 }
 
 long peakRssKiB()
@@ -80,8 +63,6 @@ long peakRssKiB()
     return u.ru_maxrss;
 }
 
-using EngineHarness = testing::EngineHarness;
-
 } // namespace
 
 class tst_Transfer : public QObject
@@ -90,19 +71,13 @@ class tst_Transfer : public QObject
 
 private:
     HttpServer server;
-    QTemporaryDir dir;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(server.start());
-        QVERIFY(dir.isValid());
-    }
+    void initTestCase() { QVERIFY(server.start()); }
     void init()
     {
         server.clearRules();
         server.clearRequests();
-        server.setDefaultRate(0);
     }
 
     void requestLines()
@@ -110,7 +85,7 @@ private slots:
         server.addGeneratedFile(QStringLiteral("/a b.bin"), 5000);
         Transfer t;
         QVERIFY(t.execute(server.url(QStringLiteral("/a b.bin?x=1")), "bytes=10-", false, "\"v1\""));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
+        QVERIFY(waitForHead(t));
         QCOMPARE(server.requests().last().request.head,
                  "GET /a%20b.bin?x=1 HTTP/1.1\r\nHost: " + server.hostPort().toLatin1()
                      + "\r\nUser-Agent: Velmora/" + kVersion.toLatin1()
@@ -120,49 +95,11 @@ private slots:
         QVERIFY(t.headerText().startsWith(QStringLiteral("HTTP/1.1 200 OK\r\n")));
         QCOMPARE(bodySha256(t), HttpServer::GeneratedSha256(5000));
 
-        // No range and no If-Range: neither line is sent.
-        QVERIFY(t.execute(server.url(QStringLiteral("/a b.bin")), QByteArray(), true));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        const QByteArray head = server.requests().last().request.head;
-        QVERIFY(!head.contains("Range") && !head.contains("If-Range"));
-        QCOMPARE(t.header("Content-Length"), QByteArray("5000"));
-
         // Addresses that cannot be asked for at all.
         QVERIFY(!t.execute(QStringLiteral("ftp://127.0.0.1/x"), QByteArray(), false));
         QCOMPARE(t.errorString(), QStringLiteral("无效的地址"));
         QVERIFY(!t.execute(QStringLiteral("/relative"), QByteArray(), false));
         QVERIFY(!t.execute(server.url(QStringLiteral("/x")), "bytes=0-\r\nX-Evil: 1", false));
-    }
-
-    void chunkedBodies_data()
-    {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<QByteArray>("range");
-        QTest::newRow("1 byte") << qint64(1) << QByteArray();
-        QTest::newRow("300001 bytes") << qint64(300001) << QByteArray();
-        QTest::newRow("5 MiB from 12345") << qint64(5 << 20) << QByteArray("bytes=12345-");
-    }
-    void chunkedBodies()
-    {
-        QFETCH(qint64, size);
-        QFETCH(QByteArray, range);
-        const QString path = QStringLiteral("/chunked-%1.bin").arg(size);
-        server.addGeneratedFile(path, size);
-        Rule r;
-        r.path = path;
-        r.chunked = true;
-        server.addRule(r);
-        Transfer t;
-        QVERIFY(t.execute(server.url(path), range, false));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        QCOMPARE(t.header("Transfer-Encoding"), QByteArray("chunked"));
-        const qint64 from = range.isEmpty() ? 0 : 12345;
-        QByteArray expected(int(size - from), Qt::Uninitialized);
-        HttpServer::GeneratedBytes(expected.data(), from, expected.size());
-        qint64 length = 0;
-        QCOMPARE(bodySha256(t, &length), testing::Sha256(expected));
-        QCOMPARE(length, size - from);
-        QCOMPARE(t.failure(), NetFailure::None);
     }
 
     void bodyHeldBackWhileUnread_data()
@@ -173,8 +110,8 @@ private slots:
     }
     void bodyHeldBackWhileUnread()
     {
-        // Nobody takes the body: the transfer holds a fixed amount and the
-        // server is held back, then everything still arrives intact.
+        // Nobody takes the body until the buffer is full: from then on the
+        // server is held back, and everything still arrives intact.
         QFETCH(bool, chunked);
         const qint64 size = qint64(64) << 20;
         const QString path = QStringLiteral("/unread-%1.bin").arg(chunked);
@@ -185,15 +122,11 @@ private slots:
         server.addRule(r);
         Transfer t;
         QVERIFY(t.execute(server.url(path), QByteArray(), false));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        QTest::qWait(300);
-        // A fixed amount: the socket's buffer and what was read past the headers.
+        QVERIFY(waitFor(t, [&] { return t.bufferedBytes() >= Transfer::kBodyBuffer - Transfer::kCurlBuffer; }));
         QVERIFY2(t.bufferedBytes() <= 2 * Transfer::kBodyBuffer, QByteArray::number(t.bufferedBytes()));
         QVERIFY2(server.requests().last().bodyBytesSent < size / 2,
                  QByteArray::number(server.requests().last().bodyBytesSent));
-        qint64 maxBuffered = 0;
-        QCOMPARE(bodySha256(t, nullptr, &maxBuffered), HttpServer::GeneratedSha256(size));
-        QVERIFY(maxBuffered <= 2 * Transfer::kBodyBuffer);
+        QCOMPARE(bodySha256(t), HttpServer::GeneratedSha256(size));
     }
 
     void ringKeepsTheStream_data()
@@ -206,13 +139,11 @@ private slots:
         QTest::newRow("odd writes, odd reads") << qint64(333) << qint64(1031);
         QTest::newRow("reads larger than the ring") << qint64(5000) << qint64(20000);
     }
-
     void ringKeepsTheStream()
     {
         QFETCH(qint64, writeSize);
         QFETCH(qint64, peekSize);
-        const qint64 capacity = 10000;
-        net::BodyBuffer ring(capacity);
+        net::BodyBuffer ring(10000);
         QByteArray stream;
         for (qint64 i = 0; i < 300000; ++i)
             stream += char(i * 7919 % 251);
@@ -255,14 +186,13 @@ private slots:
             r.status = codes[i];
             r.body = QByteArray(100, 'r');
             r.extraHeaders = "X-Hop: " + QByteArray::number(i) + "\r\n";
-            r.location = i + 1 < codes.size() ? (i == 2 ? "/hop" + QByteArray::number(i + 1)
-                                                        : server.url(QStringLiteral("/hop%1").arg(i + 1)).toLatin1())
-                                              : server.url(QStringLiteral("/end.bin")).toLatin1();
+            const QString next = i + 1 < codes.size() ? QStringLiteral("/hop%1").arg(i + 1) : QStringLiteral("/end.bin");
+            r.location = i == 2 ? next.toLatin1() : server.url(next).toLatin1();
             server.addRule(r);
         }
         Transfer t;
         QVERIFY(t.execute(server.url(QStringLiteral("/hop0")), "bytes=0-", false));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
+        QVERIFY(waitForHead(t));
         QCOMPARE(t.header("X-Hop"), QByteArray());
         QCOMPARE(t.header("Location"), QByteArray());
         QCOMPARE(t.header("Content-Length"), QByteArray("20000"));
@@ -281,7 +211,7 @@ private slots:
                 server.addRule(r);
             }
             QVERIFY(t.execute(server.url(QStringLiteral("/loop0")), QByteArray(), true));
-            QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
+            QVERIFY(waitForHead(t));
             if (hops == 10) {
                 QCOMPARE(t.header("Content-Length"), QByteArray("20000"));
             } else {
@@ -303,7 +233,7 @@ private slots:
         Transfer t;
         t.setCredentials(QStringLiteral("user"), QStringLiteral("pass"));
         QVERIFY(t.execute(server.url(QStringLiteral("/secret.bin")), QByteArray(), false));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
+        QVERIFY(waitForHead(t));
         QCOMPARE(server.requests().size(), 2);
         QCOMPARE(server.requests().last().request.header("Authorization"), QByteArray("Basic dXNlcjpwYXNz"));
         QCOMPARE(bodySha256(t), HttpServer::GeneratedSha256(3000));
@@ -314,18 +244,20 @@ private slots:
         server.clearRequests();
         server.addRule(r);
         QVERIFY(t.execute(server.url(QStringLiteral("/secret.bin")), QByteArray(), false));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
+        QVERIFY(waitForHead(t));
         QVERIFY(t.headerText().startsWith(QStringLiteral("HTTP/1.1 401 ")));
         QCOMPARE(server.requests().size(), 2);
     }
 
-    void answersThatAreNone_data()
+    // Header lines that never end, to a body request and to a length
+    // request: a bad answer, cut off early, with nothing held of it.
+    void endlessHead_data()
     {
         QTest::addColumn<bool>("headersOnly");
-        QTest::newRow("range request") << false;
+        QTest::newRow("body request") << false;
         QTest::newRow("length request") << true;
     }
-    void answersThatAreNone()
+    void endlessHead()
     {
         QFETCH(bool, headersOnly);
         const QString path = QStringLiteral("/endless.bin");
@@ -337,19 +269,19 @@ private slots:
         const long rssBefore = peakRssKiB();
         Transfer t;
         QVERIFY(t.execute(server.url(path), QByteArray(), headersOnly));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
+        QVERIFY(waitForHead(t));
         QCOMPARE(t.failure(), NetFailure::BadAnswer);
         QVERIFY(t.headerText().isEmpty());
         QVERIFY(t.header("Content-Type").isEmpty());
         QVERIFY(t.bodyEnded());
         QCOMPARE(t.getChunk(4096), QByteArray());
         // Cut off near 64 KiB, not after the server's own bound; memory stays where it was.
-        QTest::qWait(100);
+        QVERIFY(server.waitForNoOpenRequests(10000));
         QVERIFY2(server.requests().last().bodyBytesSent < (qint64(16) << 20),
                  QByteArray::number(server.requests().last().bodyBytesSent));
         QVERIFY2(peakRssKiB() - rssBefore < 16 * 1024, QByteArray::number(qint64(peakRssKiB() - rssBefore)));
 
-        // A header line that is no header, and a status line that is none.
+        // A header line that is no header is a bad answer as well.
         Rule bad;
         bad.path = path;
         bad.status = 200;
@@ -357,26 +289,8 @@ private slots:
         server.clearRules();
         server.addRule(bad);
         QVERIFY(t.execute(server.url(path), QByteArray(), headersOnly));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
+        QVERIFY(waitForHead(t));
         QCOMPARE(t.failure(), NetFailure::BadAnswer);
-
-        // Nothing at all: the connection closed before a status, or nobody listens.
-        Rule silent;
-        silent.path = path;
-        silent.closeWithoutAnswer = true;
-        server.clearRules();
-        server.addRule(silent);
-        QVERIFY(t.execute(server.url(path), QByteArray(), headersOnly));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        QCOMPARE(t.failure(), NetFailure::Unreachable);
-        QVERIFY(t.headerText().isEmpty());
-        HttpServer gone;
-        QVERIFY(gone.start());
-        const QString url = gone.url(path);
-        gone.stop();
-        QVERIFY(t.execute(url, QByteArray(), headersOnly));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        QCOMPARE(t.failure(), NetFailure::Unreachable);
     }
 
     void lengthRequestHangsUpEarly()
@@ -387,81 +301,13 @@ private slots:
         server.addGeneratedFile(QStringLiteral("/large.bin"), size);
         Transfer t;
         QVERIFY(t.execute(server.url(QStringLiteral("/large.bin")), QByteArray(), true));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
+        QVERIFY(waitForHead(t));
         QCOMPARE(t.header("Content-Length"), QByteArray::number(size));
         QVERIFY(t.bodyEnded());
-        QTRY_VERIFY(server.requests().last().bodyBytesSent > 0);
-        QTest::qWait(200);
+        QVERIFY(server.waitForNoOpenRequests(10000));
         const auto log = server.requests().last();
         QVERIFY(!log.finished);
         QVERIFY2(log.bodyBytesSent < (qint64(8) << 20), QByteArray::number(log.bodyBytesSent));
-    }
-
-    void droppedBody()
-    {
-        server.addGeneratedFile(QStringLiteral("/drop.bin"), 100000);
-        Rule r;
-        r.path = QStringLiteral("/drop.bin");
-        r.dropAfter = 30001;
-        server.addRule(r);
-        Transfer t;
-        QVERIFY(t.execute(server.url(QStringLiteral("/drop.bin")), QByteArray(), false));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        qint64 length = 0;
-        QCOMPARE(bodySha256(t, &length), HttpServer::GeneratedSha256(30001));
-        QCOMPARE(length, qint64(30001));
-        QCOMPARE(t.failure(), NetFailure::None);
-    }
-
-    // The engine meets the same faults.
-    void engineOnBadAnswers_data()
-    {
-        QTest::addColumn<int>("when");
-        QTest::addColumn<QString>("problem");
-        QTest::newRow("range request") << int(Rule::When::WithRange) << QStringLiteral("无效服务器响应");
-        QTest::newRow("length request") << int(Rule::When::WithoutRange) << QStringLiteral("文件长度为零");
-    }
-    void engineOnBadAnswers()
-    {
-        QFETCH(int, when);
-        QFETCH(QString, problem);
-        const QString path = QStringLiteral("/engine-endless-%1.bin").arg(when);
-        server.addGeneratedFile(path, 10000);
-        if (when == int(Rule::When::WithoutRange)) {
-            // The probe gets a plain answer; the length request meets the endless one.
-            Rule probe;
-            probe.path = path;
-            probe.count = 1;
-            probe.status = 200;
-            server.addRule(probe);
-        }
-        Rule r;
-        r.path = path;
-        r.when = Rule::When(when);
-        r.endlessHeaders = true;
-        server.addRule(r);
-        EngineHarness h;
-        h.dialog.path = dir.filePath(QStringLiteral("endless-%1.bin").arg(when));
-        QVERIFY(!h.run(server.url(path)));
-        QCOMPARE(h.answerer.asked, QStringList({problem, QStringLiteral("下载未完成")}));
-        QVERIFY(!QFile::exists(h.dialog.path));
-    }
-
-    void engineTakesChunkedBodies()
-    {
-        const qint64 size = 1234567;
-        const QString path = QStringLiteral("/engine-chunked.bin");
-        server.addGeneratedFile(path, size);
-        Rule r;
-        r.path = path;
-        r.when = Rule::When::WithRange;
-        r.chunked = true;
-        server.addRule(r);
-        EngineHarness h;
-        h.dialog.path = dir.filePath(QStringLiteral("engine-chunked.bin"));
-        QVERIFY(h.run(server.url(path)));
-        QCOMPARE(testing::Sha256OfFile(h.dialog.path), HttpServer::GeneratedSha256(size));
-        QVERIFY(h.answerer.asked.isEmpty());
     }
 };
 
