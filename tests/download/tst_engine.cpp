@@ -548,6 +548,7 @@ private slots:
         // The previous download's host and file name must not carry over.
         Download h(target(QStringLiteral("previous.mp3")));
         QVERIFY(h.run(server.url(QStringLiteral("/previous.mp3"))));
+        QCOMPARE(testing::Sha256OfFile(h.dialog.path), HttpServer::GeneratedSha256(3000));
         server.clearRequests();
         h.dialog.path = target(QStringLiteral("root.bin"));
         QVERIFY(h.run(QStringLiteral("http://") + server.hostPort()));
