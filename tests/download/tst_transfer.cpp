@@ -2,29 +2,22 @@
 //
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The transfer's HTTP/1.1 against the loopback test server: what it sends,
-// the bodies it decodes, the redirects it follows and the answers it refuses
-// to take in whole; then the same faults as the download engine meets them.
-#include "download/core/engine.h"
+// The transfer's HTTP/1.1 against the loopback test server: the requests it
+// sends, the body it holds back while unread, the redirects it follows and
+// the credentials it gives. How the engine meets a faulty server is in tst_engine.
 #include "common/core/version.h"
 #include "net/bodybuffer.h"
 #include "net/transfer.h"
-#include "doubles.h"
 #include "httpserver.h"
 #include "testsupport.h"
 
 #include <QCryptographicHash>
-#include <QEventLoop>
-#include <QTemporaryDir>
-#include <QTimer>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <algorithm>
 
-#include <sys/resource.h>
-
 using namespace velmora;
-using velmora::net::NetFailure;
 using velmora::net::Transfer;
 using velmora::httpd::HttpServer;
 using velmora::httpd::Rule;
@@ -34,53 +27,31 @@ namespace {
 // Blocks on the transfer's wake() until done() holds; false after 20 s of nothing.
 bool waitFor(Transfer &t, const std::function<bool()> &done)
 {
-    while (!done()) {
-        QEventLoop loop;
-        QTimer guard;
-        guard.setSingleShot(true);
-        bool timedOut = false;
-        QObject::connect(&guard, &QTimer::timeout, &loop, [&] {
-            timedOut = true;
-            loop.quit();
-        });
-        QObject::connect(&t, &Transfer::wake, &loop, &QEventLoop::quit);
-        guard.start(20000);
-        loop.exec();
-        if (timedOut)
+    QSignalSpy woke(&t, &Transfer::wake);
+    while (!done())
+        if (!woke.wait(20000))
             return false;
-    }
     return true;
 }
 
+bool waitForHead(Transfer &t)
+{
+    return waitFor(t, [&] { return !t.stillExecuting(); });
+}
+
 // The whole body, taken 4096 bytes at a time as the engine takes it; its sha256.
-QByteArray bodySha256(Transfer &t, qint64 *length = nullptr, qint64 *maxBuffered = nullptr)
+QByteArray bodySha256(Transfer &t)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    qint64 total = 0;
     for (;;) {
         if (!waitFor(t, [&] { return t.chunkReady(4096); }))
             return "timed out";
-        if (maxBuffered)
-            *maxBuffered = std::max(*maxBuffered, t.bufferedBytes());
         const QByteArray chunk = t.getChunk(4096);
         hash.addData(chunk);
-        total += chunk.size();
         if (chunk.isEmpty() && t.bodyEnded())
-            break;
+            return hash.result().toHex();
     }
-    if (length)
-        *length = total;
-    return hash.result().toHex();
 }
-
-long peakRssKiB()
-{
-    rusage u {};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
-using EngineHarness = testing::EngineHarness;
 
 } // namespace
 
@@ -90,19 +61,31 @@ class tst_Transfer : public QObject
 
 private:
     HttpServer server;
-    QTemporaryDir dir;
+
+    // /hop0, /hop1, ... answered with these codes, each to the next (the
+    // third by a relative address), the last to /end.bin.
+    void addChain(const QList<int> &codes)
+    {
+        server.clearRules();
+        server.clearRequests();
+        for (int i = 0; i < codes.size(); ++i) {
+            Rule r;
+            r.path = QStringLiteral("/hop%1").arg(i);
+            r.status = codes[i];
+            r.body = QByteArray(100, 'r');
+            r.extraHeaders = "X-Hop: " + QByteArray::number(i) + "\r\n";
+            const QString next = i + 1 < codes.size() ? QStringLiteral("/hop%1").arg(i + 1) : QStringLiteral("/end.bin");
+            r.location = i == 2 ? next.toLatin1() : server.url(next).toLatin1();
+            server.addRule(r);
+        }
+    }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(server.start());
-        QVERIFY(dir.isValid());
-    }
+    void initTestCase() { QVERIFY(server.start()); }
     void init()
     {
         server.clearRules();
         server.clearRequests();
-        server.setDefaultRate(0);
     }
 
     void requestLines()
@@ -110,7 +93,7 @@ private slots:
         server.addGeneratedFile(QStringLiteral("/a b.bin"), 5000);
         Transfer t;
         QVERIFY(t.execute(server.url(QStringLiteral("/a b.bin?x=1")), "bytes=10-", false, "\"v1\""));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
+        QVERIFY(waitForHead(t));
         QCOMPARE(server.requests().last().request.head,
                  "GET /a%20b.bin?x=1 HTTP/1.1\r\nHost: " + server.hostPort().toLatin1()
                      + "\r\nUser-Agent: Velmora/" + kVersion.toLatin1()
@@ -120,49 +103,11 @@ private slots:
         QVERIFY(t.headerText().startsWith(QStringLiteral("HTTP/1.1 200 OK\r\n")));
         QCOMPARE(bodySha256(t), HttpServer::GeneratedSha256(5000));
 
-        // No range and no If-Range: neither line is sent.
-        QVERIFY(t.execute(server.url(QStringLiteral("/a b.bin")), QByteArray(), true));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        const QByteArray head = server.requests().last().request.head;
-        QVERIFY(!head.contains("Range") && !head.contains("If-Range"));
-        QCOMPARE(t.header("Content-Length"), QByteArray("5000"));
-
         // Addresses that cannot be asked for at all.
         QVERIFY(!t.execute(QStringLiteral("ftp://127.0.0.1/x"), QByteArray(), false));
         QCOMPARE(t.errorString(), QStringLiteral("无效的地址"));
         QVERIFY(!t.execute(QStringLiteral("/relative"), QByteArray(), false));
         QVERIFY(!t.execute(server.url(QStringLiteral("/x")), "bytes=0-\r\nX-Evil: 1", false));
-    }
-
-    void chunkedBodies_data()
-    {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<QByteArray>("range");
-        QTest::newRow("1 byte") << qint64(1) << QByteArray();
-        QTest::newRow("300001 bytes") << qint64(300001) << QByteArray();
-        QTest::newRow("5 MiB from 12345") << qint64(5 << 20) << QByteArray("bytes=12345-");
-    }
-    void chunkedBodies()
-    {
-        QFETCH(qint64, size);
-        QFETCH(QByteArray, range);
-        const QString path = QStringLiteral("/chunked-%1.bin").arg(size);
-        server.addGeneratedFile(path, size);
-        Rule r;
-        r.path = path;
-        r.chunked = true;
-        server.addRule(r);
-        Transfer t;
-        QVERIFY(t.execute(server.url(path), range, false));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        QCOMPARE(t.header("Transfer-Encoding"), QByteArray("chunked"));
-        const qint64 from = range.isEmpty() ? 0 : 12345;
-        QByteArray expected(int(size - from), Qt::Uninitialized);
-        HttpServer::GeneratedBytes(expected.data(), from, expected.size());
-        qint64 length = 0;
-        QCOMPARE(bodySha256(t, &length), testing::Sha256(expected));
-        QCOMPARE(length, size - from);
-        QCOMPARE(t.failure(), NetFailure::None);
     }
 
     void bodyHeldBackWhileUnread_data()
@@ -173,8 +118,8 @@ private slots:
     }
     void bodyHeldBackWhileUnread()
     {
-        // Nobody takes the body: the transfer holds a fixed amount and the
-        // server is held back, then everything still arrives intact.
+        // Nobody takes the body until the buffer is full: from then on the
+        // server is held back, and everything still arrives intact.
         QFETCH(bool, chunked);
         const qint64 size = qint64(64) << 20;
         const QString path = QStringLiteral("/unread-%1.bin").arg(chunked);
@@ -185,15 +130,11 @@ private slots:
         server.addRule(r);
         Transfer t;
         QVERIFY(t.execute(server.url(path), QByteArray(), false));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        QTest::qWait(300);
-        // A fixed amount: the socket's buffer and what was read past the headers.
+        QVERIFY(waitFor(t, [&] { return t.bufferedBytes() >= Transfer::kBodyBuffer - Transfer::kCurlBuffer; }));
         QVERIFY2(t.bufferedBytes() <= 2 * Transfer::kBodyBuffer, QByteArray::number(t.bufferedBytes()));
         QVERIFY2(server.requests().last().bodyBytesSent < size / 2,
                  QByteArray::number(server.requests().last().bodyBytesSent));
-        qint64 maxBuffered = 0;
-        QCOMPARE(bodySha256(t, nullptr, &maxBuffered), HttpServer::GeneratedSha256(size));
-        QVERIFY(maxBuffered <= 2 * Transfer::kBodyBuffer);
+        QCOMPARE(bodySha256(t), HttpServer::GeneratedSha256(size));
     }
 
     void ringKeepsTheStream_data()
@@ -206,13 +147,11 @@ private slots:
         QTest::newRow("odd writes, odd reads") << qint64(333) << qint64(1031);
         QTest::newRow("reads larger than the ring") << qint64(5000) << qint64(20000);
     }
-
     void ringKeepsTheStream()
     {
         QFETCH(qint64, writeSize);
         QFETCH(qint64, peekSize);
-        const qint64 capacity = 10000;
-        net::BodyBuffer ring(capacity);
+        net::BodyBuffer ring(10000);
         QByteArray stream;
         for (qint64 i = 0; i < 300000; ++i)
             stream += char(i * 7919 % 251);
@@ -248,21 +187,10 @@ private slots:
     {
         server.addGeneratedFile(QStringLiteral("/end.bin"), 20000);
         // 301, 302, 303, 307, 308, one of them relative; each hop's headers are its own.
-        const QList<int> codes {301, 302, 303, 307, 308};
-        for (int i = 0; i < codes.size(); ++i) {
-            Rule r;
-            r.path = QStringLiteral("/hop%1").arg(i);
-            r.status = codes[i];
-            r.body = QByteArray(100, 'r');
-            r.extraHeaders = "X-Hop: " + QByteArray::number(i) + "\r\n";
-            r.location = i + 1 < codes.size() ? (i == 2 ? "/hop" + QByteArray::number(i + 1)
-                                                        : server.url(QStringLiteral("/hop%1").arg(i + 1)).toLatin1())
-                                              : server.url(QStringLiteral("/end.bin")).toLatin1();
-            server.addRule(r);
-        }
+        addChain({301, 302, 303, 307, 308});
         Transfer t;
         QVERIFY(t.execute(server.url(QStringLiteral("/hop0")), "bytes=0-", false));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
+        QVERIFY(waitForHead(t));
         QCOMPARE(t.header("X-Hop"), QByteArray());
         QCOMPARE(t.header("Location"), QByteArray());
         QCOMPARE(t.header("Content-Length"), QByteArray("20000"));
@@ -270,25 +198,15 @@ private slots:
         QCOMPARE(server.requestsFor(QStringLiteral("/end.bin")).last().request.range, QByteArray("bytes=0-"));
 
         // Ten hops are followed; the eleventh answer is taken as it is.
-        for (int hops : {10, 11}) {
-            server.clearRules();
-            server.clearRequests();
-            for (int i = 0; i < hops; ++i) {
-                Rule r;
-                r.path = QStringLiteral("/loop%1").arg(i);
-                r.status = 302;
-                r.location = i + 1 < hops ? "/loop" + QByteArray::number(i + 1) : "/end.bin";
-                server.addRule(r);
-            }
-            QVERIFY(t.execute(server.url(QStringLiteral("/loop0")), QByteArray(), true));
-            QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-            if (hops == 10) {
-                QCOMPARE(t.header("Content-Length"), QByteArray("20000"));
-            } else {
-                QVERIFY(t.headerText().startsWith(QStringLiteral("HTTP/1.1 302 ")));
-                QVERIFY(server.requestsFor(QStringLiteral("/end.bin")).isEmpty());
-            }
-        }
+        addChain(QList<int>(10, 302));
+        QVERIFY(t.execute(server.url(QStringLiteral("/hop0")), QByteArray(), true));
+        QVERIFY(waitForHead(t));
+        QCOMPARE(t.header("Content-Length"), QByteArray("20000"));
+        addChain(QList<int>(11, 302));
+        QVERIFY(t.execute(server.url(QStringLiteral("/hop0")), QByteArray(), true));
+        QVERIFY(waitForHead(t));
+        QVERIFY(t.headerText().startsWith(QStringLiteral("HTTP/1.1 302 ")));
+        QVERIFY(server.requestsFor(QStringLiteral("/end.bin")).isEmpty());
     }
 
     void credentials()
@@ -303,7 +221,7 @@ private slots:
         Transfer t;
         t.setCredentials(QStringLiteral("user"), QStringLiteral("pass"));
         QVERIFY(t.execute(server.url(QStringLiteral("/secret.bin")), QByteArray(), false));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
+        QVERIFY(waitForHead(t));
         QCOMPARE(server.requests().size(), 2);
         QCOMPARE(server.requests().last().request.header("Authorization"), QByteArray("Basic dXNlcjpwYXNz"));
         QCOMPARE(bodySha256(t), HttpServer::GeneratedSha256(3000));
@@ -314,69 +232,9 @@ private slots:
         server.clearRequests();
         server.addRule(r);
         QVERIFY(t.execute(server.url(QStringLiteral("/secret.bin")), QByteArray(), false));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
+        QVERIFY(waitForHead(t));
         QVERIFY(t.headerText().startsWith(QStringLiteral("HTTP/1.1 401 ")));
         QCOMPARE(server.requests().size(), 2);
-    }
-
-    void answersThatAreNone_data()
-    {
-        QTest::addColumn<bool>("headersOnly");
-        QTest::newRow("range request") << false;
-        QTest::newRow("length request") << true;
-    }
-    void answersThatAreNone()
-    {
-        QFETCH(bool, headersOnly);
-        const QString path = QStringLiteral("/endless.bin");
-        server.addGeneratedFile(path, 10000);
-        Rule endless;
-        endless.path = path;
-        endless.endlessHeaders = true;
-        server.addRule(endless);
-        const long rssBefore = peakRssKiB();
-        Transfer t;
-        QVERIFY(t.execute(server.url(path), QByteArray(), headersOnly));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        QCOMPARE(t.failure(), NetFailure::BadAnswer);
-        QVERIFY(t.headerText().isEmpty());
-        QVERIFY(t.header("Content-Type").isEmpty());
-        QVERIFY(t.bodyEnded());
-        QCOMPARE(t.getChunk(4096), QByteArray());
-        // Cut off near 64 KiB, not after the server's own bound; memory stays where it was.
-        QTest::qWait(100);
-        QVERIFY2(server.requests().last().bodyBytesSent < (qint64(16) << 20),
-                 QByteArray::number(server.requests().last().bodyBytesSent));
-        QVERIFY2(peakRssKiB() - rssBefore < 16 * 1024, QByteArray::number(qint64(peakRssKiB() - rssBefore)));
-
-        // A header line that is no header, and a status line that is none.
-        Rule bad;
-        bad.path = path;
-        bad.status = 200;
-        bad.extraHeaders = "this is no header\r\n";
-        server.clearRules();
-        server.addRule(bad);
-        QVERIFY(t.execute(server.url(path), QByteArray(), headersOnly));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        QCOMPARE(t.failure(), NetFailure::BadAnswer);
-
-        // Nothing at all: the connection closed before a status, or nobody listens.
-        Rule silent;
-        silent.path = path;
-        silent.closeWithoutAnswer = true;
-        server.clearRules();
-        server.addRule(silent);
-        QVERIFY(t.execute(server.url(path), QByteArray(), headersOnly));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        QCOMPARE(t.failure(), NetFailure::Unreachable);
-        QVERIFY(t.headerText().isEmpty());
-        HttpServer gone;
-        QVERIFY(gone.start());
-        const QString url = gone.url(path);
-        gone.stop();
-        QVERIFY(t.execute(url, QByteArray(), headersOnly));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        QCOMPARE(t.failure(), NetFailure::Unreachable);
     }
 
     void lengthRequestHangsUpEarly()
@@ -387,81 +245,13 @@ private slots:
         server.addGeneratedFile(QStringLiteral("/large.bin"), size);
         Transfer t;
         QVERIFY(t.execute(server.url(QStringLiteral("/large.bin")), QByteArray(), true));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
+        QVERIFY(waitForHead(t));
         QCOMPARE(t.header("Content-Length"), QByteArray::number(size));
         QVERIFY(t.bodyEnded());
-        QTRY_VERIFY(server.requests().last().bodyBytesSent > 0);
-        QTest::qWait(200);
+        QVERIFY(server.waitForNoOpenRequests(10000));
         const auto log = server.requests().last();
         QVERIFY(!log.finished);
         QVERIFY2(log.bodyBytesSent < (qint64(8) << 20), QByteArray::number(log.bodyBytesSent));
-    }
-
-    void droppedBody()
-    {
-        server.addGeneratedFile(QStringLiteral("/drop.bin"), 100000);
-        Rule r;
-        r.path = QStringLiteral("/drop.bin");
-        r.dropAfter = 30001;
-        server.addRule(r);
-        Transfer t;
-        QVERIFY(t.execute(server.url(QStringLiteral("/drop.bin")), QByteArray(), false));
-        QVERIFY(waitFor(t, [&] { return !t.stillExecuting(); }));
-        qint64 length = 0;
-        QCOMPARE(bodySha256(t, &length), HttpServer::GeneratedSha256(30001));
-        QCOMPARE(length, qint64(30001));
-        QCOMPARE(t.failure(), NetFailure::None);
-    }
-
-    // The engine meets the same faults.
-    void engineOnBadAnswers_data()
-    {
-        QTest::addColumn<int>("when");
-        QTest::addColumn<QString>("problem");
-        QTest::newRow("range request") << int(Rule::When::WithRange) << QStringLiteral("无效服务器响应");
-        QTest::newRow("length request") << int(Rule::When::WithoutRange) << QStringLiteral("文件长度为零");
-    }
-    void engineOnBadAnswers()
-    {
-        QFETCH(int, when);
-        QFETCH(QString, problem);
-        const QString path = QStringLiteral("/engine-endless-%1.bin").arg(when);
-        server.addGeneratedFile(path, 10000);
-        if (when == int(Rule::When::WithoutRange)) {
-            // The probe gets a plain answer; the length request meets the endless one.
-            Rule probe;
-            probe.path = path;
-            probe.count = 1;
-            probe.status = 200;
-            server.addRule(probe);
-        }
-        Rule r;
-        r.path = path;
-        r.when = Rule::When(when);
-        r.endlessHeaders = true;
-        server.addRule(r);
-        EngineHarness h;
-        h.dialog.path = dir.filePath(QStringLiteral("endless-%1.bin").arg(when));
-        QVERIFY(!h.run(server.url(path)));
-        QCOMPARE(h.answerer.asked, QStringList({problem, QStringLiteral("下载未完成")}));
-        QVERIFY(!QFile::exists(h.dialog.path));
-    }
-
-    void engineTakesChunkedBodies()
-    {
-        const qint64 size = 1234567;
-        const QString path = QStringLiteral("/engine-chunked.bin");
-        server.addGeneratedFile(path, size);
-        Rule r;
-        r.path = path;
-        r.when = Rule::When::WithRange;
-        r.chunked = true;
-        server.addRule(r);
-        EngineHarness h;
-        h.dialog.path = dir.filePath(QStringLiteral("engine-chunked.bin"));
-        QVERIFY(h.run(server.url(path)));
-        QCOMPARE(testing::Sha256OfFile(h.dialog.path), HttpServer::GeneratedSha256(size));
-        QVERIFY(h.answerer.asked.isEmpty());
     }
 };
 
