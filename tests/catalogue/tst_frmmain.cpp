@@ -454,20 +454,17 @@ private slots:
     }
 
 private:
-    frmMain *open(bool anime = false)
+    void open(bool anime = false)
     {
         blnAnimeMode = anime;
         m_w = new frmMain;
         connect(m_w.data(), &frmMain::statusTextChanged, this, [this](const QString &t) { m_status << t; });
         m_w->show();
         m_w->setEnabled(true);
-        if (!QTest::qWaitForWindowExposed(m_w.data()))
-            qWarning("window not exposed");
+        QVERIFY(QTest::qWaitForWindowExposed(m_w.data()));
         // the first tick of the polling timer has shown "完成"
-        if (!QTest::qWaitFor([this] { return !m_w->timTimer()->isActive(); }))
-            qWarning("polling timer still running");
+        QVERIFY(QTest::qWaitFor([this] { return !m_w->timTimer()->isActive(); }));
         m_status.clear();
-        return m_w;
     }
 
     void clickNode(qsizetype index)
