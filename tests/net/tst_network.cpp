@@ -20,13 +20,9 @@
 #include <QtTest>
 
 using namespace velmora;
-using velmora::httpd::HttpServer;
-using velmora::httpd::Rule;
-using velmora::net::NetFailure;
-using velmora::net::NetSettings;
-using velmora::net::Transfer;
-using velmora::testing::CertificatePair;
-using velmora::testing::TestCerts;
+using namespace velmora::httpd;
+using namespace velmora::net;
+using namespace velmora::testing;
 
 Q_DECLARE_METATYPE(velmora::httpd::Rule)
 
@@ -75,7 +71,7 @@ std::unique_ptr<HttpServer> TlsServer(const CertificatePair &pair, qint64 size =
 
 struct Download
 {
-    testing::EngineHarness h;
+    EngineHarness h;
     bool ok = false;
     Download(const QString &url, const QString &savePath, const QList<int> &fileAnswers = {})
     {
@@ -120,25 +116,23 @@ private slots:
         QTest::addColumn<int>("which");  // self-signed, unknown CA, expired, wrong name, good
         QTest::addColumn<QString>("text");
         QTest::addColumn<NetFailure>("failure");
-        QTest::addColumn<net::CertificateProblem>("problem");
+        QTest::addColumn<CertificateProblem>("problem");
         QTest::addColumn<FetchStatus>("fetch");
-        using P = net::CertificateProblem;
+        using F = NetFailure;
+        using P = CertificateProblem;
         const QString untrusted = QStringLiteral("证书不受信任");
-        QTest::newRow("self-signed") << 0 << untrusted << NetFailure::Certificate << P::Untrusted << FetchStatus::Failed;
-        QTest::newRow("unknown CA") << 1 << untrusted << NetFailure::Certificate << P::Untrusted << FetchStatus::Failed;
-        QTest::newRow("expired") << 2 << QStringLiteral("证书不在有效期内") << NetFailure::Certificate << P::Expired
-                                 << FetchStatus::Failed;
-        QTest::newRow("wrong name") << 3 << QStringLiteral("证书与域名不符") << NetFailure::Certificate << P::WrongName
-                                    << FetchStatus::Failed;
-        QTest::newRow("302 to http") << 4 << QStringLiteral("拒绝从 https 转向 http") << NetFailure::Downgrade << P::None
-                                     << FetchStatus::Refused;
+        QTest::newRow("self-signed") << 0 << untrusted << F::Certificate << P::Untrusted << FetchStatus::Failed;
+        QTest::newRow("unknown CA") << 1 << untrusted << F::Certificate << P::Untrusted << FetchStatus::Failed;
+        QTest::newRow("expired") << 2 << QStringLiteral("证书不在有效期内") << F::Certificate << P::Expired << FetchStatus::Failed;
+        QTest::newRow("wrong name") << 3 << QStringLiteral("证书与域名不符") << F::Certificate << P::WrongName << FetchStatus::Failed;
+        QTest::newRow("302 to http") << 4 << QStringLiteral("拒绝从 https 转向 http") << F::Downgrade << P::None << FetchStatus::Refused;
     }
     void refusedHttps()
     {
         QFETCH(int, which);
         QFETCH(QString, text);
         QFETCH(NetFailure, failure);
-        QFETCH(net::CertificateProblem, problem);
+        QFETCH(CertificateProblem, problem);
         QFETCH(FetchStatus, fetch);
         const CertificatePair pairs[] = {TestCerts().selfSigned, TestCerts().unknownCa, TestCerts().expired,
                                          TestCerts().wrongName, TestCerts().good};
@@ -190,10 +184,10 @@ private slots:
         auto tls = https ? TlsServer(TestCerts().good) : nullptr;
         HttpServer &server = https ? *tls : plain;
         server.addGeneratedFile(QStringLiteral("/f.bin"), 70000);
-        httpd::HttpProxy httpProxy;
-        httpd::Socks5Proxy socks;
+        HttpProxy httpProxy;
+        Socks5Proxy socks;
         const bool isHttp = proxyKind == QLatin1String("http");
-        httpd::ProxyBase &proxy = isHttp ? static_cast<httpd::ProxyBase &>(httpProxy) : socks;
+        ProxyBase &proxy = isHttp ? static_cast<ProxyBase &>(httpProxy) : socks;
         // Plain http to an HTTP proxy is an ordinary request, so a proxy that
         // tunnels only to 443 serves it.
         httpProxy.setConnectOnlyTo443(!https);
@@ -205,7 +199,7 @@ private slots:
         const QString path = nextPath();
         Download d(LocalhostUrl(server, QStringLiteral("/f.bin")), path);
         QVERIFY2(d.ok, qPrintable(d.asked()));
-        QCOMPARE(testing::Sha256OfFile(path), HttpServer::GeneratedSha256(70000));
+        QCOMPARE(Sha256OfFile(path), HttpServer::GeneratedSha256(70000));
         const auto log = proxy.requests();
         QCOMPARE(!log.isEmpty(), used);
         for (const auto &entry : log) {
@@ -229,16 +223,16 @@ private slots:
         qputenv("http_proxy", "http://127.0.0.1:9");
         qputenv("NO_PROXY", "example.org, localhost");
         const QUrl url(LocalhostUrl(plain, QStringLiteral("/x")));
-        QVERIFY(net::ProxyFor(url).direct());
-        QVERIFY(!net::ProxyFor(QUrl(QStringLiteral("http://notexample.org/"))).direct());  // a name, not a text suffix
-        QVERIFY(net::ProxyFor(QUrl(QStringLiteral("http://www.example.org/"))).direct());
+        QVERIFY(ProxyFor(url).direct());
+        QVERIFY(!ProxyFor(QUrl(QStringLiteral("http://notexample.org/"))).direct());  // a name, not a text suffix
+        QVERIFY(ProxyFor(QUrl(QStringLiteral("http://www.example.org/"))).direct());
         qputenv("NO_PROXY", "127.0.0.0/8");
-        QVERIFY(net::ProxyFor(QUrl(QStringLiteral("http://127.0.0.5/"))).direct());
+        QVERIFY(ProxyFor(QUrl(QStringLiteral("http://127.0.0.5/"))).direct());
         // Nothing set: the desktop's settings, here none.
         for (const char *name : kProxyVariables)
             qunsetenv(name);
-        QVERIFY(net::ProxyFor(url).direct());
-        const net::ProxyChoice p = net::ParseProxyAddress(QStringLiteral("u%40x:p@[::1]"));
+        QVERIFY(ProxyFor(url).direct());
+        const ProxyChoice p = ParseProxyAddress(QStringLiteral("u%40x:p@[::1]"));
         QCOMPARE(p.userName, QStringLiteral("u@x"));
         QCOMPARE(p.port, quint16(1080));
         QCOMPARE(p.curlAddress(), QByteArray("http://[::1]:1080"));
@@ -276,7 +270,7 @@ private slots:
         QCOMPARE(d.ok, asked.isEmpty());
         const qint64 kept = rule.stallAfter > 0 ? rule.stallAfter : 100000;
         if (d.ok || rule.stallAfter > 0)
-            QCOMPARE(testing::Sha256OfFile(path), HttpServer::GeneratedSha256(kept));
+            QCOMPARE(Sha256OfFile(path), HttpServer::GeneratedSha256(kept));
     }
 
     // An endless stream of interim answers is a bad answer, cut near the
@@ -291,7 +285,7 @@ private slots:
         QVERIFY(plain.waitForNoOpenRequests(10000));
         // Sockets hold a few MiB between; what the server counts includes what was read.
         const qint64 sent = plain.requests().last().bodyBytesSent;
-        QVERIFY2(sent > net::kMaxHeaderBytes && sent < (qint64(16) << 20), QByteArray::number(sent));
+        QVERIFY2(sent > kMaxHeaderBytes && sent < (qint64(16) << 20), QByteArray::number(sent));
     }
 
     // [::1] with a port; a relative Location from the probe; a server that
@@ -307,7 +301,7 @@ private slots:
         const QString path = nextPath();
         Download d(six.url(QStringLiteral("/f.bin")), path);
         QVERIFY2(d.ok, qPrintable(d.asked()));
-        QCOMPARE(testing::Sha256OfFile(path), HttpServer::GeneratedSha256(50000));
+        QCOMPARE(Sha256OfFile(path), HttpServer::GeneratedSha256(50000));
         const auto log = six.requestsFor(QStringLiteral("/moved/f.bin"));
         QCOMPARE(log.size(), 2);
         QCOMPARE(log[0].request.header("User-Agent"), "Velmora/" + kVersion.toLatin1());
@@ -318,7 +312,7 @@ private slots:
         inet.setNetSettings(QuickSettings());
         const FetchResult fetched = inet.Fetch(six.url(QStringLiteral("/moved/f.bin")));
         QCOMPARE(fetched.status, FetchStatus::Ok);
-        QCOMPARE(testing::Sha256(fetched.body), HttpServer::GeneratedSha256(50000));
+        QCOMPARE(Sha256(fetched.body), HttpServer::GeneratedSha256(50000));
     }
 
     void credentialsStayWithTheirOrigin()
