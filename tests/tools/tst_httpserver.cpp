@@ -26,11 +26,6 @@ QByteArray ReadUntil(QAbstractSocket &s, Done done)
     return got + s.readAll();
 }
 
-QByteArray ReadToClose(QAbstractSocket &s)
-{
-    return ReadUntil(s, [](const QByteArray &) { return false; });
-}
-
 // A connection to port on loopback with `request` sent.
 void Send(QTcpSocket &s, quint16 port, const QByteArray &request)
 {
@@ -46,7 +41,7 @@ QByteArray RawGet(const HttpServer &server, const QByteArray &target, const QByt
 {
     QTcpSocket s;
     Send(s, server.port(), "GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + extra + "\r\n");
-    return ReadToClose(s);
+    return ReadUntil(s, [](const QByteArray &) { return false; });
 }
 
 // What follows the first head ("" while it is not whole).
