@@ -11,7 +11,6 @@
 #include <QtTest>
 
 using velmora::httpd::HttpServer;
-using velmora::httpd::Rule;
 
 namespace {
 
