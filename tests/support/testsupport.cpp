@@ -95,3 +95,26 @@ TemporaryUserFolders::~TemporaryUserFolders()
 }
 
 } // namespace velmora::testing
+
+#include <QDesktopServices>
+
+namespace velmora::testing {
+
+QByteArray GeneratedBytes(qint64 offset, qint64 size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    httpd::HttpServer::GeneratedBytes(bytes.data(), offset, size);
+    return bytes;
+}
+
+DesktopUrlCatcher::DesktopUrlCatcher()
+{
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
+}
+
+DesktopUrlCatcher::~DesktopUrlCatcher()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+}
+
+} // namespace velmora::testing

@@ -97,3 +97,27 @@ private:
 };
 
 } // namespace velmora::testing
+
+#include <QList>
+#include <QUrl>
+
+namespace velmora::testing {
+
+// `size` bytes of the test server's generated files, from `offset` on.
+QByteArray GeneratedBytes(qint64 offset, qint64 size);
+
+// While it lives, takes the file: URLs the program hands to the desktop
+// (QDesktopServices::openUrl), so no real file manager or viewer opens.
+class DesktopUrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    DesktopUrlCatcher();
+    ~DesktopUrlCatcher() override;
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
+} // namespace velmora::testing
