@@ -36,82 +36,66 @@ private slots:
         QVERIFY(QDir::setCurrent(tmp.filePath(QStringLiteral("started-here"))));
     }
 
-    void analyseAddress_data()
-    {
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<QString>("fileName");
-        QTest::newRow("deep path") << "http://h/x/y/z.rar" << "h" << "z.rar";
-        QTest::newRow("port kept") << "http://h:8080/dir/a b.mp3" << "h:8080" << "a b.mp3";
-        QTest::newRow("no scheme") << "h/x.mp3" << "h" << "x.mp3";
-        QTest::newRow("trailing slash") << "http://h/dir/" << "h" << "";
-        // No path after the host: the previous download's values must not survive.
-        QTest::newRow("no path") << "http://h:8080" << "h:8080" << "";
-    }
     void analyseAddress()
     {
-        QFETCH(QString, url);
-        QFETCH(QString, server);
-        QFETCH(QString, fileName);
-        AddressParts st;
-        AnalyseAddress(st, QStringLiteral("http://old.example/x/old.rar"));
-        AnalyseAddress(st, url);
-        QCOMPARE(QStringList({st.strRequestURL, st.strServer, st.strFileName}), QStringList({url, server, fileName}));
-        AnalyseAddress(st, QString());  // an empty address changes nothing
-        QCOMPARE(QStringList({st.strRequestURL, st.strServer}), QStringList({url, server}));
+        // The address; the server and file name taken from it.
+        const QStringList rows[] = {
+            {"http://h:8080/dir/a b.mp3", "h:8080", "a b.mp3"},
+            {"h/x.mp3", "h", "x.mp3"},
+            {"http://h/dir/", "h", ""},
+            // No path after the host: the previous download's values must not survive.
+            {"http://h:8080", "h:8080", ""},
+        };
+        for (const QStringList &row : rows) {
+            AddressParts st;
+            AnalyseAddress(st, QStringLiteral("http://old.example/x/old.rar"));
+            AnalyseAddress(st, row[0]);
+            QCOMPARE(QStringList({st.strRequestURL, st.strServer, st.strFileName}), row);
+            AnalyseAddress(st, QString());  // an empty address changes nothing
+            QCOMPARE(QStringList({st.strRequestURL, st.strServer, st.strFileName}), row);
+        }
     }
 
-    void serverAndPort_data()
-    {
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<int>("port");
-        QTest::newRow("port") << "h:8080" << "h" << 8080;
-        QTest::newRow("no colon") << "h" << "h" << 80;
-        QTest::newRow("empty port") << "h:" << "h" << 80;
-        QTest::newRow("trailing junk") << "h:8080abc" << "h" << 8080;
-        QTest::newRow("rounded") << "h:80.6" << "h" << 81;
-        QTest::newRow("zero") << "h:0" << "h" << 80;
-        QTest::newRow("IPv6 with port") << "[::1]:8080" << "[::1]" << 8080;
-        QTest::newRow("IPv6 alone") << "[fe80::1:2]" << "[fe80::1:2]" << 80;
-        QTest::newRow("user info, no port") << "u:pw@h" << "u:pw@h" << 80;
-        QTest::newRow("user info and port") << "u:pw@h:81" << "u:pw@h" << 81;
-    }
     void serverAndPort()
     {
-        QFETCH(QString, server);
-        QFETCH(QString, host);
-        QFETCH(int, port);
-        QCOMPARE(RemovePort(server), host);
-        QCOMPARE(GetPort(server), port);
-        QCOMPARE(HasPort(server), host != server);
+        // The server part; the host and port taken from it (80 when there is none).
+        const QStringList rows[] = {
+            {"h:8080", "h", "8080"},
+            {"h", "h", "80"},
+            {"h:", "h", "80"},
+            {"h:8080abc", "h", "8080"},  // the number the text starts with
+            {"h:80.6", "h", "81"},       // rounded
+            {"h:0", "h", "80"},
+            {"[::1]:8080", "[::1]", "8080"},
+            {"[fe80::1:2]", "[fe80::1:2]", "80"},
+            {"u:pw@h", "u:pw@h", "80"},
+            {"u:pw@h:81", "u:pw@h", "81"},
+        };
+        for (const QStringList &row : rows) {
+            const QString &server = row[0];
+            QCOMPARE(QStringList({server, RemovePort(server), QString::number(GetPort(server))}), row);
+            QVERIFY2(HasPort(server) == (row[1] != server), qPrintable(server));
+        }
     }
 
-    void pathParts_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("folder");     // SplitPath, local, folder part
-        QTest::addColumn<QString>("name");       // SplitPath, local, name part
-        QTest::addColumn<QString>("extension");
-        QTest::addColumn<QString>("fileName");   // FileNameOf: either separator
-        QTest::newRow("local path") << "/home/u/m/a.b.mp3" << "/home/u/m/" << "a.b.mp3" << "mp3" << "a.b.mp3";
-        QTest::newRow("bare name") << "readme" << "readme" << "readme" << "readme" << "readme";
-        // A backslash is an ordinary character in a local name here.
-        QTest::newRow("mixed, backslash last") << "C:\\a/b\\c.txt" << "C:\\a/" << "b\\c.txt" << "txt" << "c.txt";
-        QTest::newRow("mixed, slash last") << "h/d\\e/f.mp3" << "h/d\\e/" << "f.mp3" << "mp3" << "f.mp3";
-    }
     void pathParts()
     {
-        QFETCH(QString, path);
-        QFETCH(QString, folder);
-        QFETCH(QString, name);
-        QFETCH(QString, extension);
-        QFETCH(QString, fileName);
-        QCOMPARE(SplitPath(path, false, false), folder);
-        QCOMPARE(SplitPath(path, true, false), name);
-        QCOMPARE(GetExtension(path), extension);
-        QCOMPARE(FileNameOf(path), fileName);
-        QCOMPARE(SplitPath(QStringLiteral("http://h/d/") + path, true, true), path.mid(path.lastIndexOf('/') + 1));
+        // The path; SplitPath's folder and name of it as a local path;
+        // its extension; FileNameOf it (either separator).
+        const QStringList rows[] = {
+            {"/home/u/m/a.b.mp3", "/home/u/m/", "a.b.mp3", "mp3", "a.b.mp3"},
+            {"readme", "readme", "readme", "readme", "readme"},
+            // A backslash is an ordinary character in a local name here.
+            {"C:\\a/b\\c.txt", "C:\\a/", "b\\c.txt", "txt", "c.txt"},
+            {"h/d\\e/f.mp3", "h/d\\e/", "f.mp3", "mp3", "f.mp3"},
+        };
+        for (const QStringList &row : rows) {
+            const QString &path = row[0];
+            QCOMPARE(QStringList({path, SplitPath(path, false, false), SplitPath(path, true, false),
+                                  GetExtension(path), FileNameOf(path)}),
+                     row);
+            QCOMPARE(SplitPath(QStringLiteral("http://h/d/") + path, true, true), path.mid(path.lastIndexOf('/') + 1));
+        }
     }
 
     void fileExistsAndLength()
