@@ -8,6 +8,7 @@
 #include "download/core/address.h"
 #include "download/core/diskspace.h"
 #include "download/core/savelocation.h"
+#include "testsupport.h"
 
 #include <QStorageInfo>
 #include <QTemporaryDir>
@@ -50,9 +51,11 @@ private slots:
             AddressParts st;
             AnalyseAddress(st, QStringLiteral("http://old.example/x/old.rar"));
             AnalyseAddress(st, row[0]);
-            QCOMPARE(QStringList({st.strRequestURL, st.strServer, st.strFileName}), row);
+            QStringList got = {st.strRequestURL, st.strServer, st.strFileName};
+            QVERIFY2(got == row, testing::RowMismatch(got, row).constData());
             AnalyseAddress(st, QString());  // an empty address changes nothing
-            QCOMPARE(QStringList({st.strRequestURL, st.strServer, st.strFileName}), row);
+            got = QStringList{st.strRequestURL, st.strServer, st.strFileName};
+            QVERIFY2(got == row, testing::RowMismatch(got, row).constData());
         }
     }
 
@@ -73,7 +76,8 @@ private slots:
         };
         for (const QStringList &row : rows) {
             const QString &server = row[0];
-            QCOMPARE(QStringList({server, RemovePort(server), QString::number(GetPort(server))}), row);
+            const QStringList got = {server, RemovePort(server), QString::number(GetPort(server))};
+            QVERIFY2(got == row, testing::RowMismatch(got, row).constData());
             QVERIFY2(HasPort(server) == (row[1] != server), qPrintable(server));
         }
     }
@@ -91,9 +95,9 @@ private slots:
         };
         for (const QStringList &row : rows) {
             const QString &path = row[0];
-            QCOMPARE(QStringList({path, SplitPath(path, false, false), SplitPath(path, true, false),
-                                  GetExtension(path), FileNameOf(path)}),
-                     row);
+            const QStringList got = {path, SplitPath(path, false, false), SplitPath(path, true, false),
+                                     GetExtension(path), FileNameOf(path)};
+            QVERIFY2(got == row, testing::RowMismatch(got, row).constData());
             QCOMPARE(SplitPath(QStringLiteral("http://h/d/") + path, true, true), path.mid(path.lastIndexOf('/') + 1));
         }
     }

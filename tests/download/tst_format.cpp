@@ -6,6 +6,7 @@
 // at the boundaries of their rules.
 #include "download/core/format.h"
 #include "download/core/progress.h"
+#include "testsupport.h"
 
 #include <QtTest>
 
@@ -82,53 +83,37 @@ private slots:
         }
     }
 
-    void progress_data()
+    void progress()
     {
         constexpr qint64 kMax = std::numeric_limits<qint64>::max();
         constexpr qint64 kMin = std::numeric_limits<qint64>::min();
-        QTest::addColumn<BodyFigures>("body");
-        QTest::addColumn<QString>("time");
-        QTest::addColumn<QString>("rate");
-        QTest::addColumn<QString>("complete");
-        QTest::addColumn<int>("knobX");
-        // 100 KiB/s with 600 KiB left: 6 s; the knob at 283 * 0.390625, rounded.
-        QTest::newRow("fresh") << BodyFigures{409600, 1048576, 0, false, 4.0, "a.mp3"}
-                               << "6 秒 (已复制 400 KB, 共 1.0 MB)" << "100.0 KB/秒" << "39% 已完成 (a.mp3)" << 111;
-        // Only the bytes since the resume count for the rate: 13071 bytes left
-        // at 512.5 bytes/s is 25.5 s, shown as 26.
-        QTest::newRow("resumed") << BodyFigures{6929, 20000, 5904, true, 2.0, "b.rar"}
-                                 << "26 秒 (已复制 7 KB, 共 20 KB)" << "512.5 bytes/秒" << "35% 已完成 (b.rar)" << 98;
-        QTest::newRow("not resumed") << BodyFigures{6929, 20000, 5904, false, 2.0, "b.rar"}
-                                     << "4 秒 (已复制 7 KB, 共 20 KB)" << "3.4 KB/秒" << "35% 已完成 (b.rar)" << 98;
-        QTest::newRow("more than announced") << BodyFigures{1500, 1000, 0, false, 1.0, "c"}
-                                             << "0 秒 (已复制 1 KB, 共 1000 bytes)" << "1.5 KB/秒" << "150% 已完成 (c)" << 283;
-        // No rate (an empty first chunk, no time passed): no time left, and no failure.
-        QTest::newRow("empty first chunk") << BodyFigures{0, 5000, 0, false, 1.0, "x"}
-                                           << " (已复制 0 bytes, 共 5 KB)" << "0 bytes/秒" << "0% 已完成 (x)" << 0;
-        QTest::newRow("no time yet") << BodyFigures{100, 8192, 0, false, 0.0, "x"}
-                                     << " (已复制 100 bytes, 共 8 KB)" << "0 bytes/秒" << "1% 已完成 (x)" << 3;
-        QTest::newRow("total 0") << BodyFigures{100, 0, 0, false, 1.0, "x"}
-                                 << "0 秒 (已复制 100 bytes, 共 0 bytes)" << "100 bytes/秒" << "0% 已完成 (x)" << 0;
-        // Differences that do not fit in 64 bits are worked out in floating point.
-        QTest::newRow("2^64 bytes in a second") << BodyFigures{kMax, kMax, kMin, true, 1.0, "x"}
-                                                << "0 秒 (已复制 8589934592.0 GB, 共 8589934592.0 GB)"
-                                                << "17179869184.0 GB/秒" << "100% 已完成 (x)" << 283;
-        QTest::newRow("total far below") << BodyFigures{kMax, kMin, 0, false, 1.0, "x"}
-                                         << "0 秒 (已复制 8589934592.0 GB, 共 )" << "8589934592.0 GB/秒"
-                                         << "0% 已完成 (x)" << 0;
-    }
-    void progress()
-    {
-        QFETCH(BodyFigures, body);
-        QFETCH(QString, time);
-        QFETCH(QString, rate);
-        QFETCH(QString, complete);
-        QFETCH(int, knobX);
-        const ProgressFigures f = ComputeProgress(body);
-        QCOMPARE(f.timeLabel, time);
-        QCOMPARE(f.rateLabel, rate);
-        QCOMPARE(f.completeLabel, complete);
-        QCOMPARE(f.knobX, knobX);
+        // A chunk's figures; the TimeLabel, RateLabel and CompleteLabel texts and the knob's place for them.
+        const std::pair<BodyFigures, QStringList> rows[] = {
+            // 100 KiB/s with 600 KiB left: 6 s; the knob at 283 * 0.390625, rounded.
+            {{409600, 1048576, 0, false, 4.0, "a.mp3"},
+             {"6 秒 (已复制 400 KB, 共 1.0 MB)", "100.0 KB/秒", "39% 已完成 (a.mp3)", "111"}},
+            // Only the bytes since the resume count for the rate: 13071 bytes
+            // left at 512.5 bytes/s is 25.5 s, shown as 26.
+            {{6929, 20000, 5904, true, 2.0, "b.rar"},
+             {"26 秒 (已复制 7 KB, 共 20 KB)", "512.5 bytes/秒", "35% 已完成 (b.rar)", "98"}},
+            {{6929, 20000, 5904, false, 2.0, "b.rar"},
+             {"4 秒 (已复制 7 KB, 共 20 KB)", "3.4 KB/秒", "35% 已完成 (b.rar)", "98"}},
+            // More than announced: no time left, and the knob stays on the bar.
+            {{1500, 1000, 0, false, 1.0, "c"}, {"0 秒 (已复制 1 KB, 共 1000 bytes)", "1.5 KB/秒", "150% 已完成 (c)", "283"}},
+            // No time has passed, so no rate: no time left, and no failure.
+            {{100, 8192, 0, false, 0.0, "x"}, {" (已复制 100 bytes, 共 8 KB)", "0 bytes/秒", "1% 已完成 (x)", "3"}},
+            {{100, 0, 0, false, 1.0, "x"}, {"0 秒 (已复制 100 bytes, 共 0 bytes)", "100 bytes/秒", "0% 已完成 (x)", "0"}},
+            // Differences that do not fit in 64 bits are worked out in floating point.
+            {{kMax, kMax, kMin, true, 1.0, "x"},
+             {"0 秒 (已复制 8589934592.0 GB, 共 8589934592.0 GB)", "17179869184.0 GB/秒", "100% 已完成 (x)", "283"}},
+            {{kMax, kMin, 0, false, 1.0, "x"},
+             {"0 秒 (已复制 8589934592.0 GB, 共 )", "8589934592.0 GB/秒", "0% 已完成 (x)", "0"}},
+        };
+        for (const auto &[body, shown] : rows) {
+            const ProgressFigures f = ComputeProgress(body);
+            const QStringList got = {f.timeLabel, f.rateLabel, f.completeLabel, QString::number(f.knobX)};
+            QVERIFY2(got == shown, testing::RowMismatch(got, shown).constData());
+        }
     }
 
     void knobAndCompletedTime()

@@ -107,6 +107,12 @@ QByteArray GeneratedBytes(qint64 offset, qint64 size)
     return bytes;
 }
 
+QByteArray RowMismatch(const QStringList &actual, const QStringList &expected)
+{
+    const QString separator = QStringLiteral(" | ");
+    return (actual.join(separator) + QStringLiteral("\n   expected: ") + expected.join(separator)).toUtf8();
+}
+
 DesktopUrlCatcher::DesktopUrlCatcher()
 {
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");

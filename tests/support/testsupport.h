@@ -106,6 +106,10 @@ namespace velmora::testing {
 // `size` bytes of the test server's generated files, from `offset` on.
 QByteArray GeneratedBytes(qint64 offset, qint64 size);
 
+// For a row of a local table that came out otherwise: both rows in full, so
+// the failure names the row ("a | b | c\n   expected: a | b | d").
+QByteArray RowMismatch(const QStringList &actual, const QStringList &expected);
+
 // While it lives, takes the file: URLs the program hands to the desktop
 // (QDesktopServices::openUrl), so no real file manager or viewer opens.
 class DesktopUrlCatcher : public QObject
