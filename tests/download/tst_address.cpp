@@ -104,15 +104,13 @@ private slots:
 
     void fileExistsAndLength()
     {
-        QFile f(tmp.filePath(QStringLiteral("a.bin")));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(10000, 'x'));
-        f.close();
-        QVERIFY(FileExists(f.fileName()));
-        QCOMPARE(FileLength(f.fileName()), qint64(10000));
+        const QString file = tmp.filePath(QStringLiteral("a.bin"));
+        QVERIFY(testing::WriteFile(file, QByteArray(10000, 'x')));
+        QVERIFY(FileExists(file));
+        QCOMPARE(FileLength(file), qint64(10000));
         // Missing files, folders and nonsense give false / 0 without complaint.
         for (const QString &bad : {tmp.filePath(QStringLiteral("missing")), tmp.path(), QString(),
-                                   f.fileName() + QStringLiteral("/inside")}) {
+                                   file + QStringLiteral("/inside")}) {
             QVERIFY2(!FileExists(bad), qPrintable(bad));
             QCOMPARE(FileLength(bad), qint64(0));
         }
@@ -133,10 +131,8 @@ private slots:
         QCOMPARE(SaveDialogStartFolder(preferred), preferred);
 
         // No music folder of the user's: home.
-        QFile dirs(tmp.filePath(QStringLiteral("config/user-dirs.dirs")));
-        QVERIFY(dirs.open(QIODevice::WriteOnly));
-        dirs.write("XDG_MUSIC_DIR=\"$HOME/Tunes\"\n");
-        dirs.close();
+        QVERIFY(testing::WriteFile(tmp.filePath(QStringLiteral("config/user-dirs.dirs")),
+                                   "XDG_MUSIC_DIR=\"$HOME/Tunes\"\n"));
         QCOMPARE(SaveDialogStartFolder(missing), home);
         QCOMPARE(SaveDialogStartFolder(QString()), home);
         QCOMPARE(InitialSaveFolder(), QDir(home).filePath(QStringLiteral("My Music")));

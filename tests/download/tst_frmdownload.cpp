@@ -350,10 +350,7 @@ private slots:
         r.count = 1;  // the first resume only
         r.dropAfter = 50000;
         server.addRule(r);
-        QFile part(saveDialog.path);
-        QVERIFY(part.open(QIODevice::WriteOnly));
-        part.write(testing::GeneratedBytes(0, 20000));
-        part.close();
+        QVERIFY(testing::WriteFile(saveDialog.path, testing::GeneratedBytes(0, 20000)));
         extraSetup = [](frmDownload *w) { w->setProblemAnswerer(nullptr); };
         QStringList problems;
         const auto recommended = [&](ProblemDialog *d) {

@@ -62,8 +62,7 @@ private slots:
     void fileManagerSelectsTheFile()
     {
         const QString file = dir.filePath(QStringLiteral("星空 回廊#1.mkv"));  // a name a URI must encode
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(testing::WriteFile(file, QByteArray()));
         testing::DesktopUrlCatcher catcher;
         QDBusServer server(QStringLiteral("unix:dir=") + dir.path());
         QVERIFY(server.isConnected());

@@ -107,6 +107,12 @@ QByteArray GeneratedBytes(qint64 offset, qint64 size)
     return bytes;
 }
 
+bool WriteFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
 QByteArray RowMismatch(const QStringList &actual, const QStringList &expected)
 {
     const QString separator = QStringLiteral(" | ");

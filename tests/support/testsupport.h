@@ -106,6 +106,9 @@ namespace velmora::testing {
 // `size` bytes of the test server's generated files, from `offset` on.
 QByteArray GeneratedBytes(qint64 offset, qint64 size);
 
+// Writes `data` as the whole file at `path`; false when it cannot.
+bool WriteFile(const QString &path, const QByteArray &data);
+
 // For a row of a local table that came out otherwise: both rows in full, so
 // the failure names the row ("a | b | c\n   expected: a | b | d").
 QByteArray RowMismatch(const QStringList &actual, const QStringList &expected);
