@@ -4,7 +4,8 @@
 
 // The download window driven as a user would: real widgets under the
 // offscreen platform, the loopback server, the real Save-As dialog and the
-// real problem dialogs; then its progress bar and the problem dialogs alone.
+// real problem dialogs; then its progress bar, the problem dialogs and the
+// Folder button's request to a file manager on their own.
 #include "download/ui/alerts.h"
 #include "download/ui/problemdialog.h"
 #include "common/core/version.h"
@@ -13,10 +14,13 @@
 #include "download/core/savelocation.h"
 #include "download/ui/frmdownload.h"
 #include "download/ui/seekbar.h"
+#include "download/ui/showinfolder.h"
 #include "httpserver.h"
 #include "doubles.h"
 #include "testsupport.h"
 
+#include <QDBusContext>
+#include <QDBusServer>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -84,6 +88,38 @@ void Move(QWidget *w, QPointF pos)
 {
     QMouseEvent ev(QEvent::MouseMove, pos, w->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(w, &ev);
+}
+
+// org.freedesktop.FileManager1 as file managers offer it; only ShowItems is used.
+class FakeFileManager : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QList<QStringList> shown;
+    bool silent = false;  // takes the call and never answers
+
+public slots:
+    void ShowItems(const QStringList &uris, const QString &)
+    {
+        if (silent)
+            setDelayedReply(true);
+        else
+            shown << uris;
+    }
+};
+
+// Runs ShowInFolder and checks how the file was shown, once that is known.
+void ExpectShown(const QString &file, const QDBusConnection &bus, int timeoutMs, FolderShown expected)
+{
+    auto result = std::make_shared<std::optional<FolderShown>>();
+    ShowInFolderOptions options;
+    options.bus = bus;
+    options.timeoutMs = timeoutMs;
+    options.done = [result](FolderShown shown) { *result = shown; };
+    ShowInFolder(file, options);
+    QTRY_VERIFY_WITH_TIMEOUT(result->has_value(), 30000);
+    QCOMPARE(**result, expected);
 }
 
 const QString kContinue = QStringLiteral("选择 \"续传已存在的文件\" 可解决文件中的问题. Velmora 将继续完成未完成的下载.");
@@ -235,9 +271,7 @@ private slots:
         QFETCH(int, how);
         const QString path = serve(QStringLiteral("/stall-%1.bin").arg(how), 1024 * 1024);
         const qint64 sent = 300 * 1024;
-        Rule r;
-        r.path = path;
-        r.when = Rule::When::WithRange;
+        Rule r{path, Rule::When::WithRange};
         r.stallAfter = sent;
         server.addRule(r);
         QList<double> rates;
@@ -290,7 +324,7 @@ private slots:
 
         QFile::remove(saveDialog.path);
         QVERIFY(download(path));
-        Button(window, "FolderButton")->click();
+        Button(window, "FolderButton")->click();  // no session bus here: the folder opens at once
         QCOMPARE(catcher.urls.last(), QUrl::fromLocalFile(dir.path() + QLatin1Char('/')));
         flushDeletes();
 
@@ -302,6 +336,38 @@ private slots:
         QCOMPARE(answerer.questions.last().file, saveDialog.path);
         QCOMPARE(catcher.urls.size(), 2);
         QVERIFY(mainWindow.isEnabled());
+    }
+
+    // The file manager answers on a private peer-to-peer D-Bus connection:
+    // nothing real is asked or started.
+    void folderThroughTheFileManager()
+    {
+        const QString file = dir.filePath(QStringLiteral("星空 回廊#1.mkv"));  // a name a URI must encode
+        QVERIFY(testing::WriteFile(file, QByteArray()));
+        testing::DesktopUrlCatcher catcher;
+        QDBusServer bus(QStringLiteral("unix:dir=") + dir.path());
+        QVERIFY(bus.isConnected());
+        FakeFileManager manager;
+        bool joined = false;
+        connect(&bus, &QDBusServer::newConnection, this, [&](QDBusConnection connection) {
+            joined = connection.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
+                                               QDBusConnection::ExportAllSlots);
+        });
+        QDBusConnection caller = QDBusConnection::connectToPeer(bus.address(), QStringLiteral("caller"));
+        QVERIFY(caller.isConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(joined, 30000);
+
+        ExpectShown(file, caller, 60000, FolderShown::FileSelected);
+        QCOMPARE(manager.shown, QList<QStringList>({{QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded)}}));
+        QVERIFY(manager.shown[0][0].endsWith(QStringLiteral("/%E6%98%9F%E7%A9%BA%20%E5%9B%9E%E5%BB%8A%231.mkv")));
+        QVERIFY(catcher.urls.isEmpty());
+
+        // A file manager that takes the call but never answers: the folder
+        // is opened once the call has timed out.
+        manager.silent = true;
+        ExpectShown(file, caller, 200, FolderShown::FolderOpened);
+        QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(dir.path() + QLatin1Char('/'))}));
+        QDBusConnection::disconnectFromPeer(QStringLiteral("caller"));
     }
 
     void realSaveDialog()
@@ -344,10 +410,7 @@ private slots:
     {
         // "文件已存在" and "服务器连接重置" put to the user in the real dialogs.
         const QString path = serve(QStringLiteral("/dialogs.bin"), 200000);
-        Rule r;
-        r.path = path;
-        r.when = Rule::When::RangeFromNonZero;
-        r.count = 1;  // the first resume only
+        Rule r{path, Rule::When::RangeFromNonZero, 1};  // the first resume only
         r.dropAfter = 50000;
         server.addRule(r);
         QVERIFY(testing::WriteFile(saveDialog.path, testing::GeneratedBytes(0, 20000)));
