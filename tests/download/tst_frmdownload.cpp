@@ -4,7 +4,8 @@
 
 // The download window driven as a user would: real widgets under the
 // offscreen platform, the loopback server, the real Save-As dialog and the
-// real problem dialogs where a case is about them.
+// real problem dialogs; then its progress bar, the problem dialogs and the
+// Folder button's request to a file manager on their own.
 #include "download/ui/alerts.h"
 #include "download/ui/problemdialog.h"
 #include "common/core/version.h"
@@ -13,24 +14,15 @@
 #include "download/core/savelocation.h"
 #include "download/ui/frmdownload.h"
 #include "download/ui/seekbar.h"
+#include "download/ui/showinfolder.h"
 #include "httpserver.h"
 #include "doubles.h"
 #include "testsupport.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
+#include <QDBusContext>
+#include <QDBusServer>
 #include <QtTest>
-
-#include <cmath>
+#include <QtWidgets>
 
 using namespace velmora;
 using velmora::httpd::HttpServer;
@@ -38,20 +30,9 @@ using velmora::httpd::Rule;
 
 namespace {
 
-// The window's controls, by their names.
 QPushButton *Button(const QObject *window, const char *name) { return testing::Control<QPushButton>(window, name); }
 QLabel *Label(const QObject *window, const char *name) { return testing::Control<QLabel>(window, name); }
 QLineEdit *Box(const QObject *window, const char *name) { return testing::Control<QLineEdit>(window, name); }
-
-// Receives what the window hands to the desktop.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 void flushDeletes()
 {
@@ -62,23 +43,87 @@ void flushDeletes()
 double rateOf(const QString &text)
 {
     const QStringList parts = text.section(QLatin1Char('/'), 0, 0).split(QLatin1Char(' '));
-    static const QStringList units = {QStringLiteral("bytes"), QStringLiteral("KB"), QStringLiteral("MB"),
-                                      QStringLiteral("GB")};
+    static const QStringList units = {QStringLiteral("bytes"), QStringLiteral("KB"), QStringLiteral("MB")};
     const int unit = parts.size() == 2 ? int(units.indexOf(parts[1])) : -1;
-    return unit < 0 ? -1 : parts[0].toDouble() * std::pow(1024.0, unit);
+    return unit < 0 ? -1 : parts[0].toDouble() * double(1 << (10 * unit));
 }
 
-// The time left at the start of TimeLabel ("1 分钟 15 秒 (已复制 ...") in seconds.
-double secondsLeftOf(const QString &text)
+// Opens a problem dialog through `open`; once its modal loop runs, `act` answers it.
+int Drive(const std::function<int()> &open, const std::function<void(ProblemDialog *)> &act)
 {
-    const QStringList parts = text.section(QStringLiteral(" (已复制"), 0, 0).split(QLatin1Char(' '));
-    static const QHash<QString, double> units = {{QStringLiteral("秒"), 1}, {QStringLiteral("分钟"), 60},
-                                                 {QStringLiteral("小时"), 3600}};
-    double seconds = 0;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        seconds += parts[i].toDouble() * units.value(parts[i + 1], qQNaN());
-    return parts.size() >= 2 ? seconds : qQNaN();
+    const auto c = QObject::connect(AlertDialogs::instance(), &AlertDialogs::aboutToShow, [&](QDialog *d) {
+        auto *dialog = qobject_cast<ProblemDialog *>(d);
+        QTimer::singleShot(0, dialog, [dialog, act] {
+            act(dialog);
+            if (dialog->isVisible())  // a failed check inside act must not leave the loop waiting
+                dialog->reject();
+        });
+    });
+    const int result = open();
+    QObject::disconnect(c);
+    return result;
 }
+
+QImage Grab(SeekBar &bar)
+{
+    return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Columns holding something other than the background within rows yFrom..yTo.
+QList<int> PaintedColumns(const SeekBar &bar, const QImage &img, int yFrom = 0, int yTo = kSeekHeight - 1)
+{
+    const QRgb bg = bar.palette().window().color().rgb();
+    QList<int> cols;
+    for (int x = 0; x < img.width(); ++x) {
+        int y = yFrom;
+        while (y <= yTo && img.pixel(x, y) == bg)
+            ++y;
+        if (y <= yTo)
+            cols << x;
+    }
+    return cols;
+}
+
+void Move(QWidget *w, QPointF pos)
+{
+    QMouseEvent ev(QEvent::MouseMove, pos, w->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &ev);
+}
+
+// org.freedesktop.FileManager1 as file managers offer it; only ShowItems is used.
+class FakeFileManager : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QList<QStringList> shown;
+    bool silent = false;  // takes the call and never answers
+
+public slots:
+    void ShowItems(const QStringList &uris, const QString &)
+    {
+        if (silent)
+            setDelayedReply(true);
+        else
+            shown << uris;
+    }
+};
+
+// Runs ShowInFolder and checks how the file was shown, once that is known.
+void ExpectShown(const QString &file, const QDBusConnection &bus, int timeoutMs, FolderShown expected)
+{
+    auto result = std::make_shared<std::optional<FolderShown>>();
+    ShowInFolderOptions options;
+    options.bus = bus;
+    options.timeoutMs = timeoutMs;
+    options.done = [result](FolderShown shown) { *result = shown; };
+    ShowInFolder(file, options);
+    QTRY_VERIFY_WITH_TIMEOUT(result->has_value(), 30000);
+    QCOMPARE(**result, expected);
+}
+
+const QString kContinue = QStringLiteral("选择 \"续传已存在的文件\" 可解决文件中的问题. Velmora 将继续完成未完成的下载.");
+const QString kIgnoreCancels = QStringLiteral("选择 \"忽略此问题\" 不会解决文件中任何的问题. Velmora 将取消当前下载任务.");
 
 } // namespace
 
@@ -98,7 +143,6 @@ private:
     // As the main window does it: disable itself, then a fresh download window.
     bool download(const QString &path)
     {
-        QString user, password;
         mainWindow.setEnabled(false);
         auto *w = new frmDownload(&mainWindow);
         window = w;
@@ -106,7 +150,33 @@ private:
         w->setProblemAnswerer(&answerer);
         if (extraSetup)
             extraSetup(w);
-        return w->DownloadFile(server.url(path), user, password);
+        return w->DownloadFile(server.url(path), QString(), QString());
+    }
+
+    // A generated file on the server, saved under its own name in a fresh place.
+    QString serve(const QString &path, qint64 size)
+    {
+        server.addGeneratedFile(path, size);
+        saveDialog.path = dir.filePath(path.section(QLatin1Char('/'), -1));
+        QFile::remove(saveDialog.path);
+        return path;
+    }
+
+    // The window's texts and whether Open and Folder are enabled, in the order of its layout.
+    static QStringList shown(const frmDownload *w)
+    {
+        return {w->windowTitle(), Box(w, "SourceLabel")->text(), Box(w, "ToLabel")->text(),
+                Label(w, "StatusLabel")->text(), Box(w, "CompleteLabel")->text(),
+                Label(w, "EstimatedTimeLeft")->text(), Label(w, "TimeLabel")->text(),
+                QString::number(Button(w, "OpenButton")->isEnabled() + Button(w, "FolderButton")->isEnabled()),
+                Button(w, "CancelButton")->text()};
+    }
+
+    void closedAndGone()
+    {
+        QVERIFY(mainWindow.isEnabled());
+        flushDeletes();
+        QVERIFY(window.isNull());
     }
 
 private slots:
@@ -134,151 +204,91 @@ private slots:
     void completeDownloadStaysOpen()
     {
         const qint64 size = 600 * 1024;
-        server.addGeneratedFile(QStringLiteral("/music/Theme.mp3"), size);
+        serve(QStringLiteral("/music/Theme.mp3"), size);
         server.setDefaultRate(300 * 1024);
-        saveDialog.path = dir.filePath(QStringLiteral("Theme.mp3"));
-        bool shotTaken = false;
-        QStringList startTexts;
+        const QStringList designed = {kProductTitle, "", "", "", "文件下载", "估计剩余时间:", "", "0", "取消"};
+        QStringList atStart;
+        bool halfway = false;
         extraSetup = [&](frmDownload *w) {
-            // As designed before anything runs.
-            startTexts << w->windowTitle() << Button(w, "CancelButton")->text() << Box(w, "CompleteLabel")->text()
-                       << Label(w, "EstimatedTimeLeft")->text() << QString::number(Button(w, "OpenButton")->isEnabled())
-                       << QString::number(Button(w, "FolderButton")->isEnabled());
+            atStart = shown(w);
             connect(w->engine(), &DownloadEngine::bodyProgress, w, [&, w](qint64 received, qint64 total) {
-                if (!shotTaken && received * 2 >= total) {
-                    shotTaken = true;
-                    QCOMPARE(Label(w, "StatusLabel")->text(), QStringLiteral("保存"));
-                    QVERIFY(Label(w, "RateLabel")->text().endsWith(QStringLiteral("/秒")));
-                    QVERIFY(Label(w, "TimeLabel")->text().contains(QStringLiteral("已复制")));
-                    QVERIFY(testing::Control<SeekBar>(w, "picSeek")->seekLength() > 0);
-                    QVERIFY(!mainWindow.isEnabled());
-                    testing::SaveScreenshot(w, QStringLiteral("frmdownload-progress"));
-                }
+                if (halfway || received * 2 < total)
+                    return;
+                halfway = true;
+                QCOMPARE(Label(w, "StatusLabel")->text(), QStringLiteral("保存"));
+                QVERIFY(Label(w, "TimeLabel")->text().contains(QStringLiteral("已复制")));
+                QVERIFY(testing::Control<SeekBar>(w, "picSeek")->seekLength() > 0);
+                QVERIFY(!mainWindow.isEnabled());
+                testing::SaveScreenshot(w, QStringLiteral("frmdownload-progress"));
             });
         };
         QVERIFY(download(QStringLiteral("/music/Theme.mp3")));
-        QCOMPARE(startTexts, QStringList({kProductTitle, QStringLiteral("取消"), QStringLiteral("文件下载"),
-                                          QStringLiteral("估计剩余时间:"), QStringLiteral("0"), QStringLiteral("0")}));
-        QVERIFY(shotTaken);
+        QCOMPARE(atStart, designed);
+        QVERIFY(halfway);
         QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(size));
-        QVERIFY(window && window->isVisible());
-        QVERIFY(!mainWindow.isEnabled());
-        QCOMPARE(Label(window, "StatusLabel")->text(), QStringLiteral("保存"));
-        QCOMPARE(Button(window, "CancelButton")->text(), QStringLiteral("关闭"));
-        QCOMPARE(Label(window, "EstimatedTimeLeft")->text(), QStringLiteral("下载完毕:"));
-        QVERIFY(Button(window, "OpenButton")->isEnabled() && Button(window, "FolderButton")->isEnabled());
-        QCOMPARE(Box(window, "SourceLabel")->text(), QStringLiteral("Theme.mp3 来自 Quillon"));
-        QCOMPARE(Box(window, "ToLabel")->text(), saveDialog.path);
-        QCOMPARE(Box(window, "CompleteLabel")->text(), QStringLiteral("100% 已完成 (Theme.mp3)"));
-        // The server's rate makes the body last over a second: the clock ticked.
+        // It stays open, the main window still disabled. The server's rate
+        // makes the body last over a second: the clock ticked.
+        QVERIFY(window && window->isVisible() && !mainWindow.isEnabled());
         const qint64 elapsed = window->state().varElapsed;
         QVERIFY(elapsed >= 1);
-        QCOMPARE(Label(window, "TimeLabel")->text(), CompletedTimeText(size, elapsed));
+        QCOMPARE(shown(window), QStringList({kProductTitle, "Theme.mp3 来自 Quillon", saveDialog.path, "保存",
+                                             "100% 已完成 (Theme.mp3)", "下载完毕:", CompletedTimeText(size, elapsed),
+                                             "2", "关闭"}));
         testing::SaveScreenshot(window, QStringLiteral("frmdownload-complete"));
 
         // "关闭" closes it without a word; the main window is usable again.
         Button(window, "CancelButton")->click();
-        QVERIFY(mainWindow.isEnabled());
-        flushDeletes();
-        QVERIFY(window.isNull());
+        closedAndGone();
         QVERIFY(answerer.asked.isEmpty());
 
-        // The next download gets a window as designed.
-        startTexts.clear();
+        // The next window starts as designed. Its download is fast: the figures
+        // reach the screen at the display's pace, the last ones by the end.
+        const qint64 fast = 3 * 1024 * 1024 + 17;
         server.setDefaultRate(0);
-        QVERIFY(download(QStringLiteral("/music/Theme.mp3")));  // answered "文件已存在" with 1
-        QCOMPARE(startTexts.mid(1), QStringList({QStringLiteral("取消"), QStringLiteral("文件下载"),
-                                                 QStringLiteral("估计剩余时间:"), QStringLiteral("0"), QStringLiteral("0")}));
-        QTest::keyClick(window, Qt::Key_Escape);  // Escape closes a finished window too
-        QVERIFY(mainWindow.isEnabled());
-        flushDeletes();
-        QVERIFY(window.isNull());
-    }
-
-    void finalFiguresAtTheEnd()
-    {
-        // A fast download: the figures reach the screen at the display's
-        // pace, and the last ones are there when the download returns.
-        const qint64 size = 3 * 1024 * 1024 + 17;
-        server.addGeneratedFile(QStringLiteral("/fast/Final.bin"), size);
-        saveDialog.path = dir.filePath(QStringLiteral("Final.bin"));
-        QFile::remove(saveDialog.path);
-        QVERIFY(download(QStringLiteral("/fast/Final.bin")));
-        QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(size));
+        QVERIFY(download(serve(QStringLiteral("/fast/Final.bin"), fast)));
+        QCOMPARE(atStart, designed);
+        QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(fast));
         QCOMPARE(Box(window, "CompleteLabel")->text(), QStringLiteral("100% 已完成 (Final.bin)"));
-        QCOMPARE(Label(window, "TimeLabel")->text(), CompletedTimeText(size, window->state().varElapsed));
-        QVERIFY(Label(window, "RateLabel")->text().endsWith(QStringLiteral("/秒")));
+        QCOMPARE(Label(window, "TimeLabel")->text(), CompletedTimeText(fast, window->state().varElapsed));
         QCOMPARE(testing::Control<SeekBar>(window, "picSeek")->seekLength(), kSeekWidth - kKnobWidth);
-        QCOMPARE(Label(window, "EstimatedTimeLeft")->text(), QStringLiteral("下载完毕:"));
         testing::SaveScreenshot(window, QStringLiteral("frmdownload-final"));
-        Button(window, "CancelButton")->click();
-        flushDeletes();
+        QTest::keyClick(window, Qt::Key_Escape);  // Escape closes a finished window too
+        closedAndGone();
     }
 
-    void figuresMoveWhileNothingArrives()
-    {
-        // The server sends part of the body, then nothing, and keeps the
-        // connection open: on each tick of the window's clock the rate shown
-        // falls and the time left grows, instead of standing still.
-        const QString path = QStringLiteral("/stall/Half.bin");
-        const qint64 size = 1024 * 1024;
-        const qint64 sent = 300 * 1024;
-        server.addGeneratedFile(path, size);
-        Rule r;
-        r.path = path;
-        r.when = Rule::When::WithRange;
-        r.stallAfter = sent;
-        server.addRule(r);
-        saveDialog.path = dir.filePath(QStringLiteral("Half.bin"));
-        QFile::remove(saveDialog.path);
-        QList<double> rates;
-        QList<double> secondsLeft;
-        int silentTicks = 0;
-        extraSetup = [&](frmDownload *w) {
-            connect(&w->engine()->TimerTime, &QTimer::timeout, w, [&, w] {
-                // Counted once everything the server sent is in, and its log
-                // says it has sent nothing since.
-                if (w->engine()->Received() != sent)
-                    return;
-                QCOMPARE(server.requestsFor(path).last().bodyBytesSent, sent);
-                // The first such tick may still see the last chunk's figures;
-                // from the next one on, the screen holds the previous tick's.
-                if (++silentTicks == 1)
-                    return;
-                rates << rateOf(Label(w, "RateLabel")->text());
-                secondsLeft << secondsLeftOf(Label(w, "TimeLabel")->text());
-                if (rates.size() == 2)
-                    Button(w, "CancelButton")->click();
-            });
-        };
-        QVERIFY(!download(path));
-        QCOMPARE(rates.size(), 2);
-        QVERIFY2(rates[0] > rates[1] && rates[1] > 0, qPrintable(QStringLiteral("%1 %2").arg(rates[0]).arg(rates[1])));
-        QVERIFY2(secondsLeft[0] < secondsLeft[1],
-                 qPrintable(QStringLiteral("%1 %2").arg(secondsLeft[0]).arg(secondsLeft[1])));
-        QCOMPARE(answerer.asked, QStringList({QStringLiteral("下载未完成")}));
-        // What did arrive is on disk, ready for a resume.
-        QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(sent));
-    }
-
-    void stopDuringBody_data()
+    // The server sends part of the body, then nothing, and keeps the
+    // connection open: on each tick of the window's clock the rate shown falls
+    // and the time left grows, instead of standing still. Then the user stops.
+    void stallThenStop_data()
     {
         QTest::addColumn<int>("how");
         QTest::newRow("Cancel button") << 0;
         QTest::newRow("Escape") << 1;
         QTest::newRow("close box") << 2;
     }
-    void stopDuringBody()
+    void stallThenStop()
     {
         QFETCH(int, how);
-        const QString path = QStringLiteral("/stop-%1.bin").arg(how);
-        server.addGeneratedFile(path, 8 * 1024 * 1024);
-        server.setDefaultRate(512 * 1024);
-        saveDialog.path = dir.filePath(path.mid(1));
+        const QString path = serve(QStringLiteral("/stall-%1.bin").arg(how), 1024 * 1024);
+        const qint64 sent = 300 * 1024;
+        Rule r{path, Rule::When::WithRange};
+        r.stallAfter = sent;
+        server.addRule(r);
+        QList<double> rates;
+        QStringList timesLeft;
         QString statusAtStop;
         extraSetup = [&](frmDownload *w) {
-            connect(w->engine(), &DownloadEngine::bodyProgress, w, [&, w](qint64 received) {
-                if (received < 30000 || !statusAtStop.isEmpty())
+            connect(&w->engine()->TimerTime, &QTimer::timeout, w, [&, w] {
+                // Counted once all that was sent is in, and the server's log
+                // says it has sent nothing since.
+                if (w->engine()->Received() != sent || !statusAtStop.isEmpty())
+                    return;
+                QCOMPARE(server.requestsFor(path).last().bodyBytesSent, sent);
+                // The first such tick may still show the last chunk's figures;
+                // the two after it are compared.
+                rates << rateOf(Label(w, "RateLabel")->text());
+                timesLeft << Label(w, "TimeLabel")->text();
+                if (rates.size() < 3)
                     return;
                 if (how == 0)
                     Button(w, "CancelButton")->click();
@@ -291,75 +301,92 @@ private slots:
             });
         };
         QVERIFY(!download(path));
+        QCOMPARE(rates.size(), 3);
+        QVERIFY2(rates[1] > rates[2] && rates[2] > 0, qPrintable(QStringLiteral("%1 %2").arg(rates[1]).arg(rates[2])));
+        QVERIFY2(timesLeft[1] != timesLeft[2], qPrintable(timesLeft[1]));
         QCOMPARE(statusAtStop, QStringLiteral("取消"));
         QCOMPARE(answerer.asked, QStringList({QStringLiteral("下载未完成")}));
-        QVERIFY(mainWindow.isEnabled());
         // The window went away, but only after the engine had returned.
         QVERIFY(window && window->isHidden());
-        flushDeletes();
-        QVERIFY(window.isNull());
-        // What was written is a correct beginning, ready for a resume.
-        QFile f(saveDialog.path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray data = f.readAll();
-        QVERIFY(data.size() >= 30000 && data.size() < 8 * 1024 * 1024);
-        QByteArray expect(data.size(), Qt::Uninitialized);
-        HttpServer::GeneratedBytes(expect.data(), 0, expect.size());
-        QVERIFY(data == expect);
+        closedAndGone();
+        // What did arrive is on disk, ready for a resume.
+        QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(sent));
     }
 
     void openAndFolderButtons()
     {
-        UrlCatcher catcher;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-        server.addGeneratedFile(QStringLiteral("/open.txt"), 3000);
-        saveDialog.path = dir.filePath(QStringLiteral("open.txt"));
-        QFile::remove(saveDialog.path);
-
-        QVERIFY(download(QStringLiteral("/open.txt")));
+        testing::DesktopUrlCatcher catcher;
+        const QString path = serve(QStringLiteral("/open.txt"), 3000);
+        QVERIFY(download(path));
         Button(window, "OpenButton")->click();
         QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(saveDialog.path)}));
-        QVERIFY(mainWindow.isEnabled());
-        flushDeletes();
-        QVERIFY(window.isNull());
+        closedAndGone();
 
         QFile::remove(saveDialog.path);
-        QVERIFY(download(QStringLiteral("/open.txt")));
-        Button(window, "FolderButton")->click();
+        QVERIFY(download(path));
+        Button(window, "FolderButton")->click();  // no session bus here: the folder opens at once
         QCOMPARE(catcher.urls.last(), QUrl::fromLocalFile(dir.path() + QLatin1Char('/')));
         flushDeletes();
 
         // The file went away after the download: said so, and the window closes.
-        QVERIFY(download(QStringLiteral("/open.txt")));
+        QVERIFY(download(path));
         QFile::remove(saveDialog.path);
-        const int opened = int(catcher.urls.size());
         Button(window, "OpenButton")->click();
         QCOMPARE(answerer.asked.last(), QStringLiteral("无法打开文件"));
         QCOMPARE(answerer.questions.last().file, saveDialog.path);
-        QCOMPARE(catcher.urls.size(), opened);
+        QCOMPARE(catcher.urls.size(), 2);
         QVERIFY(mainWindow.isEnabled());
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    }
+
+    // The file manager answers on a private peer-to-peer D-Bus connection:
+    // nothing real is asked or started.
+    void folderThroughTheFileManager()
+    {
+        const QString file = dir.filePath(QStringLiteral("星空 回廊#1.mkv"));  // a name a URI must encode
+        QVERIFY(testing::WriteFile(file, QByteArray()));
+        testing::DesktopUrlCatcher catcher;
+        QDBusServer bus(QStringLiteral("unix:dir=") + dir.path());
+        QVERIFY(bus.isConnected());
+        FakeFileManager manager;
+        bool joined = false;
+        connect(&bus, &QDBusServer::newConnection, this, [&](QDBusConnection connection) {
+            joined = connection.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
+                                               QDBusConnection::ExportAllSlots);
+        });
+        QDBusConnection caller = QDBusConnection::connectToPeer(bus.address(), QStringLiteral("caller"));
+        QVERIFY(caller.isConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(joined, 30000);
+
+        ExpectShown(file, caller, 60000, FolderShown::FileSelected);
+        QCOMPARE(manager.shown, QList<QStringList>({{QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded)}}));
+        QVERIFY(manager.shown[0][0].endsWith(QStringLiteral("/%E6%98%9F%E7%A9%BA%20%E5%9B%9E%E5%BB%8A%231.mkv")));
+        QVERIFY(catcher.urls.isEmpty());
+
+        // A file manager that takes the call but never answers: the folder
+        // is opened once the call has timed out.
+        manager.silent = true;
+        ExpectShown(file, caller, 200, FolderShown::FolderOpened);
+        QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(dir.path() + QLatin1Char('/'))}));
+        QDBusConnection::disconnectFromPeer(QStringLiteral("caller"));
     }
 
     void realSaveDialog()
     {
         server.addGeneratedFile(QStringLiteral("/d/Song.MP3"), 5000);
         testing::TemporaryUserFolders user;
-        QVERIFY(QDir().mkpath(user.music()));
-        const QString myMusic = InitialSaveFolder();
-        QCOMPARE(myMusic, QDir(user.music()).filePath(QStringLiteral("My Music")));
-        const bool made = QDir().mkpath(myMusic);
-        QVERIFY(made);
-        const QString chosen = dir.filePath(QStringLiteral("chosen.mp3"));
+        const QString myMusic = QDir(user.music()).filePath(QStringLiteral("My Music"));
+        QVERIFY(QDir().mkpath(myMusic));
+        QString chosen = dir.filePath(QStringLiteral("chosen.mp3"));  // none: Cancel
         QStringList seen;
         extraSetup = [&](frmDownload *w) {
             w->setSaveDialog(nullptr);  // the window's own dialog
             testing::WhenModal<QFileDialog>(qApp, [&](QFileDialog *d) {
-                seen << d->windowTitle() << d->nameFilters().join(QLatin1Char('|'))
-                     << QDir(d->directory()).absolutePath() << QString::number(d->acceptMode() == QFileDialog::AcceptSave);
+                seen = QStringList{d->windowTitle(), d->nameFilters().join(QLatin1Char('|')),
+                                   QDir(d->directory()).absolutePath(),
+                                   QString::number(d->acceptMode() == QFileDialog::AcceptSave)};
                 testing::SaveScreenshot(d, QStringLiteral("frmdownload-saveas"));
                 d->selectFile(chosen);
-                QMetaObject::invokeMethod(d, "accept");
+                QMetaObject::invokeMethod(d, chosen.isEmpty() ? "reject" : "accept");
             });
         };
         QVERIFY(download(QStringLiteral("/d/Song.MP3")));
@@ -367,51 +394,155 @@ private slots:
                                     QDir(myMusic).absolutePath(), QStringLiteral("1")}));
         QCOMPARE(testing::Sha256OfFile(chosen), HttpServer::GeneratedSha256(5000));
         window->close();
-        flushDeletes();
 
-        // Cancelled: nothing is fetched, and the download ends unfinished.
+        // Without "My Music" it opens in the music folder. Cancelled: nothing
+        // is fetched, and the download ends unfinished.
+        QVERIFY(QDir(myMusic).removeRecursively());
         server.clearRequests();
-        extraSetup = [&](frmDownload *w) {
-            w->setSaveDialog(nullptr);
-            testing::WhenModal<QFileDialog>(qApp, [](QFileDialog *d) { d->reject(); });
-        };
+        chosen.clear();
         QVERIFY(!download(QStringLiteral("/d/Song.MP3")));
+        QCOMPARE(seen.at(2), QDir(user.music()).absolutePath());
         QCOMPARE(answerer.asked, QStringList({QStringLiteral("下载未完成")}));
         QCOMPARE(server.requests().size(), 1);  // the probe only
-        QDir(myMusic).removeRecursively();
     }
 
     void realProblemDialogs()
     {
         // "文件已存在" and "服务器连接重置" put to the user in the real dialogs.
-        const QString path = QStringLiteral("/dialogs.bin");
-        server.addGeneratedFile(path, 200000);
-        Rule r;
-        r.path = path;
-        r.when = Rule::When::RangeFromNonZero;
-        r.count = 1;
+        const QString path = serve(QStringLiteral("/dialogs.bin"), 200000);
+        Rule r{path, Rule::When::RangeFromNonZero, 1};  // the first resume only
         r.dropAfter = 50000;
         server.addRule(r);
-        saveDialog.path = dir.filePath(QStringLiteral("dialogs.bin"));
-        {
-            QByteArray part(20000, Qt::Uninitialized);
-            HttpServer::GeneratedBytes(part.data(), 0, part.size());
-            QFile f(saveDialog.path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(part);
-        }
-        QStringList problems;
-        QMetaObject::Connection c = connect(AlertDialogs::instance(), &AlertDialogs::aboutToShow, this, [&](QDialog *d) {
-            auto *p = qobject_cast<ProblemDialog *>(d);
-            QVERIFY(p);
-            problems << p->lblAbend()->text();
-            QTimer::singleShot(0, p, [p] { p->cmdNext()->click(); });  // the recommended first choice
-        });
+        QVERIFY(testing::WriteFile(saveDialog.path, testing::GeneratedBytes(0, 20000)));
         extraSetup = [](frmDownload *w) { w->setProblemAnswerer(nullptr); };
-        QVERIFY(download(path));
-        disconnect(c);
+        QStringList problems;
+        const auto recommended = [&](ProblemDialog *d) {
+            problems << d->lblAbend()->text();
+            d->cmdNext()->click();
+        };
+        QVERIFY(Drive([&] { return int(download(path)); }, recommended));
         QCOMPARE(problems, QStringList({QStringLiteral("文件已存在"), QStringLiteral("服务器连接重置")}));
         QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(200000));
+    }
+
+    void seekBarPaintingAndHover()
+    {
+        SeekBar bar;
+        QCOMPARE(bar.size(), QSize(424, 111));
+        QCOMPARE(bar.cursor().shape(), Qt::PointingHandCursor);
+        bar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+        const QRgb bg = bar.palette().window().color().rgb();
+        // The band is painted exactly up to the knob, whose picture ends 140 px
+        // right of its place (at the end: the right edge).
+        for (const auto &[progress, knobX] : {std::pair(0.6f, 170), std::pair(1.0f, 283)}) {
+            bar.setProgress(progress);
+            const QImage img = Grab(bar);
+            QCOMPARE(PaintedColumns(bar, img).last(), knobX + 140);
+            QCOMPARE(PaintedColumns(bar, img, SeekBar::kBarTopPx, SeekBar::kBarTopPx + 8).at(knobX - 1), knobX - 1);
+            QCOMPARE(img.pixel(knobX / 2, SeekBar::kBarTopPx - 1), bg);
+            QCOMPARE(img.pixel(knobX / 2, SeekBar::kBarTopPx + 9), bg);
+            testing::SaveScreenshot(&bar, QStringLiteral("picSeek-%1").arg(qRound(progress * 100)));
+        }
+
+        bar.setProgress(0.5f);
+        const QImage normal = Grab(bar);
+        Move(&bar, QPointF(50, 50));
+        QVERIFY(bar.inSeek());
+        const QImage hover = Grab(bar);
+        QVERIFY(hover != normal);
+        QCOMPARE(PaintedColumns(bar, hover).last(), PaintedColumns(bar, normal).last());  // same place
+        Move(&bar, QPointF(bar.width(), bar.height()));  // the bounds count as inside
+        QVERIFY(bar.inSeek());
+        Move(&bar, QPointF(bar.width() + 1, 10));
+        QVERIFY(!bar.inSeek());
+        QCOMPARE(Grab(bar), normal);
+    }
+
+    // kind 0: the file dialog (flag = blnReset); 1: the general one (flag = blnOfferCancel).
+    void problemDialogs_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("flag");
+        QTest::addColumn<QString>("abend");
+        QTest::addColumn<QStringList>("choices");
+        QTest::addColumn<QStringList>("descriptions");
+        QTest::addColumn<QList<int>>("codes");  // the answer for each choice
+        QTest::newRow("frmFileAlert-exists")
+            << 0 << false << "文件已存在" << QStringList{"续传已存在的文件. (建议采用)", "重新下载已存在的文件.", "忽略此问题."}
+            << QStringList{kContinue, "选择 \"重新下载已存在的文件\" 可解决文件中的问题. Velmora 将删除已存在的文件, 并重新下载.",
+                           kIgnoreCancels}
+            << QList<int>{1, 2, 3};
+        QTest::newRow("frmFileAlert-reset") << 0 << true << "服务器连接重置"
+                                            << QStringList{"续传已存在的文件. (建议采用)", "忽略此问题."}
+                                            << QStringList{kContinue, kIgnoreCancels} << QList<int>{1, 2};
+        QTest::newRow("frmAlert-cancel")
+            << 1 << true << "服务器不支持续传" << QStringList{"忽略此问题. (建议采用)", "取消下载任务."}
+            << QStringList{"选择 \"忽略此问题\" 不会解决文件中任何的问题. Velmora 将尝试重新下载当前文件.",
+                           "选择 \"取消下载任务.\" 不会解决文件中任何的问题. Velmora 将取消当前下载任务."}
+            << QList<int>{1, 2};
+        QTest::newRow("frmAlert-ignore") << 1 << false << "无法解析域名" << QStringList{"忽略此问题. (建议采用)"}
+                                         << QStringList{"选择 \"忽略此问题\" 不会解决文件中任何的问题. 类似的情况还可能再次出现."}
+                                         << QList<int>{1};
+    }
+    void problemDialogs()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, flag);
+        QFETCH(QString, abend);
+        QFETCH(QStringList, choices);
+        QFETCH(QStringList, descriptions);
+        QFETCH(QList<int>, codes);
+        QSignalSpy beeps(AlertDialogs::instance(), &AlertDialogs::beeped);
+        const auto open = [&] {
+            return kind == 0 ? int(ShowFileAlert(QStringLiteral("/home/u/My Music/a b.mp3"), flag))
+                             : int(ShowAlert(abend, QStringLiteral("C:\\music\\a b.mp3"), flag));
+        };
+        QStringList shownChoices, shownDescriptions;
+        const auto look = [&](ProblemDialog *d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("Velmora 1.13"));
+            QCOMPARE(d->lblAbend()->text(), abend);
+            QCOMPARE(d->txtFile()->text(), QStringLiteral("a b.mp3"));
+            QCOMPARE(d->focusWidget(), d->comOperation());
+            // The problem label starts in its place and is as wide as its text.
+            QCOMPARE(d->lblAbend()->geometry().topLeft(), QPoint(60, 156));
+            QCOMPARE(d->lblAbend()->width(), d->lblAbend()->fontMetrics().horizontalAdvance(abend) + 2);
+            QVERIFY(d->cmdNext()->isDefault() && !d->comOperation()->isEditable());
+            testing::SaveScreenshot(d, QLatin1String(QTest::currentDataTag()));
+            for (int i = 0; i < d->comOperation()->count(); ++i) {
+                d->comOperation()->setCurrentIndex(i);
+                shownChoices << d->comOperation()->currentText();
+                shownDescriptions << d->lblDes()->text();
+            }
+            d->comOperation()->setCurrentIndex(0);
+            d->cmdNext()->click();
+        };
+        QCOMPARE(Drive(open, look), codes[0]);
+        QCOMPARE(shownChoices, choices);
+        QCOMPARE(shownDescriptions, descriptions);
+
+        for (int i = 1; i < codes.size(); ++i) {
+            QCOMPARE(Drive(open, [i](ProblemDialog *d) {
+                         d->comOperation()->setCurrentIndex(i);
+                         d->cmdNext()->click();
+                     }), codes[i]);
+        }
+        const int last = int(codes.size()) - 1;
+        const auto byKeys = [last](ProblemDialog *d) {
+            for (int i = 0; i < last; ++i)
+                QTest::keyClick(d->focusWidget(), Qt::Key_Down);
+            QTest::keyClick(d->focusWidget(), Qt::Key_Return);
+        };
+        QCOMPARE(Drive(open, byKeys), codes[last]);
+        // The close box: the file dialog answers with the selection, the general one with 0.
+        const auto closeOnLast = [last](ProblemDialog *d) {
+            d->comOperation()->setCurrentIndex(last);
+            d->close();
+        };
+        QCOMPARE(Drive(open, closeOnLast), kind == 0 ? codes[last] : 0);
+        // Each opening starts afresh: the answer given before does not leak in.
+        QCOMPARE(Drive(open, [](ProblemDialog *d) { d->close(); }), kind == 0 ? 1 : 0);
+        QCOMPARE(beeps.count(), int(codes.size()) + 3);
     }
 };
 

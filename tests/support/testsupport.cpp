@@ -10,10 +10,12 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QEvent>
-#include <QPointer>
+#include <QDesktopServices>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
+#include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -141,17 +143,40 @@ TemporaryUserFolders::~TemporaryUserFolders()
     restore("XDG_CACHE_HOME", m_oldCache);
 }
 
-} // namespace velmora::testing
-
-#include <QTest>
-
-namespace velmora::testing {
-
 bool ActivateWindow(QWidget *window)
 {
     window->show();
     window->activateWindow();
     return QTest::qWaitForWindowActive(window);
+}
+
+QByteArray GeneratedBytes(qint64 offset, qint64 size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    httpd::HttpServer::GeneratedBytes(bytes.data(), offset, size);
+    return bytes;
+}
+
+bool WriteFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+QByteArray RowMismatch(const QStringList &actual, const QStringList &expected)
+{
+    const QString separator = QStringLiteral(" | ");
+    return (actual.join(separator) + QStringLiteral("\n   expected: ") + expected.join(separator)).toUtf8();
+}
+
+DesktopUrlCatcher::DesktopUrlCatcher()
+{
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
+}
+
+DesktopUrlCatcher::~DesktopUrlCatcher()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
 } // namespace velmora::testing

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QList>
+#include <QUrl>
 #include <QTimer>
 
 #include <functional>
@@ -94,12 +96,32 @@ private:
     QByteArray m_oldConfig, m_oldCache;
 };
 
-} // namespace velmora::testing
-
-namespace velmora::testing {
-
 // Shows the window, makes it the active one and waits until the window
 // system says so (false when it never does): keyboard tests need the focus.
 bool ActivateWindow(QWidget *window);
+
+// `size` bytes of the test server's generated files, from `offset` on.
+QByteArray GeneratedBytes(qint64 offset, qint64 size);
+
+// Writes `data` as the whole file at `path`; false when it cannot.
+bool WriteFile(const QString &path, const QByteArray &data);
+
+// For a row of a local table that came out otherwise: both rows in full, so
+// the failure names the row ("a | b | c\n   expected: a | b | d").
+QByteArray RowMismatch(const QStringList &actual, const QStringList &expected);
+
+// While it lives, takes the file: URLs the program hands to the desktop
+// (QDesktopServices::openUrl), so no real file manager or viewer opens.
+class DesktopUrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    DesktopUrlCatcher();
+    ~DesktopUrlCatcher() override;
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
 
 } // namespace velmora::testing
