@@ -163,10 +163,8 @@ private:
     void open()
     {
         m_w = new frmMain;
-        m_w->show();
         m_w->setEnabled(true);
-        m_w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_w.data()));
+        QVERIFY(testing::ActivateWindow(m_w));
     }
 
     std::unique_ptr<testing::TemporaryUserFolders> m_user;
