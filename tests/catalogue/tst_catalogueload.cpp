@@ -418,7 +418,6 @@ private slots:
             return text.startsWith(words) && address.startsWith("http://" + m_server.hostPort() + '/');
         });
         QCOMPARE(tracks.size(), 4);
-        QVERIFY(page.count(QStringLiteral("href=\"")) >= 6);  // lyrics and paging links beside the tracks
     }
 
 private:
