@@ -3,13 +3,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Loading a catalogue headless: list fetch, temporary file, page scan into
-// a tree, pages fetched side by side, fetch failures and limits, cancelling.
+// a tree, pages fetched side by side, fetch failures and limits, cancelling;
+// velmora-scan run as a child process against the demo site, printing the
+// tree the main window shows.
 #include "catalogue/core/catalogueload.h"
 #include "catalogue/core/inet.h"
 #include "catalogue/core/listformat.h"
+#include "catalogue/core/pagescan.h"
+#include "catalogue/core/search.h"
+#include "catalogue/ui/frmmain.h"
+#include "common/core/globals.h"
+#include "demo.h"
 #include "httpserver.h"
 #include "testsupport.h"
 
+#include <QProcess>
 #include <QtTest>
 
 #include <memory>
@@ -35,11 +43,6 @@ QStringList Shape(const CatalogueTree &tree)
     return out;
 }
 
-QString DeadUrl(const QString &path)
-{
-    return "http://" + testing::DeadHostPort() + path;
-}
-
 // Runs the event loop (the fetches run in it) until the server has logged
 // count requests; false when they do not come within a test's patience.
 bool Arrived(const HttpServer &server, qsizetype count)
@@ -60,6 +63,25 @@ struct Load
     }
 };
 
+// velmora-scan's exit code, output and errors for one list.
+struct ScanRun
+{
+    int code = -1;
+    QString out, err;
+};
+
+ScanRun RunScan(const QString &url)
+{
+    QProcess p;
+    p.start(testing::BinDir() + "/velmora-scan", {url});
+    ScanRun run;
+    if (p.waitForFinished(60000))
+        run.code = p.exitCode();
+    run.out = QString::fromUtf8(p.readAllStandardOutput());
+    run.err = QString::fromUtf8(p.readAllStandardError());
+    return run;
+}
+
 } // namespace
 
 class tst_CatalogueLoad : public QObject
@@ -74,6 +96,9 @@ private slots:
         QVERIFY(secret.open(QIODevice::WriteOnly) && secret.write("<a href=\"leak.mp3\">secret</a>") > 0);
         m_secret = QUrl::fromLocalFile(secret.fileName()).toString();
         m_server.addFile("/y.html", "<a href=\"y1.mp3\">Y</a>");
+        demo::InstallDemoSite(m_server);
+        demo::InstallDemoSearch(m_server);
+        qputenv("VELMORA_CATALOGUE_SERVER", m_server.hostPort().toUtf8());
     }
 
     void cleanup()
@@ -131,11 +156,6 @@ private slots:
         m_server.addFile("/schemes.txt", list.toUtf8());
         QVERIFY(l.run(m_server.url("/schemes.txt")));
         QCOMPARE(FormatTree(l.tree), QStringLiteral("Quillon\t\n  F\t\n  D\t\n  P\t\n  R\t\n    Y\ty1.mp3\n  L\t\n"));
-
-        m_server.addFile("/empty.txt", "");
-        QVERIFY(l.run(m_server.url("/empty.txt")));
-        QCOMPARE(l.tree.nodeCount(), 1);
-        QCOMPARE(l.badEntries, 0);
     }
 
     // The list's copy goes to the user's cache folder (made for this user
@@ -184,7 +204,7 @@ private slots:
             if (i == 3)
                 list += "no separator\r\n\r\n";
             if (i == 5)
-                list += DeadUrl("/dead.html") + "::=.mp3::=Dead\r\n";
+                list += "http://" + testing::DeadHostPort() + "/dead.html::=.mp3::=Dead\r\n";
         }
         list += "::=.mp3::=no address\r\n";
         m_server.addFile("/side/list.txt", list.toUtf8());
@@ -326,6 +346,80 @@ private slots:
         QVERIFY(m_server.requestsFor("/big.bin").first().bodyBytesSent < size);
     }
 
+    void scanPrintsTheWindowsTree_data()
+    {
+        QTest::addColumn<bool>("anime");
+        QTest::newRow("anime") << true;
+        QTest::newRow("music") << false;
+    }
+
+    // The demo site's pages come in several encodings; the window's decoding
+    // is pinned by the main window's and the input tests.
+    void scanPrintsTheWindowsTree()
+    {
+        QFETCH(bool, anime);
+        ResetGlobals();
+        blnAnimeMode = anime;
+        frmMain w;
+        testing::MessageBoxAnswerer answerer(QMessageBox::Ok);
+        w.cmdLoad_Click();
+        QVERIFY(answerer.texts.isEmpty());
+
+        const ScanRun scan = RunScan(strListURL);
+        QCOMPARE(scan.code, 0);
+        QCOMPARE(scan.out, FormatTree(w.tree()));
+        QVERIFY(scan.out.count(QLatin1Char('\n')) > 10);
+    }
+
+    // Bad entries come before the tree; a page that brings no answer is told
+    // on standard error.
+    void scanOutput()
+    {
+        const QString dead = "http://" + testing::DeadHostPort() + "/dead.html";
+        const QString list = "bad one\r\n" + m_server.url("/music/singles.html") + "::=.mp3::=单曲\r\n" + "::=x::=y\r\n\r\n"
+            + m_server.url("/music/ost.html") + "::=.mp3::=原声\r\n" + dead + "::=.mp3::=End\r\n";
+        m_server.addFile("/scan/list.txt", list.toUtf8());
+        const ScanRun run = RunScan(m_server.url("/scan/list.txt"));
+        QCOMPARE(run.code, 0);
+        const QStringList lines = run.out.split(QLatin1Char('\n'));
+        QCOMPARE(lines.mid(0, 4), (QStringList{"读取曲目列表时发生错误.", "读取曲目列表时发生错误.", "Quillon\t", "  单曲\t"}));
+        QVERIFY(lines.contains(QStringLiteral("  原声\t")));
+        QCOMPARE(lines.last(), QString());  // the output ends with a line break
+        QVERIFY2(run.err.startsWith("velmora-scan: " + dead + ": no answer"), qPrintable(run.err));
+        QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+
+        // a list answered with the server's one-line error page: one bad entry
+        const ScanRun missing = RunScan(m_server.url("/scan/missing.txt"));
+        QCOMPARE(missing.out, kBadEntryText + QStringLiteral("\nQuillon\t\n"));
+        QCOMPARE(missing.code, 0);
+        // an unreachable list: the root alone
+        const ScanRun unreachable = RunScan("http://" + testing::DeadHostPort() + "/list.txt");
+        QCOMPARE(unreachable.out, QStringLiteral("Quillon\t\n"));
+        QCOMPARE(unreachable.code, 0);
+    }
+
+    // The demo search service: what was typed comes back highlighted and
+    // escaped, never as markup, and the program's own page scan finds the
+    // tracks, each with the words as typed and on the same server.
+    void demoSearchAnswersWithTracks()
+    {
+        const QString words = QStringLiteral(" <b>Tom & Jerry</b> 主题曲 ");
+        Inet inet;
+        const FetchResult result = inet.Fetch(BuildSearchAddress(m_server.hostPort(), words));
+        QCOMPARE(result.httpStatus, 200);
+        const QString page = QString::fromUtf8(result.body);
+        QVERIFY2(page.contains(QStringLiteral("<font color=#e10900> &lt;b&gt;Tom &amp; Jerry&lt;/b&gt; 主题曲 </font>")),
+                 qPrintable(page));
+        QVERIFY(!page.contains(QStringLiteral("<b>Tom")));
+
+        QStringList tracks;
+        ScanPage(page, u".mp3", [&](const QString &address, const QString &text) {
+            tracks << address;
+            return text.startsWith(words) && address.startsWith("http://" + m_server.hostPort() + '/');
+        });
+        QCOMPARE(tracks.size(), 4);
+    }
+
 private:
     testing::TemporaryUserFolders m_user;  // the loads' folders go to its cache
     HttpServer m_server;
@@ -333,5 +427,5 @@ private:
     QString m_secret;  // a local page no fetch may read
 };
 
-QTEST_GUILESS_MAIN(tst_CatalogueLoad)
+QTEST_MAIN(tst_CatalogueLoad)
 #include "tst_catalogueload.moc"
