@@ -43,13 +43,6 @@ void CollectUnnamed(QAccessibleInterface *iface, QStringList &unnamed, int depth
 
 QAccessibleInterface *Of(QObject *o) { return QAccessible::queryAccessibleInterface(o); }
 
-frmType *openChooser()
-{
-    auto *chooser = new frmType;
-    chooser->setEnabled(true);
-    return chooser;
-}
-
 QWidget *NewWindow(const QString &kind)
 {
     if (kind == QLatin1String("chooser")) {
@@ -66,6 +59,13 @@ QWidget *NewWindow(const QString &kind)
     if (kind == QLatin1String("about"))
         return new frmAbout;
     return new frmAlert(QStringLiteral("无法连接到服务器"), QStringLiteral("http://h/a.mkv"), true);
+}
+
+frmType *openChooser()
+{
+    auto *chooser = new frmType;
+    chooser->setEnabled(true);
+    return chooser;
 }
 
 } // namespace
