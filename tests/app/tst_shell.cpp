@@ -9,7 +9,6 @@
 #include "app/ui/startup.h"
 #include "catalogue/ui/frmmain.h"
 #include "common/core/globals.h"
-#include "common/core/version.h"
 #include "common/ui/tooltip.h"
 #include "testsupport.h"
 
@@ -66,12 +65,9 @@ private slots:
     {
         blnExitOnChooserClose = false;
         ShellEvents::instance()->directMode = false;
-        QList<QPointer<QWidget>> left;
         for (QWidget *w : QApplication::topLevelWidgets())
             if (qobject_cast<frmType *>(w) || qobject_cast<frmSplash *>(w) || qobject_cast<frmMain *>(w))
-                left << w;
-        for (const QPointer<QWidget> &w : left)
-            delete w.data();
+                w->deleteLater();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
@@ -81,7 +77,6 @@ private slots:
         QSignalSpy ended(ShellEvents::instance(), &ShellEvents::endProgram);
         QPointer<frmSplash> splash = StartUp();
         QVERIFY(splash->isVisible());
-        QCOMPARE(splash->size(), QSize(450, 300));
         QVERIFY(splash->windowFlags().testFlags(Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint));
         QVERIFY(!frmType::current());
 
@@ -95,8 +90,6 @@ private slots:
         QTRY_VERIFY(frmType::current());
         QPointer<frmType> chooser = frmType::current();
         QVERIFY(chooser->isVisible() && !chooser->isEnabled());
-        QCOMPARE(chooser->windowTitle(), kProductTitle);
-        QVERIFY(!(chooser->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(!chooser->windowIcon().isNull() && !qApp->windowIcon().isNull());
         QVERIFY(splash && splash->isVisible() && !splash->textShown());
         QVERIFY(blnExitOnChooserClose);
@@ -141,15 +134,21 @@ private slots:
     void hoverPressAndPick_data()
     {
         QTest::addColumn<bool>("anime");
-        QTest::newRow("anime") << true;
-        QTest::newRow("music") << false;
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("anime") << true << "动画下载(&A)..." << "下载TV版, OVA版以及剧场版动画";
+        QTest::newRow("music") << false << "动漫音乐(&M)..." << "下载动漫相关歌曲, 单曲集以及原声集";
     }
 
     void hoverPressAndPick()
     {
         QFETCH(bool, anime);
         QPointer<frmType> chooser = openChooser();
+        QVERIFY(testing::ActivateWindow(chooser));
         PictureButton *b = anime ? chooser->picAnime : chooser->picMusic;
+        BalloonTip *tip = (anime ? chooser->tipAnime : chooser->tipMusic).tipWindow();
+        QTEST(tip->title(), "title");
+        QTEST(tip->text(), "text");
         QCOMPARE(b->shownImage(), 0);
         const qreal w = b->width(), h = b->height();
 
@@ -165,17 +164,30 @@ private slots:
                      qPrintable(QStringLiteral("at %1,%2").arg(m.at.x()).arg(m.at.y())));
         }
 
-        // Pressed stays pressed while inside, goes when the pointer leaves,
-        // and released out there it picks nothing.
+        // A press stays pressed while inside. Dragged out of the window it
+        // looks released, but no grab may be taken or dropped while the
+        // button is down (on X11 that ends the press's own grab and its
+        // release is lost, leaving every hover dead); released there it picks nothing.
         moveTo(b, {5, 5});
         press(b, {5, 5});
-        QCOMPARE(b->shownImage(), 2);
         moveTo(b, {w / 2, h / 2});
         QCOMPARE(b->shownImage(), 2);
-        dragTo(b, {w + 10, h / 2});
+        const QPointF outside(-400, -300);  // beyond the window's top left corner
+        dragTo(b, outside);
         QCOMPARE(b->shownImage(), 0);
-        release(b, {w + 10, h / 2});
+        QCOMPARE(QWidget::mouseGrabber(), b);
+        release(b, outside);
+        QVERIFY(!QWidget::mouseGrabber());
         QVERIFY(!CurrentMainWindow());
+
+        // Hovering still works, and brings the balloon.
+        enterAt(b, {50, 60});
+        QCOMPARE(b->shownImage(), 1);
+        QCOMPARE(QWidget::mouseGrabber(), b);
+        QTRY_VERIFY(tip->isVisible());
+        testing::SaveScreenshot(tip, QStringLiteral("chooser-hover-tip-%1").arg(QTest::currentDataTag()));
+        moveTo(b, {-5, 60});
+        QVERIFY(!QWidget::mouseGrabber() && !tip->isVisible());
 
         // Press and release inside (on the edge) is a pick.
         press(b, {w, h});
@@ -195,44 +207,6 @@ private slots:
         QTRY_VERIFY(!main);
         QVERIFY(!frmType::current());
         QVERIFY(answerer.texts.isEmpty());
-    }
-
-    // A press dragged out of the window and released there: no grab may be
-    // taken or dropped while the button is down (on X11 that ends the press's
-    // own grab and its release is lost, leaving every hover dead), and once
-    // it is up the other button lights up and its balloon comes again.
-    void hoverAndBalloonsSurviveReleaseOutside()
-    {
-        QPointer<frmType> chooser = openChooser();
-        QVERIFY(testing::ActivateWindow(chooser));
-        PictureButton *anime = chooser->picAnime;
-        PictureButton *music = chooser->picMusic;
-        BalloonTip *musicTip = chooser->tipMusic.tipWindow();
-        QCOMPARE(chooser->tipAnime.tipWindow()->title(), QStringLiteral("动画下载(&A)..."));
-        QCOMPARE(chooser->tipAnime.tipWindow()->text(), QStringLiteral("下载TV版, OVA版以及剧场版动画"));
-        QCOMPARE(musicTip->title(), QStringLiteral("动漫音乐(&M)..."));
-        QCOMPARE(musicTip->text(), QStringLiteral("下载动漫相关歌曲, 单曲集以及原声集"));
-
-        moveTo(anime, {50, 50});
-        QCOMPARE(QWidget::mouseGrabber(), anime);
-        press(anime, {50, 50});
-        const QPointF outside(-400, -300);  // beyond the window's top left corner
-        dragTo(anime, outside);
-        QCOMPARE(anime->shownImage(), 0);
-        QCOMPARE(QWidget::mouseGrabber(), anime);  // kept while the button is down
-        release(anime, outside);
-        QVERIFY(!QWidget::mouseGrabber());
-        QVERIFY(chooser->isVisible() && !CurrentMainWindow());
-
-        enterAt(music, {50, 60});
-        QCOMPARE(music->shownImage(), 1);
-        QCOMPARE(QWidget::mouseGrabber(), music);
-        QTRY_VERIFY(musicTip->isVisible());
-        QVERIFY(!chooser->tipAnime.tipWindow()->isVisible());
-        testing::SaveScreenshot(musicTip, QStringLiteral("chooser-hover-tip"));
-        moveTo(music, {-5, 60});
-        QVERIFY(!QWidget::mouseGrabber());
-        QVERIFY(!musicTip->isVisible());
     }
 };
 
