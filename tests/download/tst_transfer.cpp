@@ -145,9 +145,8 @@ private slots:
         QFETCH(qint64, writeSize);
         QFETCH(qint64, peekSize);
         net::BodyBuffer ring(10000);
-        QByteArray stream;
-        for (qint64 i = 0; i < 300000; ++i)
-            stream += char(i * 7919 % 251);
+        QByteArray stream(300000, Qt::Uninitialized);
+        HttpServer::GeneratedBytes(stream.data(), 0, stream.size());
         QByteArray out;
         qint64 written = 0;
         while (out.size() < stream.size()) {

@@ -46,7 +46,8 @@ bool RunToHead(Transfer &t, const QString &url)
     if (!t.execute(url, QByteArray(), false))
         return false;
     while (t.stillExecuting())
-        woke.wait(20000);
+        if (!woke.wait(20000))
+            return false;
     return true;
 }
 
