@@ -69,23 +69,16 @@ private slots:
                                      QStringLiteral("result: incomplete")}));
     }
 
-    void optionsAndTimeout()
+    void timeout()
     {
         QStringList lines;
-        // An answer out of range is refused before anything is fetched.
-        QCOMPARE(fetch({server.url(QStringLiteral("/x.bin")), QStringLiteral("--answer-reset"), QStringLiteral("5"),
-                        QStringLiteral("--save"), dir.filePath(QStringLiteral("x.bin"))}, &lines), 2);
         // A server that never answers: the probe gives up after --timeout.
-        Rule silent;
-        silent.path = QStringLiteral("/silent.bin");
-        silent.stall = true;
-        server.addRule(silent);
+        server.addRule({.path = QStringLiteral("/silent.bin"), .stall = true});
         const QString url = server.url(QStringLiteral("/silent.bin"));
         QCOMPARE(fetch({url, QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("--save"),
                         dir.filePath(QStringLiteral("silent.bin"))}, &lines), 1);
         QCOMPARE(lines, QStringList({QStringLiteral("alert: 无法建立连接\t") + url, QStringLiteral("alert: 下载未完成\t") + url,
                                      QStringLiteral("result: incomplete")}));
-        QVERIFY(server.requestsFor(QStringLiteral("/x.bin")).isEmpty());
     }
 
     void serverThatAlwaysDrops()
@@ -93,11 +86,7 @@ private slots:
         // Every drop comes before the resume margin is made up: a resume
         // adds nothing, so the tool stops instead of looping.
         server.addGeneratedFile(QStringLiteral("/always.bin"), 400000);
-        Rule r;
-        r.path = QStringLiteral("/always.bin");
-        r.when = Rule::When::WithRange;
-        r.dropAfter = 3000;
-        server.addRule(r);
+        server.addRule({.path = QStringLiteral("/always.bin"), .when = Rule::When::WithRange, .dropAfter = 3000});
         const QString save = dir.filePath(QStringLiteral("always.bin"));
         QStringList lines;
         QCOMPARE(fetch({server.url(QStringLiteral("/always.bin")), QStringLiteral("--save"), save}, &lines), 1);

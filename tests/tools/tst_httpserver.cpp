@@ -70,8 +70,7 @@ private slots:
     void initTestCase()
     {
         data.resize(10000);
-        for (int i = 0; i < data.size(); ++i)
-            data[i] = char(i * 7 + 3);
+        HttpServer::GeneratedBytes(data.data(), 0, data.size());
         server.addFile(QStringLiteral("/f.bin"), data);
         server.addGeneratedFile(QStringLiteral("/gen.bin"), 300000);
         QVERIFY(server.start());
