@@ -48,13 +48,6 @@ struct Download : testing::EngineHarness
     explicit Download(const QString &savePath) { dialog.path = savePath; }
 };
 
-QByteArray generated(qint64 offset, qint64 size)
-{
-    QByteArray b(int(size), Qt::Uninitialized);
-    HttpServer::GeneratedBytes(b.data(), offset, size);
-    return b;
-}
-
 QByteArray fileBytes(const QString &path)
 {
     QFile f(path);
@@ -294,13 +287,13 @@ private slots:
         // "无效服务器响应", with bytes from further on.
         QTest::addColumn<QStringList>("asked");
         QTest::addColumn<QByteArray>("sent");    // every Range header, in order, joined by ","
-        const QByteArray r20k = generated(0, 20000);
-        const QByteArray r10k = generated(0, 10000);
+        const QByteArray r20k = testing::GeneratedBytes(0, 20000);
+        const QByteArray r10k = testing::GeneratedBytes(0, 10000);
         const QStringList exists {kExists};
         const QStringList notAPart {kExists, kNotAPart};
         const QStringList notAPartStop {kExists, kNotAPart, kIncomplete};
         // The bytes fetched again over the old end differ from the disk.
-        const QByteArray staleTail = generated(0, 5904) + QByteArray(4096, 'x');
+        const QByteArray staleTail = testing::GeneratedBytes(0, 5904) + QByteArray(4096, 'x');
         const QByteArray x30k(30000, 'x');
         QTest::newRow("resume 10000") << r20k << r10k << 1 << 1 << exists << QByteArray("bytes=5904-");
         QTest::newRow("stale tail") << r20k << staleTail << 1 << 1 << notAPart << QByteArray("bytes=5904-,bytes=0-");
@@ -312,7 +305,7 @@ private slots:
         QTest::newRow("longer by 100") << r10k << r10k + QByteArray(100, 'x') << 1 << 1 << exists << QByteArray("bytes=6004-");
         QTest::newRow("longer, again") << r10k << QByteArray(15000, 'x') << 1 << 1 << notAPart << QByteArray("bytes=10904-,bytes=0-");
         QTest::newRow("longer, cancel") << r10k << QByteArray(15000, 'y') << 1 << 2 << notAPartStop << QByteArray("bytes=10904-");
-        const QByteArray part = generated(0, 9000) + QByteArray(5000, 'z');
+        const QByteArray part = testing::GeneratedBytes(0, 9000) + QByteArray(5000, 'z');
         const QStringList noRanges {kExists, kNoRanges};
         QTest::newRow("no ranges, again") << r20k << part << 1 << 1 << noRanges << QByteArray("bytes=9904-");
         QTest::newRow("range elsewhere") << r20k << r10k << 1 << 1 << QStringList {kExists, kBadAnswer, kIncomplete}
@@ -379,7 +372,7 @@ private slots:
         QFETCH(QString, changeSeenAs);
         const bool validator = changeSeenAs != kNotAPart;
         const QString path = rowPath("drop");
-        server.addFile(path, generated(0, size));
+        server.addFile(path, testing::GeneratedBytes(0, size));
         server.addRule({.path = path, .when = When::WithRange, .count = drops, .dropAfter = dropAfter, .noValidator = !validator});
         server.addRule({.path = path, .noValidator = !validator});
         Download h(savePathOf(path));
@@ -389,9 +382,9 @@ private slots:
         h.answerer.onQuestion = [&](const testing::ScriptedProblemAnswerer::Question &q) {
             const QByteArray bytes = fileBytes(h.dialog.path);
             onDisk << bytes.size();
-            prefix = prefix && bytes == generated(0, bytes.size());
+            prefix = prefix && bytes == testing::GeneratedBytes(0, bytes.size());
             if (!changeSeenAs.isEmpty() && q.title == kReset)
-                server.addFile(path, generated(77777, size));  // another version, different everywhere
+                server.addFile(path, testing::GeneratedBytes(77777, size));  // another version, different everywhere
         };
         QCOMPARE(h.run(server.url(path)), drops > 0);
         QVERIFY(h.answerer.questions[0].fileDialog && h.answerer.questions[0].flag);
@@ -403,7 +396,7 @@ private slots:
             QCOMPARE(originOf(h.dialog.path), QByteArray("(none)"));
         } else if (!changeSeenAs.isEmpty()) {
             QVERIFY2(h.answerer.asked.contains(changeSeenAs), qPrintable(h.answerer.asked.join(QLatin1Char('|'))));
-            QCOMPARE(testing::Sha256OfFile(h.dialog.path), testing::Sha256(generated(77777, size)));
+            QCOMPARE(testing::Sha256OfFile(h.dialog.path), testing::Sha256(testing::GeneratedBytes(77777, size)));
         } else {
             checkResumed(h, path, size, dropAfter, drops);
         }
@@ -438,7 +431,7 @@ private slots:
         const qint64 onDisk = QFileInfo(h.dialog.path).size();
         QVERIFY(onDisk >= h.engine.Received() && onDisk <= h.engine.Received() + DownloadEngine::kChunk);
         QVERIFY(h.engine.Received() >= cancelAt && onDisk < size);
-        QCOMPARE(fileBytes(h.dialog.path), generated(0, onDisk));
+        QCOMPARE(fileBytes(h.dialog.path), testing::GeneratedBytes(0, onDisk));
         QVERIFY(allocatedBytes(h.dialog.path) <= onDisk + 1024 * 1024);
     }
 
@@ -548,7 +541,7 @@ private slots:
         const qint64 remoteSize = (qint64(4) << 30) + 20000;
         const qint64 localSize = (qint64(4) << 30) + 5000;
         const QString remoteFile = target(QStringLiteral("remote-4g.bin"));
-        const QByteArray tail = generated(0, 30000);
+        const QByteArray tail = testing::GeneratedBytes(0, 30000);
         writeFile(remoteFile, tail, remoteSize);
         server.addDiskFile(QStringLiteral("/big4g.bin"), remoteFile);
         Download h(target(QStringLiteral("local-4g.bin")));
