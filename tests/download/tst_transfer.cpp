@@ -145,8 +145,7 @@ private slots:
         QFETCH(qint64, writeSize);
         QFETCH(qint64, peekSize);
         net::BodyBuffer ring(10000);
-        QByteArray stream(300000, Qt::Uninitialized);
-        HttpServer::GeneratedBytes(stream.data(), 0, stream.size());
+        const QByteArray stream = testing::GeneratedBytes(0, 300000);
         QByteArray out;
         qint64 written = 0;
         while (out.size() < stream.size()) {

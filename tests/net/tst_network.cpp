@@ -134,11 +134,10 @@ private slots:
         server->addRule({.path = QStringLiteral("/f.bin"), .status = 302,
                          .location = plain.url(QStringLiteral("/plain.bin")).toLatin1()});
         const QString url = LocalhostUrl(*server, QStringLiteral("/f.bin"));
-        const QString path = nextPath();
-        Download d(url, path);
+        Download d(url, nextPath());
         QVERIFY(!d.ok);
         QCOMPARE(d.h.answerer.asked, QStringList({text, QStringLiteral("下载未完成")}));
-        QVERIFY(!QFile::exists(path));
+        QVERIFY(!QFile::exists(d.h.dialog.path));
 
         Transfer t;
         t.setSettings(QuickSettings());
@@ -189,10 +188,9 @@ private slots:
         if (!variable.isEmpty())
             qputenv(variable.constData(), (proxyKind + QStringLiteral("://pu:pp@") + proxy.hostPort()).toUtf8());
 
-        const QString path = nextPath();
-        Download d(LocalhostUrl(server, QStringLiteral("/f.bin")), path);
+        Download d(LocalhostUrl(server, QStringLiteral("/f.bin")), nextPath());
         QVERIFY2(d.ok, qPrintable(d.asked()));
-        QCOMPARE(Sha256OfFile(path), HttpServer::GeneratedSha256(70000));
+        QCOMPARE(Sha256OfFile(d.h.dialog.path), HttpServer::GeneratedSha256(70000));
         const auto log = proxy.requests();
         QCOMPARE(!log.isEmpty(), used);
         for (const auto &entry : log) {
@@ -254,13 +252,12 @@ private slots:
         rule.path = QStringLiteral("/f.bin");
         plain.addGeneratedFile(rule.path, 100000);
         plain.addRule(rule);
-        const QString path = nextPath();
-        Download d(plain.url(rule.path), path, {2});  // no resume after the drop
+        Download d(plain.url(rule.path), nextPath(), {2});  // no resume after the drop
         QCOMPARE(d.h.answerer.asked, asked);
         QCOMPARE(d.ok, asked.isEmpty());
         const qint64 kept = rule.stallAfter > 0 ? rule.stallAfter : 100000;
         if (d.ok || rule.stallAfter > 0)
-            QCOMPARE(Sha256OfFile(path), HttpServer::GeneratedSha256(kept));
+            QCOMPARE(Sha256OfFile(d.h.dialog.path), HttpServer::GeneratedSha256(kept));
     }
 
     // [::1] with a port; a relative Location from the probe; a server that
@@ -273,10 +270,9 @@ private slots:
         six.addGeneratedFile(QStringLiteral("/moved/f.bin"), 50000);
         six.addRule({.path = QStringLiteral("/f.bin"), .count = 1, .status = 302, .location = "/moved/f.bin"});
         six.addRule({.path = QStringLiteral("/moved/f.bin"), .requireUserAgent = true});
-        const QString path = nextPath();
-        Download d(six.url(QStringLiteral("/f.bin")), path);
+        Download d(six.url(QStringLiteral("/f.bin")), nextPath());
         QVERIFY2(d.ok, qPrintable(d.asked()));
-        QCOMPARE(Sha256OfFile(path), HttpServer::GeneratedSha256(50000));
+        QCOMPARE(Sha256OfFile(d.h.dialog.path), HttpServer::GeneratedSha256(50000));
         const auto log = six.requestsFor(QStringLiteral("/moved/f.bin"));
         QCOMPARE(log.size(), 2);
         QCOMPARE(log[0].connectionId, log[1].connectionId);
