@@ -505,9 +505,8 @@ private slots:
         Download h2(tmpfs.filePath(QStringLiteral("big.bin")));
         h2.engine.freeSpace = roomEnough;
         QVERIFY(!h2.run(server.url(path)));
-        QCOMPARE(h2.answerer.asked.size(), 2);
+        QCOMPARE(h2.answerer.asked.mid(1), QStringList {kIncomplete});  // after the write's own problem
         QCOMPARE(h2.answerer.questions[0].file, h2.dialog.path);
-        QCOMPARE(h2.answerer.asked.last(), kIncomplete);
         QVERIFY(QFileInfo(h2.dialog.path).size() < 2 * 1024 * 1024);
 
         // No attributes: the download is complete all the same.

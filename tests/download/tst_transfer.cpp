@@ -181,8 +181,7 @@ private slots:
         addChain({301, 302, 303, 307, 308});
         Transfer t;
         QVERIFY(runToHead(t, server.url(QStringLiteral("/hop0")), "bytes=0-"));
-        QCOMPARE(t.header("X-Hop"), QByteArray());
-        QCOMPARE(t.header("Location"), QByteArray());
+        QVERIFY(t.header("X-Hop").isEmpty() && t.header("Location").isEmpty());
         QCOMPARE(t.header("Content-Length"), QByteArray("20000"));
         QCOMPARE(bodySha256(t), HttpServer::GeneratedSha256(20000));
         QCOMPARE(server.requestsFor(QStringLiteral("/end.bin")).last().request.range, QByteArray("bytes=0-"));
