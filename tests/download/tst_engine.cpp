@@ -41,7 +41,6 @@ const QString kNotAPart = QStringLiteral("无法续传");
 const QString kNoRanges = QStringLiteral("服务器不支持续传");
 const QString kBadAnswer = QStringLiteral("无效服务器响应");
 
-// One download whose Save-As answers with savePath.
 struct Download : testing::EngineHarness
 {
     explicit Download(const QString &savePath) { dialog.path = savePath; }

@@ -219,9 +219,7 @@ private slots:
         QVERIFY(ProxyFor(QUrl(QStringLiteral("http://www.example.org/"))).direct());
         qputenv("NO_PROXY", "127.0.0.0/8");
         QVERIFY(ProxyFor(QUrl(QStringLiteral("http://127.0.0.5/"))).direct());
-        // Nothing set: the desktop's settings, here none.
-        for (const char *name : kProxyVariables)
-            qunsetenv(name);
+        init();  // nothing set: the desktop's settings, here none
         QVERIFY(ProxyFor(url).direct());
         const ProxyChoice p = ParseProxyAddress(QStringLiteral("u%40x:p@[::1]"));
         QCOMPARE(p.userName, QStringLiteral("u@x"));
