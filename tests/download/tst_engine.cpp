@@ -164,33 +164,23 @@ private slots:
         QCOMPARE(ranges(server, path), QList<QByteArray>({"bytes=0-"}));
     }
 
-    // The probe follows one redirect itself; a second one is met and
-    // followed by the transfer. The file names the probe's target as its origin.
-    void redirects_data()
-    {
-        QTest::addColumn<QStringList>("hops");  // answered 302, each to the next, the last to /new.bin
-        QTest::addColumn<QString>("defaultName");
-        QTest::newRow("once") << QStringList {QStringLiteral("/old.bin")} << QStringLiteral("new.bin");
-        QTest::newRow("twice") << QStringList {QStringLiteral("/first.bin"), QStringLiteral("/second.bin")}
-                               << QStringLiteral("second.bin");
-    }
+    // The probe follows one redirect itself (a single one, the network test
+    // shows); a second one is met and followed by the transfer. The probe's
+    // target names the file and is its origin.
     void redirects()
     {
-        QFETCH(QStringList, hops);
-        QFETCH(QString, defaultName);
         server.addGeneratedFile(QStringLiteral("/new.bin"), 20000);
-        for (int i = 0; i < hops.size(); ++i) {
-            const QString next = i + 1 < hops.size() ? hops[i + 1] : QStringLiteral("/new.bin");
-            server.addRule({.path = hops[i], .status = 302, .extraHeaders = "lOCATION: " + server.url(next).toLatin1() + "\r\n"});
-        }
-        Download h(target(QStringLiteral("redirect-%1.bin").arg(QLatin1String(QTest::currentDataTag()))));
-        QVERIFY2(h.run(server.url(hops.first())), qPrintable(h.answerer.asked.join(QLatin1Char('|'))));
+        for (const auto &[from, to] : {std::pair("/first.bin", "/second.bin"), std::pair("/second.bin", "/new.bin")})
+            server.addRule({.path = QLatin1String(from), .status = 302,
+                            .extraHeaders = "lOCATION: " + server.url(QLatin1String(to)).toLatin1() + "\r\n"});
+        Download h(target(QStringLiteral("redirected.bin")));
+        QVERIFY2(h.run(server.url(QStringLiteral("/first.bin"))), qPrintable(h.answerer.asked.join(QLatin1Char('|'))));
         QCOMPARE(testing::Sha256OfFile(h.dialog.path), HttpServer::GeneratedSha256(20000));
-        QCOMPARE(h.dialog.defaultName, defaultName);
-        QCOMPARE(server.requestsFor(hops.first()).size(), 1);  // only the probe
+        QCOMPARE(h.dialog.defaultName, QStringLiteral("second.bin"));
+        QCOMPARE(server.requestsFor(QStringLiteral("/first.bin")).size(), 1);  // only the probe
         QCOMPARE(ranges(server, QStringLiteral("/new.bin")), QList<QByteArray>({"bytes=0-"}));
         if (keepsAttributes())
-            QCOMPARE(originOf(h.dialog.path), server.url(QLatin1Char('/') + defaultName).toLatin1());
+            QCOMPARE(originOf(h.dialog.path), server.url(QStringLiteral("/second.bin")).toLatin1());
     }
 
     // Answers that end a download before anything is saved: the problem is
@@ -270,7 +260,6 @@ private slots:
         const QByteArray r10k = testing::GeneratedBytes(0, 10000);
         const QStringList exists {kExists};
         const QStringList notAPart {kExists, kNotAPart};
-        const QStringList notAPartStop {kExists, kNotAPart, kIncomplete};
         // The bytes fetched again over the old end differ from the disk.
         const QByteArray staleTail = testing::GeneratedBytes(0, 5904) + QByteArray(4096, 'x');
         const QByteArray x30k(30000, 'x');
@@ -283,7 +272,8 @@ private slots:
         QTest::newRow("longer by 4096") << r10k << r10k + QByteArray(4096, 'x') << 1 << 1 << exists << QByteArray("bytes=10000-");
         QTest::newRow("longer by 100") << r10k << r10k + QByteArray(100, 'x') << 1 << 1 << exists << QByteArray("bytes=6004-");
         QTest::newRow("longer, again") << r10k << QByteArray(15000, 'x') << 1 << 1 << notAPart << QByteArray("bytes=10904-,bytes=0-");
-        QTest::newRow("longer, cancel") << r10k << QByteArray(15000, 'y') << 1 << 2 << notAPartStop << QByteArray("bytes=10904-");
+        QTest::newRow("longer, cancel") << r10k << QByteArray(15000, 'y') << 1 << 2 << notAPart + QStringList {kIncomplete}
+                                        << QByteArray("bytes=10904-");
         const QByteArray part = testing::GeneratedBytes(0, 9000) + QByteArray(5000, 'z');
         const QStringList noRanges {kExists, kNoRanges};
         QTest::newRow("no ranges, again") << r20k << part << 1 << 1 << noRanges << QByteArray("bytes=9904-");
@@ -395,8 +385,10 @@ private slots:
         // Probe, length and range, then a length and a range per resume: nothing more.
         QCOMPARE(server.requestsFor(path).size(), 3 + 2 * asked.size());
         // Only a range that continues the file names the version it continues.
-        for (const auto &entry : server.requestsFor(path))
-            QCOMPARE(entry.request.header("If-Range").isEmpty(), entry.request.range.isEmpty() || entry.request.range == "bytes=0-");
+        for (const auto &entry : server.requestsFor(path)) {
+            const QByteArray range = entry.request.range;
+            QCOMPARE(entry.request.header("If-Range").isEmpty(), range.isEmpty() || range == "bytes=0-");
+        }
     }
 
     // Cancel from the event loop while the body runs: every counted byte is
