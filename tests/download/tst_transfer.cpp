@@ -34,9 +34,11 @@ bool waitFor(Transfer &t, const std::function<bool()> &done)
     return true;
 }
 
-bool waitForHead(Transfer &t)
+// Starts the request and waits until the transfer has its head or has ended.
+bool runToHead(Transfer &t, const QString &url, const QByteArray &range = {}, bool lengthOnly = false,
+               const QByteArray &ifRange = {})
 {
-    return waitFor(t, [&] { return !t.stillExecuting(); });
+    return t.execute(url, range, lengthOnly, ifRange) && waitFor(t, [&] { return !t.stillExecuting(); });
 }
 
 // The whole body, taken 4096 bytes at a time as the engine takes it; its sha256.
@@ -66,8 +68,7 @@ private:
     // third by a relative address), the last to /end.bin.
     void addChain(const QList<int> &codes)
     {
-        server.clearRules();
-        server.clearRequests();
+        init();
         for (int i = 0; i < codes.size(); ++i) {
             const QString next = i + 1 < codes.size() ? QStringLiteral("/hop%1").arg(i + 1) : QStringLiteral("/end.bin");
             server.addRule({.path = QStringLiteral("/hop%1").arg(i), .status = codes[i],
@@ -88,8 +89,7 @@ private slots:
     {
         server.addGeneratedFile(QStringLiteral("/a b.bin"), 5000);
         Transfer t;
-        QVERIFY(t.execute(server.url(QStringLiteral("/a b.bin?x=1")), "bytes=10-", false, "\"v1\""));
-        QVERIFY(waitForHead(t));
+        QVERIFY(runToHead(t, server.url(QStringLiteral("/a b.bin?x=1")), "bytes=10-", false, "\"v1\""));
         QCOMPARE(server.requests().last().request.head,
                  "GET /a%20b.bin?x=1 HTTP/1.1\r\nHost: " + server.hostPort().toLatin1()
                      + "\r\nUser-Agent: Velmora/" + kVersion.toLatin1()
@@ -145,8 +145,7 @@ private slots:
         QFETCH(qint64, writeSize);
         QFETCH(qint64, peekSize);
         net::BodyBuffer ring(10000);
-        QByteArray stream(300000, Qt::Uninitialized);
-        HttpServer::GeneratedBytes(stream.data(), 0, stream.size());
+        const QByteArray stream = testing::GeneratedBytes(0, 300000);
         QByteArray out;
         qint64 written = 0;
         while (out.size() < stream.size()) {
@@ -181,22 +180,18 @@ private slots:
         // 301, 302, 303, 307, 308, one of them relative; each hop's headers are its own.
         addChain({301, 302, 303, 307, 308});
         Transfer t;
-        QVERIFY(t.execute(server.url(QStringLiteral("/hop0")), "bytes=0-", false));
-        QVERIFY(waitForHead(t));
-        QCOMPARE(t.header("X-Hop"), QByteArray());
-        QCOMPARE(t.header("Location"), QByteArray());
+        QVERIFY(runToHead(t, server.url(QStringLiteral("/hop0")), "bytes=0-"));
+        QVERIFY(t.header("X-Hop").isEmpty() && t.header("Location").isEmpty());
         QCOMPARE(t.header("Content-Length"), QByteArray("20000"));
         QCOMPARE(bodySha256(t), HttpServer::GeneratedSha256(20000));
         QCOMPARE(server.requestsFor(QStringLiteral("/end.bin")).last().request.range, QByteArray("bytes=0-"));
 
         // Ten hops are followed; the eleventh answer is taken as it is.
         addChain(QList<int>(10, 302));
-        QVERIFY(t.execute(server.url(QStringLiteral("/hop0")), QByteArray(), true));
-        QVERIFY(waitForHead(t));
+        QVERIFY(runToHead(t, server.url(QStringLiteral("/hop0")), {}, true));
         QCOMPARE(t.header("Content-Length"), QByteArray("20000"));
         addChain(QList<int>(11, 302));
-        QVERIFY(t.execute(server.url(QStringLiteral("/hop0")), QByteArray(), true));
-        QVERIFY(waitForHead(t));
+        QVERIFY(runToHead(t, server.url(QStringLiteral("/hop0")), {}, true));
         QVERIFY(t.headerText().startsWith(QStringLiteral("HTTP/1.1 302 ")));
         QVERIFY(server.requestsFor(QStringLiteral("/end.bin")).isEmpty());
     }
@@ -210,16 +205,14 @@ private slots:
         server.addRule({.path = QStringLiteral("/secret.bin"), .count = 1, .status = 401, .extraHeaders = challenge});
         Transfer t;
         t.setCredentials(QStringLiteral("user"), QStringLiteral("pass"));
-        QVERIFY(t.execute(server.url(QStringLiteral("/secret.bin")), QByteArray(), false));
-        QVERIFY(waitForHead(t));
+        QVERIFY(runToHead(t, server.url(QStringLiteral("/secret.bin"))));
         QCOMPARE(server.requests().size(), 2);
         QCOMPARE(server.requests().last().request.header("Authorization"), QByteArray("Basic dXNlcjpwYXNz"));
         QCOMPARE(bodySha256(t), HttpServer::GeneratedSha256(3000));
 
         server.clearRequests();
         server.addRule({.path = QStringLiteral("/refused.bin"), .status = 401, .extraHeaders = challenge});
-        QVERIFY(t.execute(server.url(QStringLiteral("/refused.bin")), QByteArray(), false));
-        QVERIFY(waitForHead(t));
+        QVERIFY(runToHead(t, server.url(QStringLiteral("/refused.bin"))));
         QCOMPARE(t.status(), 401);
         QCOMPARE(server.requests().size(), 2);
 
@@ -228,8 +221,7 @@ private slots:
         other.addRule({.path = QStringLiteral("/secret.bin"), .status = 401, .extraHeaders = challenge});
         server.addRule({.path = QStringLiteral("/away.bin"), .status = 301,
                         .location = other.url(QStringLiteral("/secret.bin")).toLatin1()});
-        QVERIFY(t.execute(server.url(QStringLiteral("/away.bin")), QByteArray(), false));
-        QVERIFY(waitForHead(t));
+        QVERIFY(runToHead(t, server.url(QStringLiteral("/away.bin"))));
         QCOMPARE(t.status(), 401);
         QCOMPARE(other.requests().size(), 1);
         QVERIFY(other.requests().first().request.header("Authorization").isEmpty());
@@ -242,8 +234,7 @@ private slots:
         const qint64 size = qint64(256) << 20;
         server.addGeneratedFile(QStringLiteral("/large.bin"), size);
         Transfer t;
-        QVERIFY(t.execute(server.url(QStringLiteral("/large.bin")), QByteArray(), true));
-        QVERIFY(waitForHead(t));
+        QVERIFY(runToHead(t, server.url(QStringLiteral("/large.bin")), {}, true));
         QCOMPARE(t.header("Content-Length"), QByteArray::number(size));
         QVERIFY(t.bodyEnded());
         QVERIFY(server.waitForNoOpenRequests(10000));
