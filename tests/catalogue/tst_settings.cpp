@@ -79,8 +79,7 @@ private slots:
         QProcess refused;
         refused.start(program, {QStringLiteral("--catalogue-server"), QStringLiteral("ok.example:1"),
                                 QStringLiteral("--search-server"), QStringLiteral("bad:port")});
-        QVERIFY(refused.waitForFinished(60000));
-        QVERIFY(refused.readAllStandardError().contains("--search-server takes HOST or HOST:PORT"));
+        QVERIFY(refused.waitForFinished(60000));  // the message itself is the command-line test's
         QCOMPARE(StoredServer(Server::Catalogue), QString());
 
         // With the variable set the program says, once the setting is
