@@ -8,7 +8,6 @@
 #include "catalogue/ui/frmsettings.h"
 #include "common/core/globals.h"
 #include "common/core/settings.h"
-#include "httpserver.h"
 #include "testsupport.h"
 
 #include <QLabel>
@@ -21,7 +20,6 @@
 #include <memory>
 
 using namespace velmora;
-using velmora::httpd::HttpServer;
 
 class tst_Settings : public QObject
 {
@@ -81,8 +79,7 @@ private slots:
         QProcess refused;
         refused.start(program, {QStringLiteral("--catalogue-server"), QStringLiteral("ok.example:1"),
                                 QStringLiteral("--search-server"), QStringLiteral("bad:port")});
-        QVERIFY(refused.waitForFinished(60000));
-        QVERIFY(refused.readAllStandardError().contains("--search-server takes HOST or HOST:PORT"));
+        QVERIFY(refused.waitForFinished(60000));  // the message itself is the command-line test's
         QCOMPARE(StoredServer(Server::Catalogue), QString());
 
         // With the variable set the program says, once the setting is
@@ -105,14 +102,12 @@ private slots:
     }
 
     // The dialog from the main window: a wrong server keeps it open with a
-    // message; the right one is written and the next load comes from it.
-    // Where the environment wins, the dialog says so.
+    // message; the right one is written and the next load comes from it,
+    // its failure naming that server. Where the environment wins, the dialog
+    // says so.
     void dialogChangesTheNextLoad()
     {
-        HttpServer server;
-        QVERIFY(server.start());
-        server.addFile("/p.html", "<a href=\"http://h/one.mp3\">One</a>");
-        server.addFile("/quillon/albums.txt", (server.url("/p.html") + "::=.mp3::=Songs\r\n").toUtf8());
+        const QString dead = testing::DeadHostPort();
         StoreServer(Server::Search, QStringLiteral("find.example"));
         qputenv("VELMORA_SEARCH_SERVER", "env.example:9");
         open();
@@ -132,30 +127,17 @@ private slots:
             catalogue->setText(QStringLiteral("bad host"));
             testing::Control<QPushButton>(d, "cmdOK")->click();
             QVERIFY(d->isVisible());
-            catalogue->setText(server.hostPort());
+            catalogue->setText(dead);
             testing::Control<QPushButton>(d, "cmdOK")->click();
         });
         QTest::keyClick(m_w.data(), Qt::Key_Comma, Qt::ControlModifier);
         QCOMPARE(shown, 1);
         QCOMPARE(boxes.texts.size(), 1);
         QVERIFY(boxes.texts.first().contains(QStringLiteral("\"bad host\" 不是有效的服务器地址")));
-        QCOMPARE(StoredServer(Server::Catalogue), server.hostPort());
+        QCOMPARE(StoredServer(Server::Catalogue), dead);
 
         m_w->cmdLoad_Click();
-        QCOMPARE(m_w->tree().text(3), QStringLiteral("One"));
-        QCOMPARE(m_w->statusText(), QStringLiteral("完成"));
-    }
-
-    // Nothing answers at the server: the status line says which server was
-    // tried and where to set another.
-    void failedLoadNamesTheServer()
-    {
-        const QString dead = testing::DeadHostPort();
-        StoreServer(Server::Catalogue, dead);
-        open();
-        m_w->cmdLoad_Click();
-        QVERIFY2(m_w->statusText().contains(QStringLiteral("无法从服务器 ") + dead + QStringLiteral(" 加载列表")),
-                 qPrintable(m_w->statusText()));
+        QCOMPARE(m_w->statusText(), QStringLiteral("无法从服务器 %1 加载列表. 按 Ctrl+, 或在状态栏上单击右键可设置服务器.").arg(dead));
     }
 
 private:
