@@ -71,6 +71,7 @@ private slots:
     {
         m_server.clearRules();
         m_server.clearRequests();
+        m_server.setRequestObserver({});
         delete m_w.data();
         m_boxes.reset();
     }
@@ -480,18 +481,19 @@ private:
         m_w->cmdSearch()->click();
     }
 
-    // Closes the window once the server has been asked for path, the fetch still running.
+    // Closes the window once the server has been asked for path, the fetch
+    // still running: told by the server as the request comes in.
     void closeWhileFetching(const QString &path)
     {
-        auto *closer = new QTimer(m_w.data());
-        closer->setInterval(2);
-        connect(closer, &QTimer::timeout, this, [this, closer, path] {
-            if (m_server.requestsFor(path).isEmpty() || !m_w->Inet1()->StillExecuting())
+        const QPointer<frmMain> w = m_w;
+        m_server.setRequestObserver([w, path](const QString &asked) {
+            if (asked != path)
                 return;
-            closer->stop();
-            m_w->close();
+            QMetaObject::invokeMethod(qApp, [w] {
+                if (w && w->Inet1()->StillExecuting())
+                    w->close();
+            }, Qt::QueuedConnection);
         });
-        closer->start();
     }
 
     void copy() { QTest::keyClick(m_w->tvSingle(), Qt::Key_C, Qt::ControlModifier); }

@@ -95,6 +95,7 @@ struct HttpServer::Shared
     QList<RequestLog> log;
     qint64 firstSerial = 0;     // serial number of log.first(); clearRequests moves it on
     QWaitCondition logChanged;  // with mutex: any request's state changed
+    std::function<void(const QString &)> observer;
     QSslConfiguration tls;      // null for plain HTTP
     qint64 connections = 0;     // accepted so far; the last one's id
 };
@@ -270,6 +271,7 @@ private:
         Source source;
         bool haveSource = false;
         int delay = 0;
+        std::function<void(const QString &)> observer;
         {
             QMutexLocker lock(&m_shared->mutex);
             for (Rule &r : m_shared->rules) {
@@ -314,7 +316,10 @@ private:
             m_shared->log.append(entry);
             m_logSerial = m_shared->firstSerial + m_shared->log.size() - 1;
             m_shared->logChanged.wakeAll();
+            observer = m_shared->observer;
         }
+        if (observer)
+            observer(req.path);
 
         m_sent = 0;
         m_dropAfter = haveRule ? rule.dropAfter : -1;
@@ -902,6 +907,12 @@ QList<RequestLog> HttpServer::requestsFor(const QString &path) const
         if (r.request.path == path)
             out.append(r);
     return out;
+}
+
+void HttpServer::setRequestObserver(std::function<void(const QString &path)> fn)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->observer = std::move(fn);
 }
 
 void HttpServer::clearRequests()

@@ -150,6 +150,11 @@ public:
     bool waitForNoOpenRequests(int timeoutMs) const;
     // Blocks until the log holds at least count requests, at most timeoutMs.
     bool waitForRequestCount(qsizetype count, int timeoutMs) const;
+    // Called on the server's own thread with the path of each request as it
+    // is logged: for a caller whose own thread must keep running meanwhile,
+    // so fn should only pass the news on (post it to that thread). An empty
+    // fn stops the calls.
+    void setRequestObserver(std::function<void(const QString &path)> fn);
 
     // Content of generated files: a fixed pseudo-random sequence, the same
     // for every file, so byte i of any generated file is known to a checker.
