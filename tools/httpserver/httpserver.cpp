@@ -776,10 +776,7 @@ void HttpServer::stop()
         return;
     // The worker owns the listening socket and every connection; it is
     // deleted when the thread finishes, which closes them all.
-    m_thread->quit();
-    m_thread->wait();
-    delete m_thread;
-    m_thread = nullptr;
+    EndThread(m_thread);
     m_worker = nullptr;
     m_port = 0;
 }

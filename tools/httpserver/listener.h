@@ -9,6 +9,7 @@
 #include <QMutexLocker>
 #include <QSslConfiguration>
 #include <QTcpServer>
+#include <QThread>
 
 #include <functional>
 
@@ -53,6 +54,16 @@ bool WaitForLog(Shared &shared, int timeoutMs, Done done)
             return done(shared.log);
     }
     return true;
+}
+
+// Ends a server's own thread and deletes it; the objects living on it (the
+// listening socket, every connection) go with it.
+inline void EndThread(QThread *&thread)
+{
+    thread->quit();
+    thread->wait();
+    delete thread;
+    thread = nullptr;
 }
 
 } // namespace velmora::httpd

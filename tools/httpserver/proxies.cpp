@@ -478,10 +478,7 @@ void ProxyBase::stop()
 {
     if (!m_thread)
         return;
-    m_thread->quit();
-    m_thread->wait();
-    delete m_thread;
-    m_thread = nullptr;
+    EndThread(m_thread);
     m_port = 0;
 }
 
