@@ -182,9 +182,7 @@ private slots:
     {
         save.path = dir.filePath(QStringLiteral("existing.mp3"));
         const QByteArray existing(1000, 'x');
-        QFile file(save.path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(existing) == existing.size());
-        file.close();
+        QVERIFY(testing::WriteFile(save.path, existing));
         QPointer<frmDownload> window;
         answerSaveAs(window);
         QStringList problems;

@@ -4,19 +4,16 @@
 
 #pragma once
 // Helpers shared by the test programs.
-#include <QApplication>
+#include <QList>
 #include <QMessageBox>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QList>
 #include <QUrl>
-#include <QTimer>
+#include <QWidget>
 
 #include <functional>
-
-class QWidget;
 
 namespace velmora::testing {
 

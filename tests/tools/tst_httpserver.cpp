@@ -6,6 +6,7 @@
 // and check through the program is not repeated here: only answers and log
 // entries whose fault would let them pass for nothing, seen from the wire.
 #include "httpserver.h"
+#include "testsupport.h"
 
 #include <QTcpSocket>
 #include <QtTest>
@@ -69,8 +70,7 @@ class TestHttpServer : public QObject
 private slots:
     void initTestCase()
     {
-        data.resize(10000);
-        HttpServer::GeneratedBytes(data.data(), 0, data.size());
+        data = velmora::testing::GeneratedBytes(0, 10000);
         server.addFile(QStringLiteral("/f.bin"), data);
         server.addGeneratedFile(QStringLiteral("/gen.bin"), 300000);
         QVERIFY(server.start());
