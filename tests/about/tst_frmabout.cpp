@@ -119,8 +119,7 @@ private slots:
         QVERIFY(lines.size() == 4 && !lines[3].isEmpty());
         QVERIFY(dlg.isVisible());
 
-        dlg.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        QVERIFY(testing::ActivateWindow(&dlg));
         QTest::keyClick(&dlg, Qt::Key_C, Qt::AltModifier);  // 关闭(&C)
         QTRY_VERIFY(!dlg.isVisible());
     }
