@@ -528,6 +528,8 @@ private slots:
                     .contains("\r\nHost: xn--bcher-kva.example\r\n"));
         QCOMPARE(ResolveProbeLocation(QStringLiteral("https://h/a/b"), QStringLiteral("c?x=1")),
                  QStringLiteral("https://h/a/c?x=1"));
+        // A host no address can have: nothing to resolve, and not lost either.
+        QCOMPARE(ResolveProbeLocation(QStringLiteral("http://h/f"), QStringLiteral("//other`")), QStringLiteral("//other`"));
         QCOMPARE(LeadingNumber("99999999999999999999"), qint64(0));  // no file is that long
         QCOMPARE(ContentRangeStart("bytes -5/200"), qint64(-1));
         QCOMPARE(ContentRangeStart("items 1-2/3"), qint64(-1));

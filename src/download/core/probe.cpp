@@ -65,7 +65,10 @@ QString ResolveProbeLocation(const QString &probed, const QString &location)
     const QUrl target(location, QUrl::TolerantMode);
     if (!target.isRelative() || !base.isValid() || base.isRelative())
         return location;
-    return base.resolved(target).toString();
+    // A Location that is no address at all goes on as the server sent it, so
+    // that it fails under its own name, not as an empty address.
+    const QUrl resolved = base.resolved(target);
+    return resolved.isValid() ? resolved.toString() : location;
 }
 
 namespace {
