@@ -376,10 +376,11 @@ private slots:
         QCOMPARE(server.requests().size(), 1);  // the probe only
     }
 
-    void seekBarPaintingAndHover()
+    // The bar only shows: an arrow pointer, and the pointer over it changes nothing.
+    void seekBarPainting()
     {
         SeekBar bar;
-        QCOMPARE(bar.cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(bar.cursor().shape(), Qt::ArrowCursor);
         bar.show();
         QVERIFY(QTest::qWaitForWindowExposed(&bar));
         // The band is painted exactly up to the knob, whose picture ends 140 px
@@ -395,15 +396,8 @@ private slots:
         bar.setProgress(0.5f);
         const QImage normal = Grab(bar);
         Move(&bar, QPointF(50, 50));
-        QVERIFY(bar.inSeek());
-        const QImage hover = Grab(bar);
-        QVERIFY(hover != normal);
-        QCOMPARE(PaintedColumns(bar, hover).last(), PaintedColumns(bar, normal).last());  // same place
-        Move(&bar, QPointF(bar.width(), bar.height()));  // the bounds count as inside
-        QVERIFY(bar.inSeek());
-        Move(&bar, QPointF(bar.width() + 1, 10));
-        QVERIFY(!bar.inSeek());
         QCOMPARE(Grab(bar), normal);
+        QVERIFY(QWidget::mouseGrabber() != &bar);
     }
 
     // The file dialog (flag = blnReset) or the general one (flag = blnOfferCancel);

@@ -177,7 +177,6 @@ frmDownload::frmDownload(QWidget *mainWindow)
     picSeek = new SeekBar(this);
     picSeek->setObjectName(QStringLiteral("picSeek"));
     picSeek->setGeometry(8, 104, kSeekWidth, kSeekHeight);
-    picSeek->setCursor(Qt::PointingHandCursor);
     picSeek->DrawSeek(0);
 
     CompleteLabel = addTextBox(this, QStringLiteral("文件下载"), 12, 220, 416);
