@@ -226,6 +226,8 @@ private slots:
         QCOMPARE(shown(window), QStringList({kProductTitle, "Theme.mp3 来自 Quillon", saveDialog.path, "保存",
                                              "100% 已完成 (Theme.mp3)", "下载完毕:", CompletedTimeText(size, elapsed),
                                              "2", "关闭"}));
+        // A long path shows only its end: the tip holds all of it.
+        QCOMPARE(Box(window, "ToLabel")->toolTip(), saveDialog.path);
         testing::SaveScreenshot(window, QStringLiteral("frmdownload-complete"));
         Button(window, "OpenButton")->click();
         QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(saveDialog.path)}));
