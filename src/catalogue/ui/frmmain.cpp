@@ -16,6 +16,7 @@
 #include "common/core/settings.h"
 #include "common/core/version.h"
 #include "common/ui/msgbox.h"
+#include "common/ui/placement.h"
 #include "common/ui/tooltip.h"
 #include "common/ui/uifont.h"
 #include "download/ui/frmdownload.h"
@@ -34,6 +35,8 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace velmora {
 
 namespace {
@@ -43,6 +46,9 @@ const QString kSearchGroup = QStringLiteral("搜索 Internet 的结果");
 const QString kNoHandlerText = QStringLiteral("系统中没有可以打开此地址的程序:");
 constexpr int kClientWidth = 751;
 constexpr int kClientHeight = 443;
+// The smallest the window gets on a small screen: the buttons and a useful tree.
+constexpr int kMinClientWidth = 480;
+constexpr int kMinClientHeight = 300;
 } // namespace
 
 // Marks a handler as running. A window closed meanwhile is only hidden; it is
@@ -79,9 +85,18 @@ frmMain::frmMain(QWidget *parent)
       m_loader(m_tree, *m_inet, m_state)
 {
     setFont(UiFont(9));
-    setFixedSize(kClientWidth, kClientHeight);
+    // On a small screen (or a large display scale) the window gives up the
+    // room it lacks from the tree, so it opens whole, its close box and the
+    // tree's left edge on the screen.
+    const QSize room = RoomOnScreen(this, screen());
+    const QSize client = room.isValid() ? QSize(std::clamp(room.width(), kMinClientWidth, kClientWidth),
+                                                std::clamp(room.height(), kMinClientHeight, kClientHeight))
+                                        : QSize(kClientWidth, kClientHeight);
+    setFixedSize(client);
+    const int narrower = kClientWidth - client.width();
+    const int lower = kClientHeight - client.height();
 
-    m_tvSingle->setGeometry(12, 72, 568, 340);
+    m_tvSingle->setGeometry(12, 72, 568 - narrower, 340 - lower);
     m_tvSingle->setHeaderHidden(true);
     m_tvSingle->setColumnCount(1);
     m_tvSingle->setIconSize(QSize(16, 16));
@@ -95,7 +110,7 @@ frmMain::frmMain(QWidget *parent)
 
     QPushButton *buttons[] = {m_cmdLoad, m_cmdDownload, m_cmdSearch, m_cmdAbout};
     for (int i = 0; i < 4; ++i) {
-        buttons[i]->setGeometry(596, 72 + i * 42, 143, 30);
+        buttons[i]->setGeometry(596 - narrower, 72 + i * 42, 143, 30);
         buttons[i]->setAutoDefault(false);
     }
     m_cmdLoad->setDefault(true);
@@ -109,10 +124,9 @@ frmMain::frmMain(QWidget *parent)
 
     m_statusBar->setSizeGripEnabled(false);
     m_statusBar->addWidget(m_panel1, 1);
-    m_statusBar->setGeometry(0, kClientHeight - 22, kClientWidth, 22);
+    m_statusBar->setGeometry(0, client.height() - 22, client.width(), 22);
     InitSettingsAction();
 
-    const QSize client = size();
     m_picRes = SharpPixmap([client](qreal dpr) { return AnimeBackground(client, dpr); });
     m_background = SharpPixmap([client](qreal dpr) { return MusicBackground(client, dpr); });
 
@@ -122,10 +136,7 @@ frmMain::frmMain(QWidget *parent)
     connect(&m_timTimer, &QTimer::timeout, this, &frmMain::timTimer_Timer);
     m_timTimer.start();
 
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - rect().center());
-    }
+    PlaceOnScreen(this);
 
     Form_Load();
     // Nothing looks chosen before the user clicks: the tree has no current
@@ -334,6 +345,7 @@ void frmMain::cmdDownload_Click()
     setEnabled(false);
     // Owned by this window: it stays above it and shares its taskbar entry.
     auto *window = new frmDownload(this);
+    PlaceOnScreen(window, Centre::OnOwner);
     m_download = window;
     emit downloadWindowOpened(window);
     QString user, password;
