@@ -270,9 +270,9 @@ private slots:
         QVERIFY(m_w->cmdLoad()->isEnabled() && m_w->cmdSearch()->isEnabled());
         QVERIFY(strSearchWord.isEmpty());
 
-        // a result page that cannot be fetched: an empty group and n = 0
+        // a page without any link is a result too: n = 0
         m_boxes->texts.clear();
-        m_server.addRule({.path = "/m", .status = 503});
+        m_server.addFile("/m", "<p>nothing</p>");
         searchFor(QStringLiteral("无"));
         QCOMPARE(m_w->tree().nodeCount(), 2);
         QCOMPARE(m_boxes->texts, QStringList{QStringLiteral("Velmora 已完成对 Internet 的搜索并找到 0 项相关内容.")});
@@ -288,6 +288,38 @@ private slots:
         QVERIFY(strSearchWord.isEmpty());
         QVERIFY(m_server.waitForNoOpenRequests(5000));  // the result page's fetch ended with the window
         QTRY_VERIFY(m_w.isNull());
+    }
+
+    // A search service that cannot be reached, or answers with an error, is
+    // named in the status line and the message; it never reads as a search
+    // that found nothing.
+    void searchServiceNotAnswering_data()
+    {
+        QTest::addColumn<bool>("down");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("nothing listens") << true << QStringLiteral("无法连接到搜索服务 %1, 搜索没有进行. ");
+        QTest::newRow("error answer") << false << QStringLiteral("搜索服务 %1 未能完成搜索 (HTTP 503). ");
+    }
+
+    void searchServiceNotAnswering()
+    {
+        QFETCH(bool, down);
+        QFETCH(QString, told);
+        const QString service = down ? testing::DeadHostPort() : m_server.hostPort();
+        qputenv("VELMORA_SEARCH_SERVER", service.toUtf8());
+        m_server.addRule({.path = "/m", .status = 503});
+        openLoaded();
+        m_status.clear();
+        searchFor(QStringLiteral("夏日"));
+        qputenv("VELMORA_SEARCH_SERVER", m_server.hostPort().toUtf8());
+
+        const QString text = told.arg(service) + QStringLiteral("按 Ctrl+, 或在状态栏上单击右键可设置服务器.");
+        QCOMPARE(m_boxes->texts, QStringList{text});
+        QCOMPARE(m_w->statusText(), text);
+        QVERIFY(!m_status.contains(kDone));
+        QCOMPARE(m_w->tree().nodeCount(), 2);  // the result group stays empty
+        QVERIFY(m_w->cmdLoad()->isEnabled() && m_w->cmdSearch()->isEnabled());
+        QCOMPARE(m_w->cursor().shape(), Qt::ArrowCursor);
     }
 
     // Whatever highlights a node (click, arrows, Home/End, typing) is what

@@ -49,6 +49,18 @@ constexpr int kClientHeight = 443;
 // The smallest the window gets on a small screen: the buttons and a useful tree.
 constexpr int kMinClientWidth = 480;
 constexpr int kMinClientHeight = 300;
+// What the status line and the message say when the search service gave no
+// result page: which service was asked, and where to change it.
+QString SearchProblemText(SearchOutcome outcome, const QString &address, int httpStatus)
+{
+    const QString service = QUrl(address).authority();
+    const QString hint = QStringLiteral("按 Ctrl+, 或在状态栏上单击右键可设置服务器.");
+    if (outcome == SearchOutcome::ErrorAnswer)
+        return QStringLiteral("搜索服务 %1 未能完成搜索 (HTTP %2). ").arg(service).arg(httpStatus) + hint;
+    return QStringLiteral("无法连接到搜索服务 %1, 搜索没有进行. ").arg(service) + hint;
+}
+
+
 } // namespace
 
 // Marks a handler as running. A window closed meanwhile is only hidden; it is
@@ -296,26 +308,39 @@ void frmMain::cmdSearch_Click()
         frmSearch dlg(this);
         dlg.exec();
     }
-    if (!strSearchWord.trimmed().isEmpty() && !m_closed) {
-        const QString words = strSearchWord;
-        const QString address = BuildSearchAddress(SearchServer(), words);
-        setStatus(QStringLiteral("正在通过 Internet 搜索与\"") + words + QStringLiteral("\"相关的内容, 请稍候..."));
-        setPointerBusy(true);
-        m_cmdLoad->setEnabled(false);
-        m_cmdSearch->setEnabled(false);
-        InitNode();
-        LoadTrackList(address, QStringLiteral(".mp3"), kSearchGroup);
-        setStatus(kDone);
-        setPointerBusy(false);
-        m_cmdLoad->setEnabled(true);
-        m_cmdSearch->setEnabled(true);
-        if (m_tree.nodeCount() >= 2 && !m_state.blnQuit) {
-            ShowMessage(this, QMessageBox::Information,
-                        QStringLiteral("Velmora 已完成对 Internet 的搜索并找到 ") + QString::number(m_tree.nodeCount() - 2)
-                            + QStringLiteral(" 项相关内容."));
-        }
-    }
+    if (!strSearchWord.trimmed().isEmpty() && !m_closed)
+        RunSearch(strSearchWord);
     strSearchWord.clear();
+}
+
+void frmMain::RunSearch(const QString &words)
+{
+    const QString address = BuildSearchAddress(SearchServer(), words);
+    setStatus(QStringLiteral("正在通过 Internet 搜索与\"") + words + QStringLiteral("\"相关的内容, 请稍候..."));
+    setPointerBusy(true);
+    m_cmdLoad->setEnabled(false);
+    m_cmdSearch->setEnabled(false);
+    InitNode();
+    FetchResult page;
+    page.status = FetchStatus::Ok;  // the loader tells only fetches that went wrong
+    m_loader.setFetchProblem([&page](const QString &, const FetchResult &result) { page = result; });
+    LoadTrackList(address, QStringLiteral(".mp3"), kSearchGroup);
+    m_loader.setFetchProblem({});
+    const SearchOutcome outcome = SearchOutcomeOf(page);
+    setStatus(outcome == SearchOutcome::Answered ? kDone : SearchProblemText(outcome, address, page.httpStatus));
+    setPointerBusy(false);
+    m_cmdLoad->setEnabled(true);
+    m_cmdSearch->setEnabled(true);
+    if (m_tree.nodeCount() < 2 || m_state.blnQuit)
+        return;
+    // A service that could not be asked found nothing: "0 项" would read as
+    // an empty result, so the message names the service instead.
+    if (outcome == SearchOutcome::Answered)
+        ShowMessage(this, QMessageBox::Information,
+                    QStringLiteral("Velmora 已完成对 Internet 的搜索并找到 ") + QString::number(m_tree.nodeCount() - 2)
+                        + QStringLiteral(" 项相关内容."));
+    else
+        ShowMessage(this, QMessageBox::Warning, SearchProblemText(outcome, address, page.httpStatus));
 }
 
 void frmMain::cmdDownload_Click()

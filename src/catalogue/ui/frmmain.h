@@ -88,6 +88,7 @@ private:
     void InitNode();
     void LoadTrackList(const QString &URL, const QString &Key, const QString &Category);
     void InitToolTip();
+    void RunSearch(const QString &words);
     void timTimer_Timer();
     void tvSingle_NodeClick(QTreeWidgetItem *node);
     void tvSingle_CurrentChanged(QTreeWidgetItem *current);
