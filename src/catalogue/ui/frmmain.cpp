@@ -28,6 +28,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -49,6 +50,7 @@ constexpr int kClientHeight = 443;
 // The smallest the window gets on a small screen: the buttons and a useful tree.
 constexpr int kMinClientWidth = 480;
 constexpr int kMinClientHeight = 300;
+
 // What the status line and the message say when the search service gave no
 // result page: which service was asked, and where to change it.
 QString SearchProblemText(SearchOutcome outcome, const QString &address, int httpStatus)
@@ -59,7 +61,6 @@ QString SearchProblemText(SearchOutcome outcome, const QString &address, int htt
         return QStringLiteral("搜索服务 %1 未能完成搜索 (HTTP %2). ").arg(service).arg(httpStatus) + hint;
     return QStringLiteral("无法连接到搜索服务 %1, 搜索没有进行. ").arg(service) + hint;
 }
-
 
 } // namespace
 
@@ -114,9 +115,13 @@ frmMain::frmMain(QWidget *parent)
     m_tvSingle->setIconSize(QSize(16, 16));
     m_tvSingle->setRootIsDecorated(true);
     m_tvSingle->setUniformRowHeights(true);
-    m_tvSingle->setExpandsOnDoubleClick(true);
+    // A double-click is handled as Enter is: a group opens or closes, an item downloads.
+    m_tvSingle->setExpandsOnDoubleClick(false);
     m_tvSingle->installEventFilter(this);
+    m_tvSingle->viewport()->installEventFilter(this);
     connect(m_tvSingle, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item, int) { tvSingle_NodeClick(item); });
+    connect(m_tvSingle, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem *item, int) { tvSingle_DoubleClick(item); });
     connect(m_tvSingle, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem *current) { tvSingle_CurrentChanged(current); });
 
@@ -398,7 +403,76 @@ void frmMain::timTimer_Timer()
 
 void frmMain::tvSingle_NodeClick(QTreeWidgetItem *node)
 {
-    NodeClick(m_tree, m_state, TreeWidgetAdapter::indexOf(node));
+    const qsizetype index = TreeWidgetAdapter::indexOf(node);
+    m_lastClick = {index, m_tree.isExpanded(index)};
+    NodeClick(m_tree, m_state, index);
+}
+
+// The first click of a double-click has already opened a closed group: the
+// double-click leaves it so, and closes a group that was open before it.
+void frmMain::tvSingle_DoubleClick(QTreeWidgetItem *node)
+{
+    const qsizetype index = TreeWidgetAdapter::indexOf(node);
+    if (m_tree.tag(index).isEmpty() && m_lastClick.index == index) {
+        m_tree.setExpanded(index, !m_lastClick.wasExpanded);
+        return;
+    }
+    tvSingle_Activate(node);
+}
+
+// Enter on a node: an item is downloaded as by the Download button, a group
+// (or the root) opens or closes. The download starts from the event loop,
+// not from inside the tree's key or mouse handling.
+void frmMain::tvSingle_Activate(QTreeWidgetItem *node)
+{
+    const qsizetype index = TreeWidgetAdapter::indexOf(node);
+    if (!m_tree.exists(index))
+        return;
+    if (m_tree.tag(index).isEmpty()) {
+        m_tree.setExpanded(index, !m_tree.isExpanded(index));
+        return;
+    }
+    DownloadLater(index);
+}
+
+void frmMain::DownloadLater(qsizetype index)
+{
+    m_state.intSelectedIndex = index;
+    QMetaObject::invokeMethod(this, [this, index] {
+        if (!m_closed && isEnabled() && m_state.intSelectedIndex == index)
+            cmdDownload_Click();
+    }, Qt::QueuedConnection);
+}
+
+// The context menu of an item: download it, or copy its caption or its address.
+void frmMain::tvSingle_ContextMenu(QContextMenuEvent *event)
+{
+    QTreeWidgetItem *node = event->reason() == QContextMenuEvent::Mouse
+        ? m_tvSingle->itemAt(m_tvSingle->viewport()->mapFromGlobal(event->globalPos()))
+        : m_tvSingle->currentItem();
+    const qsizetype index = TreeWidgetAdapter::indexOf(node);
+    if (m_tree.tag(index).isEmpty())
+        return;
+    m_tvSingle->setCurrentItem(node);
+    QPoint at = event->globalPos();
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        const QRect row = m_tvSingle->visualItemRect(node);
+        at = m_tvSingle->viewport()->mapToGlobal(QPoint(row.left() + row.height(), row.bottom()));
+    }
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("mnuItem"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const auto add = [menu](const char *name, const QString &text, auto &&run) {
+        QAction *action = menu->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, menu, run);
+    };
+    add("actDownload", QStringLiteral("下载(&D)"), [this, index] { DownloadLater(index); });
+    add("actCopyName", QStringLiteral("复制名称(&C)"),
+        [this, index] { QGuiApplication::clipboard()->setText(m_tree.text(index)); });
+    add("actCopyLink", QStringLiteral("复制链接(&L)"),
+        [this, index] { QGuiApplication::clipboard()->setText(m_tree.tag(index)); });
+    menu->popup(at);
 }
 
 // The highlighted node is the selected one, however it got there: a click,
@@ -426,8 +500,19 @@ void frmMain::tvSingle_KeyDown(int key, Qt::KeyboardModifiers modifiers)
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    const bool tree = watched == m_tvSingle || watched == m_tvSingle->viewport();
+    if (tree && event->type() == QEvent::ContextMenu) {
+        tvSingle_ContextMenu(static_cast<QContextMenuEvent *>(event));
+        return true;
+    }
     if (watched == m_tvSingle && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
+        // Enter belongs to the highlighted node, not to the window's default button.
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            tvSingle_Activate(m_tvSingle->currentItem());
+            return true;
+        }
         tvSingle_KeyDown(key->key(), key->modifiers());
         // The tree's own copy would take its current row, not the clicked node.
         if (key->matches(QKeySequence::Copy))
