@@ -535,6 +535,31 @@ void frmMain::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
+// While a download runs this window is disabled: when the window manager
+// makes it active anyway (restored from the taskbar, clicked), the keyboard
+// would sit on a window that takes no key. The activation goes on to the
+// download window, or to the dialog that waits above it.
+bool frmMain::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        HandOnActivation();
+    return QWidget::event(event);
+}
+
+void frmMain::HandOnActivation()
+{
+    QWidget *target = QApplication::activeModalWidget();
+    if (!target && !isEnabled() && m_download && m_download->isVisible())
+        target = m_download;
+    if (!target || target == this)
+        return;
+    // From the event loop: the window manager finishes this activation first.
+    QMetaObject::invokeMethod(target, [target] {
+        target->raise();
+        target->activateWindow();
+    }, Qt::QueuedConnection);
+}
+
 void frmMain::paintEvent(QPaintEvent *)
 {
     QPainter p(this);

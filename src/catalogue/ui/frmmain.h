@@ -77,6 +77,7 @@ signals:
     void downloadWindowOpened(velmora::frmDownload *window);
 
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -102,6 +103,7 @@ private:
     void setPointerBusy(bool busy);
     void SetListURL();
     void InitSettingsAction();
+    void HandOnActivation();
 
     QTreeWidget *m_tvSingle;
     QPushButton *m_cmdLoad;
