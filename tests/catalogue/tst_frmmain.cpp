@@ -395,7 +395,7 @@ private slots:
         for (const qsizetype none : {1, 2, 7})
             QVERIFY(!contextMenuAt(none));
 
-        // From the keyboard (the menu key) on the highlighted item: Download.
+        // From the keyboard (the menu key, or Shift+F10) on the highlighted item: Download.
         m_w->tvSingle()->expandItem(t.item(5));
         m_w->tvSingle()->setCurrentItem(t.item(6));
         QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
@@ -404,6 +404,11 @@ private slots:
         QVERIFY(menu);
         QTest::keyClick(menu, Qt::Key_D);
         QTRY_COMPARE(m_desktop.urls, QList<QUrl>{QUrl("ftp://h/b1.mp3")});
+        QTest::keyClick(m_w->tvSingle(), Qt::Key_F10, Qt::ShiftModifier);
+        menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QTest::keyClick(menu, Qt::Key_D);
+        QTRY_COMPARE(m_desktop.urls, QList<QUrl>(2, QUrl("ftp://h/b1.mp3")));
     }
 
     // Whatever highlights a node (click, arrows, Home/End, typing) is what

@@ -513,6 +513,12 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
             tvSingle_Activate(m_tvSingle->currentItem());
             return true;
         }
+        // Shift+F10 opens the context menu as the menu key does.
+        if (key->key() == Qt::Key_F10 && (key->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier) {
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+            tvSingle_ContextMenu(&menu);
+            return true;
+        }
         tvSingle_KeyDown(key->key(), key->modifiers());
         // The tree's own copy would take its current row, not the clicked node.
         if (key->matches(QKeySequence::Copy))
