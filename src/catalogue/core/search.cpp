@@ -24,9 +24,10 @@ SearchOutcome SearchOutcomeOf(const FetchResult &page)
         return SearchOutcome::Answered;
     case FetchStatus::ErrorAnswer:
         return SearchOutcome::ErrorAnswer;
+    case FetchStatus::Cancelled:
+        return SearchOutcome::Stopped;
     case FetchStatus::Failed:
     case FetchStatus::Refused:
-    case FetchStatus::Cancelled:
         break;
     }
     return SearchOutcome::Unreachable;

@@ -332,7 +332,8 @@ void frmMain::RunSearch(const QString &words)
     LoadTrackList(address, QStringLiteral(".mp3"), kSearchGroup);
     m_loader.setFetchProblem({});
     const SearchOutcome outcome = SearchOutcomeOf(page);
-    setStatus(outcome == SearchOutcome::Answered ? kDone : SearchProblemText(outcome, address, page.httpStatus));
+    const bool answered = outcome == SearchOutcome::Answered || outcome == SearchOutcome::Stopped;
+    setStatus(answered ? kDone : SearchProblemText(outcome, address, page.httpStatus));
     setPointerBusy(false);
     m_cmdLoad->setEnabled(true);
     m_cmdSearch->setEnabled(true);
@@ -340,7 +341,7 @@ void frmMain::RunSearch(const QString &words)
         return;
     // A service that could not be asked found nothing: "0 项" would read as
     // an empty result, so the message names the service instead.
-    if (outcome == SearchOutcome::Answered)
+    if (answered)
         ShowMessage(this, QMessageBox::Information,
                     QStringLiteral("Velmora 已完成对 Internet 的搜索并找到 ") + QString::number(m_tree.nodeCount() - 2)
                         + QStringLiteral(" 项相关内容."));
