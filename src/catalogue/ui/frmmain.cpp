@@ -456,7 +456,8 @@ void frmMain::tvSingle_ContextMenu(QContextMenuEvent *event)
         return;
     m_tvSingle->setCurrentItem(node);
     QPoint at = event->globalPos();
-    if (event->reason() != QContextMenuEvent::Mouse) {
+    if (event->reason() != QContextMenuEvent::Mouse) {  // below the item's row, in sight
+        m_tvSingle->scrollToItem(node);
         const QRect row = m_tvSingle->visualItemRect(node);
         at = m_tvSingle->viewport()->mapToGlobal(QPoint(row.left() + row.height(), row.bottom()));
     }
@@ -478,9 +479,9 @@ void frmMain::tvSingle_ContextMenu(QContextMenuEvent *event)
 
 // The highlighted node is the selected one, however it got there: a click,
 // the arrow keys, Home/End, Page Up/Down or typing its first letters. Moving
-// by keyboard only selects; opening and closing groups stays with clicks and
-// the tree's own keys (Left/Right, +/-), so a group never closes under the
-// user's keys.
+// by keyboard only selects; opening and closing groups stays with clicks,
+// Enter and the tree's own keys (Left/Right, +/-), so a group never closes
+// while the user only moves through the tree.
 void frmMain::tvSingle_CurrentChanged(QTreeWidgetItem *current)
 {
     m_state.intSelectedIndex = TreeWidgetAdapter::indexOf(current);
