@@ -237,9 +237,10 @@ private slots:
             << Rule {.interimCount = 3, .interimStatus = 103, .identityEncoding = true} << QStringList();
         // Slow but never silent for the limit: the body's whole time is several limits long.
         QTest::newRow("body slow, steady") << Rule {.when = Rule::When::WithRange, .rate = 30000} << QStringList();
-        // The probe's answer comes whole; the length request's drips.
+        // The probe's answer comes whole; the length request's drips past its limit: a
+        // connection that could not deliver, not a file of no length.
         QTest::newRow("head dripped") << Rule {.when = Rule::When::WithoutRange, .dripMs = 100}
-                                      << QStringList {QStringLiteral("文件长度为零"), unfinished};
+                                      << QStringList {QStringLiteral("无法建立连接"), unfinished};
         QTest::newRow("body stalls") << Rule {.when = Rule::When::WithRange, .stallAfter = 30000}
                                      << QStringList {QStringLiteral("服务器连接重置"), unfinished};
     }
