@@ -118,7 +118,7 @@ bool Transfer::execute(const QString &address, const QByteArray &range, bool hea
     QUrl url(address, QUrl::TolerantMode);
     if (!url.isValid() || url.isRelative() || url.host().isEmpty() || !IsWebScheme(url) || !IsPlainField(range)
         || !IsPlainField(ifRange)) {
-        m_error = QStringLiteral("无效的地址");
+        m_error = QStringLiteral("not an address that can be asked for");
         return false;
     }
     // A name and password written into the address are the origin's, like those given.
@@ -136,7 +136,7 @@ bool Transfer::execute(const QString &address, const QByteArray &range, bool hea
     if (!startHop(url)) {
         m_headTimer.stop();
         m_ended = true;
-        m_error = QStringLiteral("无效的地址");
+        m_error = QStringLiteral("not an address that can be asked for");
         return false;
     }
     return true;

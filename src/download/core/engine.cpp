@@ -333,7 +333,7 @@ void DownloadEngine::takeValidator()
 DownloadEngine::Next DownloadEngine::request(const QByteArray &range, bool headersOnly, const QByteArray &ifRange)
 {
     if (!m_transfer->execute(m_run.address, range, headersOnly, ifRange)) {
-        showAlert(DownloadProblem::Unexpected(m_transfer->errorString()), m_run.address, false);
+        showAlert(Problem::InvalidAddress, m_run.address, false);
         return Next::Finish;
     }
     if (!waitUntil([this] { return !m_transfer->stillExecuting(); }))
