@@ -86,8 +86,11 @@ bool ProxyRefusedCredentials(CURL *easy, CURLcode result)
 
 CertificateProblem CertificateOf(CURL *easy, const QString &error)
 {
+    // The certificate refused may be an https proxy's: it is checked like a server's.
     long verify = 0;
-    curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
+    curl_easy_getinfo(easy, CURLINFO_PROXY_SSL_VERIFYRESULT, &verify);
+    if (verify == 0)
+        curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
     // libcurl checks the name itself, after OpenSSL, and says so in its words.
     const bool name = error.contains(QLatin1String("target host name"));
     return name || verify == 0 ? CertificateProblem::WrongName : CertificateProblemOf(verify);

@@ -223,7 +223,8 @@ private slots:
 
     // A proxy that cannot be used as set is never gone round: a wrong password
     // is told as the proxy's refusal (a 407 is no answer of the server's), an
-    // address we cannot use fails. The server hears nothing either way.
+    // address we cannot use fails, an https proxy's certificate is refused
+    // like a server's. The server hears nothing in any case.
     void refusedByProxy_data()
     {
         QTest::addColumn<QString>("proxyKind");  // "http", "https", "socks5"; "socks9": no proxy we know
@@ -237,6 +238,9 @@ private slots:
         QTest::newRow("https proxy, CONNECT") << "https" << true << refused << NetFailure::ProxyCredentials;
         QTest::newRow("socks5") << "socks5" << false << refused << NetFailure::ProxyCredentials;
         QTest::newRow("unknown kind") << "socks9" << false << QStringLiteral("无法建立连接") << NetFailure::Proxy;
+        // The right password, but a proxy whose certificate nobody vouches for.
+        QTest::newRow("https proxy, self-signed") << "https-self" << true << QStringLiteral("证书不受信任")
+                                                  << NetFailure::Certificate;
     }
     void refusedByProxy()
     {
@@ -250,11 +254,16 @@ private slots:
         HttpProxy httpProxy;
         Socks5Proxy socks;
         ProxyBase &proxy = proxyKind.startsWith(QLatin1String("socks")) ? static_cast<ProxyBase &>(socks) : httpProxy;
-        if (proxyKind == QLatin1String("https"))
-            QVERIFY(httpProxy.setTls(TestCerts().good.certificate, TestCerts().good.key));
+        if (proxyKind.startsWith(QLatin1String("https"))) {
+            const CertificatePair &pair = proxyKind == QLatin1String("https") ? TestCerts().good : TestCerts().selfSigned;
+            QVERIFY(httpProxy.setTls(pair.certificate, pair.key));
+        }
         proxy.setCredentials("pu", "pp");
         QVERIFY(proxy.start());
-        qputenv("all_proxy", (proxyKind + QStringLiteral("://pu:wrong@") + proxy.hostPort()).toUtf8());
+        const QString password = failure == NetFailure::ProxyCredentials ? QStringLiteral("wrong") : QStringLiteral("pp");
+        qputenv("all_proxy",
+                (proxyKind.section(QLatin1Char('-'), 0, 0) + QStringLiteral("://pu:") + password + QLatin1Char('@')
+                 + proxy.hostPort()).toUtf8());
         const QString url = LocalhostUrl(server, QStringLiteral("/f.bin"));
 
         Download d(url, nextPath());
@@ -266,6 +275,8 @@ private slots:
         QVERIFY(RunToHead(t, url));
         QCOMPARE(t.failure(), failure);
         QCOMPARE(t.status(), 0);
+        if (failure == NetFailure::Certificate)
+            QCOMPARE(t.certificateProblem(), CertificateProblem::Untrusted);
         Inet inet;
         inet.setNetSettings(QuickSettings());
         QCOMPARE(inet.Fetch(url).status, FetchStatus::Failed);
