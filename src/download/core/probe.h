@@ -71,7 +71,7 @@ private:
     void fail(net::NetFailure why, const QString &error);
 
     net::Connection m_connection;
-    bool m_running = false;         // started, not yet closed
+    bool m_running = false;            // started, not yet closed
     bool m_proxyTakesRequest = false;  // the request goes to an HTTP proxy as it is
     QByteArray m_request;
     QTimer m_answerTimer;
