@@ -4,6 +4,8 @@
 
 #include "download/core/probe.h"
 
+#include "download/core/filename.h"
+
 #include "net/proxy.h"
 
 #include <QNetworkProxy>
@@ -222,7 +224,9 @@ void Probe::start(bool https, const QString &host, quint16 port, const QByteArra
     connect(m_socket, &QTcpSocket::readyRead, this, [this] {
         QTcpSocket *s = m_socket;
         m_answerTimer.stop();
-        const QString text = QString::fromUtf8(s->readAll());
+        // UTF-8, or else the Chinese code page: a server's GBK file name
+        // in Content-Disposition reaches the Save-As dialog whole.
+        const QString text = DecodeNameBytes(s->readAll());
         // Only the first arrival matters: the connection is closed after it.
         disconnect(s, nullptr, this, nullptr);
         emit dataArrived(text);
