@@ -303,6 +303,7 @@ private slots:
                                                                 : QStringLiteral("校验通过 CRC32 ") + Crc32Hex(kGood);
         QCOMPARE(h.view.statuses.last(), status);
         QCOMPARE(h.view.estimated, QStringLiteral("下载完毕:"));
+        QCOMPARE(h.view.phases, QList<Phase>({Phase::Connecting, Phase::AskingInfo, Phase::Saving, Phase::Saving}));
     }
 
     // A damaged copy is never complete: fetched once more it matches; kept, it
@@ -429,6 +430,7 @@ private slots:
         QCOMPARE(h.run(server.url(path)), !damaged);
         QCOMPARE(server.requestsFor(path).last().status, 206);
         QCOMPARE(server.requestsFor(path).last().request.range, QByteArray("bytes=195904-"));
+        QCOMPARE(h.view.phases.mid(0, 2), QList<Phase>({Phase::Connecting, Phase::Resuming}));
         QByteArray expected = kGood;
         if (damaged)
             expected[1000] = kept[1000];

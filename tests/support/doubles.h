@@ -70,6 +70,7 @@ class RecordingView : public DownloadView
 {
 public:
     QStringList statuses;  // consecutive repeats kept once
+    QList<Phase> phases;   // every phase told, in order
     QString cancelCaption = QStringLiteral("取消");
     QString estimated;
     QString timeLabel;
@@ -81,6 +82,11 @@ public:
     void ShowWindow() override { shown = true; }
     void CloseWindow() override { closed = true; }
     void SetStatusLabel(const QString &t) override;
+    void SetPhase(Phase phase) override
+    {
+        phases << phase;
+        DownloadView::SetPhase(phase);
+    }
     void SetSourceLabel(const QString &t) override { sourceLabel = t; }
     void SetTimeLabel(const QString &t) override { timeLabel = t; }
     void SetFigures(const BodyFigures &f) override { figures = f; }

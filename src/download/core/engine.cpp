@@ -130,10 +130,6 @@ void DownloadEngine::followProbeRedirect(const QString &location)
 }
 
 namespace {
-const QString kConnecting = QStringLiteral("连接");
-const QString kResuming = QStringLiteral("续传");
-const QString kAskingInfo = QStringLiteral("获取文件信息");
-const QString kSaving = QStringLiteral("保存");
 } // namespace
 
 bool DownloadEngine::DownloadFile(const QString &StrURL, const QString &UserName, const QString &Password)
@@ -178,7 +174,7 @@ void DownloadEngine::beginRun(const QString &StrURL, const QString &UserName, co
     m_view->SetTimeLabel(QString());
     m_view->SetToLabel(QString());
     m_view->SetRateLabel(QString());
-    m_view->SetStatusLabel(kConnecting);
+    m_view->SetPhase(Phase::Connecting);
 }
 
 DownloadEngine::Next DownloadEngine::probe()
@@ -288,7 +284,7 @@ DownloadEngine::Next DownloadEngine::askLength()
 {
     qint64 &received = m_run.received;
     if (m_run.resume) {
-        m_view->SetStatusLabel(kResuming);
+        m_view->SetPhase(Phase::Resuming);
         // The last bytes of what is on disk are fetched again: the end of an
         // interrupted write may not have reached the disk whole.
         if (received > 0)
@@ -299,7 +295,7 @@ DownloadEngine::Next DownloadEngine::askLength()
             received = 0;
         m_run.startOffset = received;
     } else {
-        m_view->SetStatusLabel(kAskingInfo);
+        m_view->SetPhase(Phase::AskingInfo);
     }
     yieldOnce();
 
@@ -378,7 +374,7 @@ DownloadEngine::Next DownloadEngine::restartFromZero()
 
 DownloadEngine::Next DownloadEngine::judgeStatus()
 {
-    m_view->SetStatusLabel(kSaving);
+    m_view->SetPhase(Phase::Saving);
     m_view->SetSourceLabel(m_run.remoteName + QStringLiteral(" 来自 Quillon"));
     m_view->SetToLabel(m_run.savePath);
     if (!waitUntil([this] { return !m_transfer->stillExecuting(); }))
@@ -597,7 +593,7 @@ DownloadEngine::Next DownloadEngine::finish(Next outcome)
 
 void DownloadEngine::showComplete()
 {
-    m_view->SetStatusLabel(kSaving);
+    m_view->SetPhase(Phase::Saving);
     m_view->SetCancelCaption(QStringLiteral("关闭"));
     m_view->SetEstimatedTimeLeft(QStringLiteral("下载完毕:"));
     m_view->SetOpenFolderEnabled(true);

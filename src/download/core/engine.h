@@ -14,6 +14,7 @@
 #include "download/core/digest.h"
 #include "download/core/downloadstate.h"
 #include "download/core/hasher.h"
+#include "download/core/phase.h"
 #include "download/core/httpheaders.h"
 #include "download/core/problems.h"
 #include "download/core/progress.h"
@@ -45,6 +46,8 @@ public:
     virtual void SetSourceLabel(const QString &) {}
     virtual void SetToLabel(const QString &) {}
     virtual void SetStatusLabel(const QString &) {}
+    // Where the download stands; a view shows it as the phase's own words.
+    virtual void SetPhase(Phase phase) { SetStatusLabel(PhaseText(phase)); }
     virtual void SetRateLabel(const QString &) {}
     virtual void SetTimeLabel(const QString &) {}
     virtual void SetEstimatedTimeLeft(const QString &) {}
