@@ -10,11 +10,17 @@
 #include "download/core/engine.h"
 #include "download/core/filename.h"
 #include "download/core/hasher.h"
+#include "download/ui/alerts.h"
+#include "download/ui/frmverifyalert.h"
 #include "doubles.h"
 #include "httpserver.h"
 #include "testsupport.h"
 
+#include <QComboBox>
 #include <QCryptographicHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -442,6 +448,41 @@ private slots:
                      damaged ? Ending::Kept : Ending::Finished);
     }
 
+    // The verify dialog in the problem dialogs' style: its title, the two
+    // answers, what was expected and what came; closed by its box, it keeps.
+    void verifyDialog_data()
+    {
+        QTest::addColumn<int>("choice");  // -1: the close box
+        QTest::addColumn<int>("answer");
+        QTest::newRow("download again") << 0 << int(VerifyAnswer::DownloadAgain);
+        QTest::newRow("keep") << 1 << int(VerifyAnswer::Keep);
+        QTest::newRow("close box") << -1 << int(VerifyAnswer::None);
+    }
+    void verifyDialog()
+    {
+        QFETCH(int, choice);
+        QFETCH(int, answer);
+        const Verdict verdict{Verdict::Result::Mismatch, HashKind::Crc32, QByteArray::fromHex("1a2b3c4d"),
+                              QByteArray::fromHex("0badf00d")};
+        QStringList seen;
+        testing::WhenModal<frmVerifyAlert>(this, [&](frmVerifyAlert *d) {
+            seen << d->lblAbend()->text() << d->txtFile()->text();
+            for (int i = 0; i < d->comOperation()->count(); ++i)
+                seen << d->comOperation()->itemText(i);
+            d->comOperation()->setCurrentIndex(qMax(choice, 0));
+            seen << d->lblDes()->text();
+            if (choice < 0)
+                d->reject();
+            else
+                d->cmdNext()->click();
+        });
+        QCOMPARE(int(ShowVerifyAlert(verdict, QStringLiteral("/x/T [1A2B3C4D].mkv"))), answer);
+        const QString mismatch = QStringLiteral("应为 CRC32 1A2B3C4D, 实为 0BADF00D.");
+        QCOMPARE(seen.mid(0, 4), QStringList({QStringLiteral("校验不符"), QStringLiteral("T [1A2B3C4D].mkv"),
+                                              QStringLiteral("重新下载"), QStringLiteral("保留此文件.")}));
+        QVERIFY2(seen.last().startsWith(mismatch), qPrintable(seen.last()));
+    }
+
     // The name the probe's answer gives reaches the Save-As dialog.
     void nameFromServer_data()
     {
@@ -475,5 +516,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_Verify)
+QTEST_MAIN(tst_Verify)
 #include "tst_verify.moc"
