@@ -203,6 +203,7 @@ private slots:
         QTest::newRow("release") << QStringLiteral("[Group] Title - 01 [1080p][1A2B3C4D].mkv") << qint64(0x1A2B3C4D);
         QTest::newRow("lower case") << QStringLiteral("Title [deadbeef].mp4") << qint64(0xDEADBEEF);
         QTest::newRow("no extension") << QStringLiteral("Title [0000000A]") << qint64(0xA);
+        QTest::newRow("dot in the title") << QStringLiteral("Vol. 2 [0000000A]") << qint64(0xA);
         QTest::newRow("resolution") << QStringLiteral("Title [1080p].mkv") << qint64(-1);
         QTest::newRow("version last") << QStringLiteral("Title [1A2B3C4D][v2].mkv") << qint64(-1);
         QTest::newRow("hex in the title") << QStringLiteral("[1A2B3C4D] Title - 01.mkv") << qint64(-1);

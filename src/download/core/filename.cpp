@@ -166,14 +166,28 @@ bool EndsWithChecksumGroup(QStringView text)
     return true;
 }
 
-// A name too long for the file system, shortened in its title.
-QString Shortened(const QString &name)
+// Where a name's extension starts (its last dot), or its size when it has
+// none. A dot in a title ("Vol. 2 [1A2B3C4D]", a long text) is no extension:
+// an extension is short and holds no blank or bracket.
+qsizetype ExtensionStart(const QString &name)
 {
     constexpr qsizetype kMaxExtensionBytes = 32;
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    QString extension = dot > 0 ? name.mid(dot) : QString();
+    if (dot <= 0)
+        return name.size();
+    const QStringView extension = QStringView(name).mid(dot);
     if (Utf8Length(extension) > kMaxExtensionBytes)
-        extension.clear();  // no extension: a dot in a long title
+        return name.size();
+    for (QChar c : extension)
+        if (c.isSpace() || c == QLatin1Char('[') || c == QLatin1Char(']'))
+            return name.size();
+    return dot;
+}
+
+// A name too long for the file system, shortened in its title.
+QString Shortened(const QString &name)
+{
+    const QString extension = name.mid(ExtensionStart(name));
     QString stem = name.left(name.size() - extension.size());
     QString group;
     if (EndsWithChecksumGroup(stem)) {
@@ -250,8 +264,7 @@ QString ProposedFileName(const QByteArray &contentDisposition, const QString &ad
 
 std::optional<quint32> ChecksumInName(const QString &name)
 {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QStringView stem = QStringView(name).left(dot < 0 ? name.size() : dot);
+    const QStringView stem = QStringView(name).left(ExtensionStart(name));
     if (!EndsWithChecksumGroup(stem))
         return std::nullopt;
     return stem.mid(stem.size() - 9, 8).toUInt(nullptr, 16);

@@ -41,7 +41,8 @@ QString SafeFileName(const QString &name);
 QString ProposedFileName(const QByteArray &contentDisposition, const QString &address);
 
 // The CRC32 a release carries in its name: the last bracketed group, right
-// before the extension, when it is exactly 8 hex digits ("[1A2B3C4D].mkv").
+// before the extension (at most 32 bytes after the last dot, no blank or
+// bracket in it), when it is exactly 8 hex digits ("[1A2B3C4D].mkv").
 std::optional<quint32> ChecksumInName(const QString &name);
 
 } // namespace velmora
