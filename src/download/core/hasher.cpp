@@ -11,6 +11,7 @@
 #include <zlib.h>
 
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -179,6 +180,8 @@ void Hasher::stop()
         lane->thread.join();
     m_lanes.clear();
     m_block.clear();
+    m_used = 0;
+    m_handedOver.clear();
     m_position = 0;
     m_started = false;
 }
@@ -189,23 +192,36 @@ void Hasher::feed(QByteArrayView bytes)
     if (m_lanes.empty())
         return;
     while (!bytes.isEmpty()) {
-        if (m_block.capacity() < kBlock)
-            m_block.reserve(kBlock);
-        const qsizetype room = kBlock - m_block.size();
-        const QByteArrayView part = bytes.first(qMin(room, bytes.size()));
-        m_block.append(part.data(), part.size());
-        bytes = bytes.sliced(part.size());
-        if (m_block.size() == kBlock)
-            handOver();
+        if (m_block.isEmpty())
+            nextBlock();
+        const qsizetype part = qMin(kBlock - m_used, bytes.size());
+        memcpy(m_block.data() + m_used, bytes.data(), size_t(part));
+        m_used += part;
+        bytes = bytes.sliced(part);
+        if (m_used == kBlock) {
+            QByteArray full = std::exchange(m_block, QByteArray());
+            m_used = 0;
+            handOver(full);
+            m_handedOver.push_back(std::move(full));
+        }
     }
 }
 
-void Hasher::handOver()
+void Hasher::nextBlock()
 {
-    if (m_block.isEmpty())
-        return;
+    for (auto it = m_handedOver.begin(); it != m_handedOver.end(); ++it) {
+        if (it->isDetached()) {  // every lane is done with it
+            m_block = std::move(*it);
+            m_handedOver.erase(it);
+            return;
+        }
+    }
+    m_block = QByteArray(kBlock, Qt::Uninitialized);
+}
+
+void Hasher::handOver(QByteArray block)
+{
     // One block for all lanes: each holds a reference, none a copy.
-    const QByteArray block = std::exchange(m_block, QByteArray());
     for (auto &lane : m_lanes) {
         {
             std::lock_guard<std::mutex> lock(lane->mutex);
@@ -227,7 +243,10 @@ bool Hasher::busy() const
 
 void Hasher::close()
 {
-    handOver();
+    if (m_used > 0)
+        handOver(m_block.left(m_used));
+    m_block.clear();
+    m_used = 0;
     for (auto &lane : m_lanes) {
         {
             std::lock_guard<std::mutex> lock(lane->mutex);

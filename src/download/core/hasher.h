@@ -25,9 +25,9 @@ class Hasher : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr qsizetype kBlock = 256 * 1024;
+    static constexpr qsizetype kBlock = 512 * 1024;
     // Blocks a hashing thread may have waiting before the feeder should wait.
-    static constexpr qsizetype kQueued = 4;
+    static constexpr qsizetype kQueued = 8;
 
     explicit Hasher(QObject *parent = nullptr);
     ~Hasher() override;
@@ -61,10 +61,15 @@ signals:
 
 private:
     struct Lane;
-    void handOver();
+    void handOver(QByteArray block);
+    void nextBlock();
 
     std::vector<std::unique_ptr<Lane>> m_lanes;
+    // The block being filled, and the blocks handed over, taken back once no
+    // lane holds them: fresh blocks of this size cost page faults each time.
     QByteArray m_block;
+    qsizetype m_used = 0;
+    std::vector<QByteArray> m_handedOver;
     qint64 m_position = 0;
     bool m_started = false;
 };
