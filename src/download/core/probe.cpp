@@ -224,9 +224,13 @@ void Probe::start(bool https, const QString &host, quint16 port, const QByteArra
     connect(m_socket, &QTcpSocket::readyRead, this, [this] {
         QTcpSocket *s = m_socket;
         m_answerTimer.stop();
-        // UTF-8, or else the Chinese code page: a server's GBK file name
-        // in Content-Disposition reaches the Save-As dialog whole.
-        const QString text = DecodeNameBytes(s->readAll());
+        // The head in UTF-8, or else in the Chinese code page, so that a
+        // server's GBK file name in Content-Disposition reaches the Save-As
+        // dialog whole; body bytes that came with it do not decide that.
+        const QByteArray bytes = s->readAll();
+        const qsizetype headEnd = bytes.indexOf("\r\n\r\n");
+        const qsizetype cut = headEnd < 0 ? bytes.size() : headEnd + 4;
+        const QString text = DecodeNameBytes(bytes.left(cut)) + QString::fromUtf8(bytes.mid(cut));
         // Only the first arrival matters: the connection is closed after it.
         disconnect(s, nullptr, this, nullptr);
         emit dataArrived(text);
