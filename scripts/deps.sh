@@ -14,14 +14,15 @@ case "${1:-}" in
 esac
 # libxcb1-dev: the balloon asks X11 whether a compositor runs.
 # librsvg2-bin: the package's icons are drawn from the SVG at build time.
-pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libcurl4-openssl-dev librsvg2-bin)
+# libssl-dev, zlib1g-dev: the hashes a download is checked with.
+pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libcurl4-openssl-dev libssl-dev zlib1g-dev librsvg2-bin)
 case "$job" in
   # A CJK font and qt6-translations-l10n: the windows' Chinese texts and Qt's
   # own (standard buttons, file dialog); dbus-daemon: the file-manager test;
   # openssl: certificates for the https test servers.
   run|test|sanitize) pkgs+=(fonts-noto-cjk qt6-translations-l10n dbus-daemon openssl) ;;
   # The fuzz targets build only the window-free cores, with clang's libFuzzer.
-  fuzz) pkgs=(cmake ninja-build qt6-base-dev clang-14 libclang-rt-14-dev) ;;
+  fuzz) pkgs=(cmake ninja-build qt6-base-dev libssl-dev zlib1g-dev clang-14 libclang-rt-14-dev) ;;
   # dpkg-dev: dpkg-shlibdeps and dpkg-buildflags; file: CPack's program check.
   package) pkgs+=(dpkg-dev debhelper file lintian) ;;
   check) pkgs=(dpkg-dev lintian appstream desktop-file-utils debootstrap reuse file curl) ;;

@@ -6,11 +6,14 @@
 #include "httpserver.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <zlib.h>
 
 using velmora::httpd::HttpServer;
 using velmora::httpd::Rule;
@@ -57,15 +60,17 @@ private slots:
         const QString save = dir.filePath(QStringLiteral("sub/a.bin"));  // the folder is made
         QStringList lines;
         QCOMPARE(fetch({server.url(QStringLiteral("/a.bin")), QStringLiteral("--save"), save}, &lines), 0);
-        QCOMPARE(lines, QStringList({QStringLiteral("result: complete 123457")}));
+        QCOMPARE(lines, QStringList({QStringLiteral("verify: none"), QStringLiteral("result: complete 123457")}));
         QCOMPARE(velmora::testing::Sha256OfFile(save), HttpServer::GeneratedSha256(123457));
 
         // Again: "文件已存在", answered 3 (give up) leaves it alone.
         QCOMPARE(fetch({server.url(QStringLiteral("/a.bin")), QStringLiteral("--save"), save,
                         QStringLiteral("--answer-file-exists"), QStringLiteral("3")}, &lines), 1);
         // Each alert names what its dialog shows: the local file, or the address.
-        QCOMPARE(lines, QStringList({QStringLiteral("alert: 文件已存在\t") + QFileInfo(save).absoluteFilePath(),
-                                     QStringLiteral("alert: 下载未完成\t") + server.url(QStringLiteral("/a.bin")),
+        QCOMPARE(lines, QStringList({QStringLiteral("alert: 文件已存在\t") + QFileInfo(save).absoluteFilePath()
+                                         + QStringLiteral("\tfile-exists"),
+                                     QStringLiteral("alert: 下载未完成\t") + server.url(QStringLiteral("/a.bin"))
+                                         + QStringLiteral("\tincomplete"),
                                      QStringLiteral("result: incomplete")}));
     }
 
@@ -77,7 +82,8 @@ private slots:
         const QString url = server.url(QStringLiteral("/silent.bin"));
         QCOMPARE(fetch({url, QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("--save"),
                         dir.filePath(QStringLiteral("silent.bin"))}, &lines), 1);
-        QCOMPARE(lines, QStringList({QStringLiteral("alert: 无法建立连接\t") + url, QStringLiteral("alert: 下载未完成\t") + url,
+        QCOMPARE(lines, QStringList({QStringLiteral("alert: 无法建立连接\t") + url + QStringLiteral("\tcannot-connect"),
+                                     QStringLiteral("alert: 下载未完成\t") + url + QStringLiteral("\tincomplete"),
                                      QStringLiteral("result: incomplete")}));
     }
 
@@ -90,10 +96,54 @@ private slots:
         const QString save = dir.filePath(QStringLiteral("always.bin"));
         QStringList lines;
         QCOMPARE(fetch({server.url(QStringLiteral("/always.bin")), QStringLiteral("--save"), save}, &lines), 1);
-        QCOMPARE(lines.first(), QStringLiteral("alert: 服务器连接重置\t") + QFileInfo(save).absoluteFilePath());
+        QCOMPARE(lines.first(),
+                 QStringLiteral("alert: 服务器连接重置\t") + QFileInfo(save).absoluteFilePath() + QStringLiteral("\treset"));
         QCOMPARE(lines.last(), QStringLiteral("result: incomplete"));
         QVERIFY(lines.at(lines.size() - 2).startsWith(QStringLiteral("alert: 下载未完成\t")));
         QVERIFY(lines.filter(QStringLiteral("alert: 服务器连接重置")).size() <= 3);
+    }
+
+    // --save-dir saves under the server's name and says it; a file whose
+    // name's CRC32 does not match is fetched once more, then kept as incomplete.
+    void saveDirAndVerdict()
+    {
+        const QByteArray data = QByteArray("episode bytes ").repeated(5000);
+        const QString name = QStringLiteral("进击 - 01 [1080p][00000000].mkv");
+        server.addFile(QStringLiteral("/dl.php"), data);
+        server.addRule({.path = QStringLiteral("/dl.php"),
+                        .fileHeaders = "Content-Disposition: attachment; filename*=UTF-8''"
+                            + name.toUtf8().toPercentEncoding() + "\r\n"});
+        const QString url = server.url(QStringLiteral("/dl.php?id=3"));
+        QTemporaryDir folder;
+        const QString saved = folder.filePath(name);
+        QStringList lines;
+        const QString crc = QStringLiteral("%1").arg(qulonglong(crc32(0, reinterpret_cast<const Bytef *>(data.constData()),
+                                                                      uInt(data.size()))), 8, 16, QLatin1Char('0')).toUpper();
+        const QString mismatch = QStringLiteral("alert: 校验不符\t") + saved + QStringLiteral("\tverify-mismatch");
+        QCOMPARE(fetch({url, QStringLiteral("--save-dir"), folder.path()}, &lines), 1);
+        QCOMPARE(lines, QStringList({mismatch, mismatch,
+                                     QStringLiteral("alert: 下载未完成\t") + url + QStringLiteral("\tincomplete"),
+                                     QStringLiteral("name: ") + name,
+                                     QStringLiteral("verify: mismatch CRC32 expected 00000000 got ") + crc,
+                                     QStringLiteral("result: incomplete")}));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({name}));
+        QCOMPARE(velmora::testing::Sha256OfFile(saved), velmora::testing::Sha256(data));
+
+        // Answered 2 at once: asked once, kept.
+        QCOMPARE(fetch({url, QStringLiteral("--save"), saved, QStringLiteral("--answer-file-exists"), QStringLiteral("2"),
+                        QStringLiteral("--answer-verify"), QStringLiteral("2")}, &lines), 1);
+        QCOMPARE(lines.filter(QStringLiteral("verify-mismatch")).size(), 1);
+        QCOMPARE(lines.last(), QStringLiteral("result: incomplete"));
+
+        // The right CRC32 in the name: complete, and said so.
+        const QString right = QStringLiteral("进击 - 01 [%1].mkv").arg(crc);
+        server.clearRules();
+        server.addRule({.path = QStringLiteral("/dl.php"),
+                        .fileHeaders = "Content-Disposition: attachment; filename=\"" + right.toUtf8() + "\"\r\n"});
+        QCOMPARE(fetch({url, QStringLiteral("--save-dir"), folder.path()}, &lines), 0);
+        QCOMPARE(lines, QStringList({QStringLiteral("name: ") + right, QStringLiteral("verify: ok CRC32 ") + crc,
+                                     QStringLiteral("result: complete %1").arg(data.size())}));
+        QCOMPARE(velmora::testing::Sha256OfFile(folder.filePath(right)), velmora::testing::Sha256(data));
     }
 };
 

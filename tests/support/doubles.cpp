@@ -18,13 +18,28 @@ QString FixedSavePath::ShowSaveDialog(const QString &DefaultName, const QString 
 FileAlertAnswer ScriptedProblemAnswerer::ShowFileAlert(const QString &strFile, bool blnReset)
 {
     const Problem problem = blnReset ? Problem::ConnectionReset : Problem::FileExists;
-    return FileAlertAnswer(answer({true, ProblemText(problem), strFile, blnReset}, m_fileAnswers));
+    return FileAlertAnswer(answer({true, ProblemText(problem), strFile, blnReset, problem}, m_fileAnswers));
 }
 
 AlertAnswer ScriptedProblemAnswerer::ShowAlert(const DownloadProblem &problem, const QString &strFile,
                                                bool blnOfferCancel)
 {
-    return AlertAnswer(answer({false, problem.title(), strFile, blnOfferCancel}, m_alertAnswers));
+    return AlertAnswer(answer({false, problem.title(), strFile, blnOfferCancel, problem.kind}, m_alertAnswers));
+}
+
+VerifyAnswer ScriptedProblemAnswerer::ShowVerifyAlert(const Verdict &verdict, const QString &strFile)
+{
+    verdicts << verdict;
+    const Problem problem = Problem::VerifyMismatch;
+    return VerifyAnswer(answer({false, ProblemText(problem), strFile, false, problem}, m_verifyAnswers));
+}
+
+QList<Problem> ScriptedProblemAnswerer::kinds()
+{
+    QList<Problem> out;
+    for (const Question &q : std::as_const(questions))
+        out << q.kind;
+    return out;
 }
 
 int ScriptedProblemAnswerer::answer(const Question &q, QList<int> &queue)

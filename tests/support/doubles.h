@@ -39,14 +39,19 @@ public:
         QString title;            // "文件已存在", "服务器连接重置" or the problem's title
         QString file;             // strFile as passed
         bool flag = false;        // blnReset (file dialog) or blnOfferCancel
+        Problem kind = Problem::Unexpected;  // the problem asked about
     };
 
     void setFileAnswers(const QList<int> &codes) { m_fileAnswers = codes; }
     void setAlertAnswers(const QList<int> &codes) { m_alertAnswers = codes; }
+    void setVerifyAnswers(const QList<int> &codes) { m_verifyAnswers = codes; }
 
     FileAlertAnswer ShowFileAlert(const QString &strFile, bool blnReset) override;
     AlertAnswer ShowAlert(const DownloadProblem &problem, const QString &strFile, bool blnOfferCancel) override;
+    VerifyAnswer ShowVerifyAlert(const Verdict &verdict, const QString &strFile) override;
 
+    QList<Problem> kinds();      // the kind of every question, in order
+    QList<Verdict> verdicts;     // every mismatch shown by the verify dialog
     QStringList asked;           // every title asked, in order
     QList<Question> questions;   // the same questions in full
     // Called for each question before it is answered (may change the answers).
@@ -57,6 +62,7 @@ private:
 
     QList<int> m_fileAnswers;
     QList<int> m_alertAnswers;
+    QList<int> m_verifyAnswers;
 };
 
 // A view that keeps what it was last shown, and every status in order.
@@ -64,6 +70,7 @@ class RecordingView : public DownloadView
 {
 public:
     QStringList statuses;  // consecutive repeats kept once
+    QList<Phase> phases;   // every phase told, in order
     QString cancelCaption = QStringLiteral("取消");
     QString estimated;
     QString timeLabel;
@@ -75,6 +82,11 @@ public:
     void ShowWindow() override { shown = true; }
     void CloseWindow() override { closed = true; }
     void SetStatusLabel(const QString &t) override;
+    void SetPhase(Phase phase) override
+    {
+        phases << phase;
+        DownloadView::SetPhase(phase);
+    }
     void SetSourceLabel(const QString &t) override { sourceLabel = t; }
     void SetTimeLabel(const QString &t) override { timeLabel = t; }
     void SetFigures(const BodyFigures &f) override { figures = f; }

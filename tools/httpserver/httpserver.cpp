@@ -443,6 +443,7 @@ private:
         if (status == 206)
             response += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(to) + '/'
                 + QByteArray::number(size) + "\r\n";
+        response += rule.fileHeaders;
         m_chunked = rule.chunked && !m_headOnly;
         m_chunkIndex = 0;
         const bool noLength = (rule.noContentLength) || m_chunked;

@@ -60,6 +60,7 @@ struct Rule
     qint64 extraBytes = 0;     // the file's answer is this many bytes longer than the file
                                // (Content-Length and Content-Range count them; filler bytes)
     QByteArray extraHeaders{}; // raw header lines ("Name: value\r\n") added to a status answer
+    QByteArray fileHeaders{};  // raw header lines added to the file's own answer (200 or 206)
     qint64 rangeShift = 0;     // a 206 starts this many bytes after the asked offset
                                // (and its Content-Range says so)
     bool noValidator = false;  // send no ETag for the file

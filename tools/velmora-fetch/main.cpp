@@ -12,7 +12,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <cstdio>
 #include <cstring>
@@ -28,14 +30,28 @@ void printLine(const QString &line)
     std::fflush(stdout);
 }
 
+// Answers Save-As with the path of --save, or with the proposed name inside
+// the folder of --save-dir (the host's name when nothing is proposed).
 class PathDialog : public velmora::ISaveDialog
 {
 public:
-    explicit PathDialog(QString path) : m_path(std::move(path)) {}
-    QString ShowSaveDialog(const QString &, const QString &) override { return m_path; }
+    PathDialog(QString path, QString folder, QString host)
+        : m_path(std::move(path)), m_folder(std::move(folder)), m_host(std::move(host))
+    {
+    }
+    QString ShowSaveDialog(const QString &DefaultName, const QString &) override
+    {
+        if (m_folder.isEmpty())
+            return m_path;
+        name = DefaultName.isEmpty() ? m_host : DefaultName;
+        return QDir(m_folder).filePath(name);
+    }
+    QString name;  // the name chosen in the folder
 
 private:
     QString m_path;
+    QString m_folder;
+    QString m_host;
 };
 
 // Answers from the command line and prints every question.
@@ -45,13 +61,15 @@ public:
     int fileExists = 1;
     int reset = 1;
     int alert = 1;
+    int verify = 1;
     const velmora::DownloadEngine *engine = nullptr;
 
     velmora::FileAlertAnswer ShowFileAlert(const QString &strFile, bool blnReset) override
     {
         using velmora::FileAlertAnswer;
         using velmora::Problem;
-        printAlert(velmora::ProblemText(blnReset ? Problem::ConnectionReset : Problem::FileExists), strFile);
+        const Problem problem = blnReset ? Problem::ConnectionReset : Problem::FileExists;
+        printAlert(velmora::ProblemText(problem), strFile, problem);
         if (!blnReset)
             return FileAlertAnswer(fileExists);
         if (reset != 1)
@@ -66,16 +84,31 @@ public:
 
     velmora::AlertAnswer ShowAlert(const velmora::DownloadProblem &problem, const QString &strFile, bool) override
     {
-        printAlert(problem.title(), strFile);
+        printAlert(problem.title(), strFile, problem.kind);
         return velmora::AlertAnswer(alert);
     }
 
-private:
-    // What the dialog would show: its title, and the file or address it was given.
-    static void printAlert(const QString &title, const QString &file)
+    velmora::VerifyAnswer ShowVerifyAlert(const velmora::Verdict &, const QString &strFile) override
     {
-        printLine(QStringLiteral("alert: ") + title + QLatin1Char('\t') + file);
+        using velmora::Problem;
+        printAlert(velmora::ProblemText(Problem::VerifyMismatch), strFile, Problem::VerifyMismatch);
+        // Fetched once more at most: a server that keeps sending a damaged
+        // file ends with the second copy kept.
+        const bool again = verify == 1 && !m_refetched;
+        m_refetched = m_refetched || again;
+        return again ? velmora::VerifyAnswer::DownloadAgain : velmora::VerifyAnswer::Keep;
     }
+
+private:
+    // What the dialog would show: its title, the file or address it was
+    // given, and the problem's kind as a stable word.
+    static void printAlert(const QString &title, const QString &file, velmora::Problem problem)
+    {
+        printLine(QStringLiteral("alert: ") + title + QLatin1Char('\t') + file + QLatin1Char('\t')
+                  + velmora::ProblemKindWord(problem));
+    }
+
+    bool m_refetched = false;
 
     qint64 m_lastReset = -1;
 };
@@ -110,7 +143,7 @@ std::optional<int> timeoutValue(const QCommandLineParser &args)
 // The download in the real window, shown on the current display; the
 // window closes itself when the download is over.
 bool DownloadInWindow(const QString &url, velmora::ISaveDialog *dialog, ArgumentAnswerer *answerer,
-                      const velmora::net::NetSettings &limits, qint64 *total)
+                      const velmora::net::NetSettings &limits, qint64 *total, velmora::DownloadOutcome *outcome)
 {
     auto *window = new velmora::frmDownload;
     window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -122,6 +155,7 @@ bool DownloadInWindow(const QString &url, velmora::ISaveDialog *dialog, Argument
     QString password;
     const bool ok = window->DownloadFile(url, user, password);
     *total = window->engine()->Total();
+    *outcome = window->engine()->Outcome();
     window->close();
     delete window;
     return ok;
@@ -151,15 +185,23 @@ int main(int argc, char **argv)
     args.setApplicationDescription(QStringLiteral(
         "Downloads one file with Velmora's download engine: on the console, or with\n"
         "--window in the program's own download window.\n"
-        "Each problem the engine raises is printed as \"alert: <title><TAB><file or address>\"\n"
-        "and answered from the options below. The last line is \"result: complete <bytes>\" (exit 0)\n"
-        "or \"result: incomplete\" (exit 1).\n"
+        "Each problem the engine raises is printed as\n"
+        "\"alert: <title><TAB><file or address><TAB><kind>\" (kind: a stable word such as not-found,\n"
+        "reset, verify-mismatch) and answered from the options below. A whole file's verdict\n"
+        "follows as \"verify: ok <kind> <hex>\", \"verify: mismatch <kind> expected <hex> got <hex>\"\n"
+        "or \"verify: none\"; with --save-dir, \"name: <file name>\" comes first. The last line is\n"
+        "\"result: complete <bytes>\" (exit 0) or \"result: incomplete\" (exit 1); a file kept\n"
+        "although it does not match is incomplete.\n"
         "Answer 1 to \"服务器连接重置\" resumes the transfer; it is given only while\n"
         "resuming makes progress: a resume that adds no bytes is answered 2, so a\n"
-        "server that keeps dropping the connection ends as incomplete."));
+        "server that keeps dropping the connection ends as incomplete. Answer 1 to \"校验不符\"\n"
+        "fetches the file once more; a second mismatch is answered 2."));
     args.addPositionalArgument(QStringLiteral("URL"), QStringLiteral("The http:// address to fetch."));
     args.addOption({QStringLiteral("save"), QStringLiteral("Where to save the file (answers the Save-As dialog)."),
                     QStringLiteral("PATH")});
+    args.addOption({QStringLiteral("save-dir"),
+                    QStringLiteral("Save into this folder under the proposed name (answers the Save-As dialog)."),
+                    QStringLiteral("DIR")});
     args.addOption({QStringLiteral("window"),
                     QStringLiteral("Run the download in the download window on the current display; it closes itself at the end.")});
     args.addOption({QStringLiteral("answer-file-exists"),
@@ -171,6 +213,9 @@ int main(int argc, char **argv)
     args.addOption({QStringLiteral("answer-alert"),
                     QStringLiteral("Answer to the other problems: 1 ignore / try again, 2 cancel (default 1)."),
                     QStringLiteral("1|2"), QStringLiteral("1")});
+    args.addOption({QStringLiteral("answer-verify"),
+                    QStringLiteral("Answer to \"校验不符\": 1 download again (once), 2 keep the file (default 1)."),
+                    QStringLiteral("1|2"), QStringLiteral("1")});
     args.addOption({QStringLiteral("timeout"),
                     QStringLiteral("Seconds an answer's head may take, and a body may stay silent, before the "
                                    "transfer counts as failed or dropped (default 60)."),
@@ -180,9 +225,11 @@ int main(int argc, char **argv)
     if (step != velmora::CommandLineStep::Run)
         return velmora::ExitStatusOf(step);
 
-    if (args.positionalArguments().size() != 1 || !args.isSet(QStringLiteral("save"))) {
-        printLine(QStringLiteral("usage: velmora-fetch URL --save PATH [--window] [--answer-file-exists 1|2|3] "
-                                 "[--answer-reset 1|2] [--answer-alert 1|2] [--timeout SECONDS]"));
+    const bool toFolder = args.isSet(QStringLiteral("save-dir"));
+    if (args.positionalArguments().size() != 1 || args.isSet(QStringLiteral("save")) == toFolder) {
+        printLine(QStringLiteral("usage: velmora-fetch URL --save PATH|--save-dir DIR [--window] "
+                                 "[--answer-file-exists 1|2|3] [--answer-reset 1|2] [--answer-alert 1|2] "
+                                 "[--answer-verify 1|2] [--timeout SECONDS]"));
         return 2;
     }
     const std::optional<int> timeout = timeoutValue(args);
@@ -193,19 +240,24 @@ int main(int argc, char **argv)
     const std::optional<int> fileExists = answerValue(args, QStringLiteral("answer-file-exists"), 3);
     const std::optional<int> reset = answerValue(args, QStringLiteral("answer-reset"), 2);
     const std::optional<int> alert = answerValue(args, QStringLiteral("answer-alert"), 2);
-    if (!fileExists || !reset || !alert)
+    const std::optional<int> verify = answerValue(args, QStringLiteral("answer-verify"), 2);
+    if (!fileExists || !reset || !alert || !verify)
         return 2;
     ArgumentAnswerer answerer;
     answerer.fileExists = *fileExists;
     answerer.reset = *reset;
     answerer.alert = *alert;
-    PathDialog dialog(QFileInfo(args.value(QStringLiteral("save"))).absoluteFilePath());
-
+    answerer.verify = *verify;
     const QString url = args.positionalArguments().first();
+    const QString folder = toFolder ? QFileInfo(args.value(QStringLiteral("save-dir"))).absoluteFilePath() : QString();
+    PathDialog dialog(QFileInfo(args.value(QStringLiteral("save"))).absoluteFilePath(), folder,
+                      QUrl(url).host());
+
     bool ok = false;
     qint64 total = 0;
+    velmora::DownloadOutcome outcome;
     if (args.isSet(QStringLiteral("window"))) {
-        ok = DownloadInWindow(url, &dialog, &answerer, limits, &total);
+        ok = DownloadInWindow(url, &dialog, &answerer, limits, &total, &outcome);
     } else {
         velmora::DownloadState state;
         velmora::DownloadView view;  // no window: nothing is shown, and the figures cost nothing
@@ -216,7 +268,13 @@ int main(int argc, char **argv)
         QString password;
         ok = engine.DownloadFile(url, user, password);
         total = engine.Total();
+        outcome = engine.Outcome();
     }
+    if (toFolder && !dialog.name.isEmpty())
+        printLine(QStringLiteral("name: ") + dialog.name);
+    // A verdict is made on a whole file only.
+    if (outcome.ending != velmora::DownloadOutcome::Ending::Failed)
+        printLine(QStringLiteral("verify: ") + velmora::VerdictWords(outcome.verdict));
     if (ok) {
         printLine(QStringLiteral("result: complete %1").arg(total));
         return 0;

@@ -5,6 +5,7 @@
 #include "download/core/engine.h"
 
 #include "download/core/diskspace.h"
+#include "download/core/filename.h"
 #include "download/core/origin.h"
 #include "download/core/probe.h"
 #include "net/transfer.h"
@@ -22,13 +23,7 @@ namespace velmora {
 
 QString DefaultNameOf(const QString &address)
 {
-    QString rest = address;
-    const int scheme = rest.indexOf(QStringLiteral("://"));
-    if (scheme >= 0)
-        rest = rest.mid(scheme + 3);
-    if (!rest.contains(QLatin1Char('/')))
-        return QString();
-    return SplitPath(rest, true, true);
+    return ProposedFileName(QByteArray(), address);
 }
 
 DownloadEngine::DownloadEngine(DownloadState &state, DownloadView *view, ISaveDialog *saveDialog,
@@ -42,6 +37,7 @@ DownloadEngine::DownloadEngine(DownloadState &state, DownloadView *view, ISaveDi
     connect(m_probe, &Probe::wake, this, &DownloadEngine::wake);
     connect(m_probe, &Probe::dataArrived, this, &DownloadEngine::onProbeData);
     connect(m_transfer, &net::Transfer::wake, this, &DownloadEngine::wake);
+    connect(&m_hasher, &Hasher::progressed, this, &DownloadEngine::wake);
 }
 
 DownloadEngine::~DownloadEngine() = default;
@@ -64,6 +60,10 @@ void DownloadEngine::setNetSettings(const net::NetSettings &limits)
 
 AlertAnswer DownloadEngine::showAlert(const DownloadProblem &problem, const QString &file, bool offerCancel)
 {
+    if (problem.kind != Problem::Incomplete) {
+        m_run.outcome.hasProblem = true;
+        m_run.outcome.problem = problem.kind;
+    }
     return m_answerer->ShowAlert(problem, net::WithoutUserInfo(file), offerCancel);
 }
 
@@ -130,10 +130,6 @@ void DownloadEngine::followProbeRedirect(const QString &location)
 }
 
 namespace {
-const QString kConnecting = QStringLiteral("连接");
-const QString kResuming = QStringLiteral("续传");
-const QString kAskingInfo = QStringLiteral("获取文件信息");
-const QString kSaving = QStringLiteral("保存");
 } // namespace
 
 bool DownloadEngine::DownloadFile(const QString &StrURL, const QString &UserName, const QString &Password)
@@ -145,10 +141,15 @@ bool DownloadEngine::DownloadFile(const QString &StrURL, const QString &UserName
     for (;;) {
         if (next == Next::GoOn)
             next = transferOnce();
-        // A download that ended short may be continued from where it stopped.
-        if (finish(next) != Next::Resume)
+        // A download that ended short may be continued from where it stopped,
+        // and one that did not match may be fetched once more.
+        const Next after = finish(next);
+        if (after == Next::Resume)
+            m_run.resume = true;
+        else if (after == Next::Refetch)
+            startAgain();
+        else
             break;
-        m_run.resume = true;
         next = Next::GoOn;
     }
     endRun();
@@ -159,6 +160,7 @@ void DownloadEngine::beginRun(const QString &StrURL, const QString &UserName, co
 {
     m_running = true;
     m_file.close();
+    m_hasher.stop();
     m_run = Run{};
     m_run.address = StrURL;
     m_run.userName = UserName;
@@ -172,7 +174,7 @@ void DownloadEngine::beginRun(const QString &StrURL, const QString &UserName, co
     m_view->SetTimeLabel(QString());
     m_view->SetToLabel(QString());
     m_view->SetRateLabel(QString());
-    m_view->SetStatusLabel(kConnecting);
+    m_view->SetPhase(Phase::Connecting);
 }
 
 DownloadEngine::Next DownloadEngine::probe()
@@ -216,7 +218,9 @@ DownloadEngine::Next DownloadEngine::chooseTarget()
     const QString &requestURL = m_run.probed.strRequestURL;
     if (!requestURL.trimmed().isEmpty())
         m_run.address = requestURL;
-    const QString defaultName = DefaultNameOf(requestURL);
+    // The server's own name for the file, when the probe's answer gives one.
+    const QByteArray disposition = GetDataHead(m_run.probeAnswer, QStringLiteral("Content-Disposition:")).toUtf8();
+    const QString defaultName = ProposedFileName(disposition, requestURL);
     m_run.savePath = m_saveDialog->ShowSaveDialog(defaultName, GetExtension(defaultName));
     if (m_run.savePath.isEmpty())
         return Next::Stop;
@@ -281,7 +285,7 @@ DownloadEngine::Next DownloadEngine::askLength()
 {
     qint64 &received = m_run.received;
     if (m_run.resume) {
-        m_view->SetStatusLabel(kResuming);
+        m_view->SetPhase(Phase::Resuming);
         // The last bytes of what is on disk are fetched again: the end of an
         // interrupted write may not have reached the disk whole.
         if (received > 0)
@@ -292,7 +296,7 @@ DownloadEngine::Next DownloadEngine::askLength()
             received = 0;
         m_run.startOffset = received;
     } else {
-        m_view->SetStatusLabel(kAskingInfo);
+        m_view->SetPhase(Phase::AskingInfo);
     }
     yieldOnce();
 
@@ -375,7 +379,7 @@ DownloadEngine::Next DownloadEngine::restartFromZero()
 
 DownloadEngine::Next DownloadEngine::judgeStatus()
 {
-    m_view->SetStatusLabel(kSaving);
+    m_view->SetPhase(Phase::Saving);
     m_view->SetSourceLabel(m_run.remoteName + QStringLiteral(" 来自 Quillon"));
     m_view->SetToLabel(m_run.savePath);
     if (!waitUntil([this] { return !m_transfer->stillExecuting(); }))
@@ -472,6 +476,7 @@ DownloadEngine::Next DownloadEngine::receiveBody()
         m_transfer->consume(size);
         if (next != Next::GoOn)
             return next;
+        waitForHashing();
         // One clock reading serves the figures and the yield below.
         const qint64 nowNs = m_clock.nsecsElapsed();
         showProgress(double(nowNs) / 1e9);
@@ -551,6 +556,7 @@ DownloadEngine::Next DownloadEngine::storeChunk(QByteArrayView chunk)
         file.close();
         return stopWith(DownloadProblem::Unexpected(file.errorString()), m_run.savePath);
     }
+    hashChunk(chunk);
     if (m_state.blnCancel) {
         file.close();
         return Next::Finish;
@@ -581,24 +587,23 @@ DownloadEngine::Next DownloadEngine::finish(Next outcome)
     TimerTime.stop();
     const bool whole = m_run.received != 0 && m_run.total != 0 && m_run.received == m_run.total && !m_run.badBody
         && FileLength(m_run.savePath) == m_run.total;
-    if (whole) {
-        // The file keeps the address it came from, as browsers and wget mark
-        // theirs; where the file system cannot, the download is complete all the same.
-        WriteOriginUrl(m_run.savePath, m_run.address);
-        showComplete();
-        m_run.success = true;
-        return Next::Finish;
-    }
+    m_run.outcome.bytes = FileLength(m_run.savePath);
+    if (whole)
+        return finishWhole();
+    m_hasher.stop();
     return finishIncomplete(outcome == Next::Stop);
 }
 
 void DownloadEngine::showComplete()
 {
-    m_view->SetStatusLabel(kSaving);
+    m_view->SetPhase(Phase::Saving);
     m_view->SetCancelCaption(QStringLiteral("关闭"));
     m_view->SetEstimatedTimeLeft(QStringLiteral("下载完毕:"));
     m_view->SetOpenFolderEnabled(true);
     m_view->SetTimeLabel(CompletedTimeText(m_run.total, m_state.varElapsed));
+    const QString verdict = VerdictStatusText(m_run.outcome.verdict);
+    if (!verdict.isEmpty())
+        m_view->SetStatusLabel(verdict);
     m_view->Beep();
 }
 
@@ -617,6 +622,107 @@ DownloadEngine::Next DownloadEngine::finishIncomplete(bool stopped)
     showAlert(Problem::Incomplete, m_run.address, false);
     m_run.success = false;
     return Next::Finish;
+}
+
+void DownloadEngine::hashChunk(QByteArrayView chunk)
+{
+    // The hashes follow the file as it is written: a transfer that starts
+    // elsewhere than where they stand starts them anew over the kept part.
+    if (!m_hasher.active() || m_hasher.position() != m_run.received)
+        startHashing(m_run.received);
+    m_hasher.feed(chunk);
+}
+
+void DownloadEngine::waitForHashing()
+{
+    // The hashing threads may fall behind a fast link only by a few blocks.
+    // Waited for between chunks, when no chunk is looked at in the transfer.
+    if (m_hasher.busy())
+        waitUntil([this] { return !m_hasher.busy(); });
+}
+
+void DownloadEngine::startHashing(qint64 prefix)
+{
+    m_run.expected = expectations();
+    QList<HashKind> kinds;
+    for (const Expectation &e : std::as_const(m_run.expected))
+        if (!kinds.contains(e.kind))
+            kinds << e.kind;
+    m_hasher.start(m_run.savePath, prefix, kinds);
+}
+
+QList<Expectation> DownloadEngine::expectations() const
+{
+    QList<Expectation> out;
+    if (const std::optional<quint32> crc = ChecksumInName(m_run.localName))
+        out << Crc32Expectation(*crc);
+    // Repr-Digest and Digest speak of the whole file, on a part too; a
+    // Content-Digest only of the bytes of its own answer.
+    const int status = m_transfer->status();
+    if (status != 200 && status != 206)
+        return out;
+    out << ReprDigestExpectations(m_transfer->header("Repr-Digest"));
+    out << DigestExpectations(m_transfer->header("Digest"));
+    if (status == 200)
+        out << ReprDigestExpectations(m_transfer->header("Content-Digest"));
+    return out;
+}
+
+Verdict DownloadEngine::verifyWhole()
+{
+    // A file that needed no transfer (already whole on disk) is read whole.
+    if (!m_hasher.active() || m_hasher.position() != m_run.total)
+        startHashing(m_run.total);
+    m_hasher.close();
+    const bool done = waitUntil([this] { return m_hasher.done(); });
+    const Verdict verdict = done ? Judge(m_run.expected, m_hasher.result()) : Verdict{};
+    m_hasher.stop();
+    return verdict;
+}
+
+DownloadEngine::Next DownloadEngine::finishWhole()
+{
+    const Verdict verdict = verifyWhole();
+    if (m_state.blnCancel)
+        return finishIncomplete(true);
+    m_run.outcome.verdict = verdict;
+    if (verdict.result != Verdict::Result::None)
+        WriteVerdictMark(m_run.savePath, verdict);
+    if (verdict.result == Verdict::Result::Mismatch)
+        return finishMismatch(verdict);
+    // The file keeps the address it came from, as browsers and wget mark
+    // theirs; where the file system cannot, the download is complete all the same.
+    WriteOriginUrl(m_run.savePath, m_run.address);
+    showComplete();
+    m_run.success = true;
+    m_run.outcome.ending = DownloadOutcome::Ending::Finished;
+    m_run.outcome.hasProblem = false;
+    return Next::Finish;
+}
+
+DownloadEngine::Next DownloadEngine::finishMismatch(const Verdict &verdict)
+{
+    m_run.outcome.hasProblem = true;
+    m_run.outcome.problem = Problem::VerifyMismatch;
+    if (m_answerer->ShowVerifyAlert(verdict, m_run.savePath) == VerifyAnswer::DownloadAgain)
+        return Next::Refetch;
+    // Kept as it is, but never called complete.
+    showAlert(Problem::Incomplete, m_run.address, false);
+    m_run.success = false;
+    m_run.outcome.ending = DownloadOutcome::Ending::Kept;
+    return Next::Finish;
+}
+
+void DownloadEngine::startAgain()
+{
+    // Nothing of the file that did not match is kept, nor the version it named.
+    m_file.close();
+    QFile::remove(m_run.savePath);
+    m_run.resume = false;
+    m_run.received = 0;
+    m_run.startOffset = 0;
+    m_run.validator.clear();
+    m_run.outcome = DownloadOutcome{};
 }
 
 void DownloadEngine::endRun()

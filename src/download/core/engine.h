@@ -11,7 +11,10 @@
 // and in a test.
 #include "download/core/address.h"
 #include "download/core/bodyfile.h"
+#include "download/core/digest.h"
 #include "download/core/downloadstate.h"
+#include "download/core/hasher.h"
+#include "download/core/phase.h"
 #include "download/core/httpheaders.h"
 #include "download/core/problems.h"
 #include "download/core/progress.h"
@@ -43,6 +46,8 @@ public:
     virtual void SetSourceLabel(const QString &) {}
     virtual void SetToLabel(const QString &) {}
     virtual void SetStatusLabel(const QString &) {}
+    // Where the download stands; a view shows it as the phase's own words.
+    virtual void SetPhase(Phase phase) { SetStatusLabel(PhaseText(phase)); }
     virtual void SetRateLabel(const QString &) {}
     virtual void SetTimeLabel(const QString &) {}
     virtual void SetEstimatedTimeLeft(const QString &) {}
@@ -65,9 +70,24 @@ public:
     virtual QString ShowSaveDialog(const QString &DefaultName, const QString &FileType) = 0;
 };
 
-// The file name proposed for an address: the text after its last "/", and
-// "" when nothing but a host follows the scheme.
+// The file name proposed for an address: its last segment without query or
+// fragment, decoded and made safe; "" when nothing but a host follows the scheme.
 QString DefaultNameOf(const QString &address);
+
+// What a download ended with, for whoever started it to act on or put into words.
+struct DownloadOutcome
+{
+    enum class Ending {
+        Finished,  // the whole file, and nothing said it is not the one published
+        Kept,      // whole, but it does not match what vouches for it, and was kept so
+        Failed,    // not the whole file
+    };
+    Ending ending = Ending::Failed;
+    bool hasProblem = false;
+    Problem problem = Problem::Incomplete;  // the last problem met before the end, when hasProblem
+    qint64 bytes = 0;     // of the file on disk
+    Verdict verdict;      // of the whole file; None when it was not whole
+};
 
 class DownloadEngine : public QObject
 {
@@ -87,6 +107,8 @@ public:
     void Cancel();
 
     bool isRunning() const { return m_running; }
+    // What the last DownloadFile ended with.
+    const DownloadOutcome &Outcome() const { return m_run.outcome; }
     qint64 Received() const { return m_run.received; }
     qint64 Total() const { return m_run.total; }
     DownloadState &state() { return m_state; }
@@ -115,6 +137,7 @@ private:
         Stop,    // the step has shown its own problem: the finish judges, but asks nothing more
         Resume,  // the finish asks to continue the file: back to the length request
         Restart, // the local file turned out not to be a part of this one: fetch it from byte 0
+        Refetch, // the whole file did not match and the user asked for it once more from byte 0
     };
 
     // Everything one call of DownloadFile knows about its download.
@@ -141,6 +164,8 @@ private:
         bool figuresShown = false;  // this transfer has handed the view its figures
         qint64 received = 0;  // bytes of the file that are on disk (or held for the check)
         qint64 total = 0;     // the file's length, from the length request
+        QList<Expectation> expected;  // what the name and the answer vouch for; set when hashing starts
+        DownloadOutcome outcome;
     };
 
     void beginRun(const QString &StrURL, const QString &UserName, const QString &Password);
@@ -160,6 +185,14 @@ private:
     Next checkResumedBytes(QByteArrayView chunk, bool last);
     bool matchesDisk(const QByteArray &bytes);
     Next storeChunk(QByteArrayView chunk);
+    void hashChunk(QByteArrayView chunk);
+    void waitForHashing();
+    void startHashing(qint64 prefix);
+    QList<Expectation> expectations() const;
+    Verdict verifyWhole();
+    Next finishWhole();
+    Next finishMismatch(const Verdict &verdict);
+    void startAgain();
     Next flushBody();
     void showProgress();
     void showProgress(double now);  // now: clockSeconds() as read by the caller
@@ -194,6 +227,8 @@ private:
     // The local file while the body is written. One for all runs: its
     // write block is allocated once.
     BodyFile m_file;
+    // The hashes of the file while it is written.
+    Hasher m_hasher;
     bool m_running = false;
 };
 

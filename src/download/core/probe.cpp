@@ -4,6 +4,8 @@
 
 #include "download/core/probe.h"
 
+#include "download/core/filename.h"
+
 #include "net/proxy.h"
 
 #include <QUrl>
@@ -149,9 +151,15 @@ void Probe::start(bool https, const QString &host, quint16 port, const QByteArra
 
 void Probe::onArrival()
 {
-    const QString text = QString::fromUtf8(m_connection.readAll());
-    if (!m_running || text.isEmpty())
+    const QByteArray bytes = m_connection.readAll();
+    if (!m_running || bytes.isEmpty())
         return;
+    // The head in UTF-8, or else in the Chinese code page, so that a
+    // server's GBK file name in Content-Disposition reaches the Save-As
+    // dialog whole; body bytes that came with it do not decide that.
+    const qsizetype headEnd = bytes.indexOf("\r\n\r\n");
+    const qsizetype cut = headEnd < 0 ? bytes.size() : headEnd + 4;
+    const QString text = DecodeNameBytes(bytes.left(cut)) + QString::fromUtf8(bytes.mid(cut));
     m_answerTimer.stop();
     // An answer from the proxy itself, not from the server: it wants other credentials.
     if (m_proxyTakesRequest && StatusOf(text) == QLatin1String("407"))

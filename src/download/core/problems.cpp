@@ -31,9 +31,48 @@ QString ProblemText(Problem problem)
     case Problem::Downgrade: return QStringLiteral("拒绝从 https 转向 http");
     case Problem::ProxyRefusedCredentials: return QStringLiteral("代理服务器拒绝了用户名或密码");
     case Problem::NoSecureConnection: return QStringLiteral("无法建立安全连接");
+    case Problem::VerifyMismatch: return QStringLiteral("校验不符");
     case Problem::Unexpected: break;
     }
     return QString();
+}
+
+QString ProblemKindWord(Problem problem)
+{
+    switch (problem) {
+    case Problem::FileExists: return QStringLiteral("file-exists");
+    case Problem::ConnectionReset: return QStringLiteral("reset");
+    case Problem::InvalidAddress: return QStringLiteral("invalid-address");
+    case Problem::CannotResolve: return QStringLiteral("cannot-resolve");
+    case Problem::CannotConnect: return QStringLiteral("cannot-connect");
+    case Problem::BadAnswer: return QStringLiteral("bad-answer");
+    case Problem::ZeroLength: return QStringLiteral("zero-length");
+    case Problem::EmptyContent: return QStringLiteral("empty-content");
+    case Problem::NoPermission: return QStringLiteral("no-permission");
+    case Problem::FileNotFound: return QStringLiteral("not-found");
+    case Problem::DiskFull: return QStringLiteral("disk-full");
+    case Problem::CannotResume: return QStringLiteral("cannot-resume");
+    case Problem::ResumeRefused: return QStringLiteral("resume-refused");
+    case Problem::Incomplete: return QStringLiteral("incomplete");
+    case Problem::CannotOpenFile: return QStringLiteral("cannot-open");
+    case Problem::CertificateUntrusted: return QStringLiteral("certificate-untrusted");
+    case Problem::CertificateExpired: return QStringLiteral("certificate-expired");
+    case Problem::CertificateWrongName: return QStringLiteral("certificate-wrong-name");
+    case Problem::CertificateInvalid: return QStringLiteral("certificate-invalid");
+    case Problem::Downgrade: return QStringLiteral("downgrade");
+    case Problem::ProxyRefusedCredentials: return QStringLiteral("proxy-credentials");
+    case Problem::NoSecureConnection: return QStringLiteral("no-secure-connection");
+    case Problem::VerifyMismatch: return QStringLiteral("verify-mismatch");
+    case Problem::Unexpected: break;
+    }
+    return QStringLiteral("unexpected");
+}
+
+QString VerifyMismatchText(const Verdict &verdict)
+{
+    const QString got = verdict.got.isEmpty() ? QStringLiteral("无法读取") : HashHex(verdict.kind, verdict.got);
+    return QStringLiteral("应为 %1 %2, 实为 %3.")
+        .arg(HashKindName(verdict.kind), HashHex(verdict.kind, verdict.expected), got);
 }
 
 Problem ProblemOfNet(net::NetFailure failure, net::CertificateProblem certificate, Problem otherwise)

@@ -5,6 +5,7 @@
 #pragma once
 // The problems a download can meet and the answers the problem dialogs give.
 // The program opens the dialogs; a test or a headless tool answers from a script.
+#include "download/core/digest.h"
 #include "net/failure.h"
 
 #include <QString>
@@ -37,11 +38,15 @@ enum class Problem {
     Downgrade,         // "拒绝从 https 转向 http": a redirect that would drop the encryption
     ProxyRefusedCredentials,  // "代理服务器拒绝了用户名或密码"
     NoSecureConnection,       // "无法建立安全连接": no TLS version or cipher both sides accept
+    VerifyMismatch,    // "校验不符": the file is not the one its name or its server vouches for
     Unexpected,        // an error that carries its own description
 };
 
 // The title the dialogs show for a problem ("" for Unexpected).
 QString ProblemText(Problem problem);
+
+// A stable word for a problem, for scripts: "not-found", "reset", "verify-mismatch".
+QString ProblemKindWord(Problem problem);
 
 // The problem a failure of the network layer is shown as: certificate
 // problems, a refused downgrade, refused proxy credentials and TLS that
@@ -83,6 +88,16 @@ enum class AlertAnswer : qint16 {
     CancelDownload = 2,  // "取消下载任务."
 };
 
+// Answers of the verify dialog "校验不符", with its own codes.
+enum class VerifyAnswer : qint16 {
+    None = 0,           // closed by its close box: the file is kept
+    DownloadAgain = 1,  // "重新下载": fetched once more from byte 0
+    Keep = 2,           // "保留此文件.": kept as it is, the download incomplete
+};
+
+// What the verify dialog tells: what was expected, and what came.
+QString VerifyMismatchText(const Verdict &verdict);
+
 class IProblemAnswerer
 {
 public:
@@ -91,6 +106,13 @@ public:
     virtual FileAlertAnswer ShowFileAlert(const QString &strFile, bool blnReset) = 0;
     // Any other problem; the cancel choice only when blnOfferCancel.
     virtual AlertAnswer ShowAlert(const DownloadProblem &problem, const QString &strFile, bool blnOfferCancel) = 0;
+    // "校验不符" for the saved file strFile. Whoever cannot ask keeps the file.
+    virtual VerifyAnswer ShowVerifyAlert(const Verdict &verdict, const QString &strFile)
+    {
+        Q_UNUSED(verdict);
+        Q_UNUSED(strFile);
+        return VerifyAnswer::Keep;
+    }
 };
 
 } // namespace velmora

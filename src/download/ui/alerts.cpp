@@ -6,6 +6,7 @@
 
 #include "download/ui/frmalert.h"
 #include "download/ui/frmfilealert.h"
+#include "download/ui/frmverifyalert.h"
 
 namespace velmora {
 
@@ -43,6 +44,11 @@ AlertAnswer ShowAlert(const QString &strProblem, const QString &strFile, bool bl
     return RunModal(new frmAlert(strProblem, strFile, blnOfferCancel, owner));
 }
 
+VerifyAnswer ShowVerifyAlert(const Verdict &verdict, const QString &strFile, QWidget *owner)
+{
+    return RunModal(new frmVerifyAlert(verdict, strFile, owner));
+}
+
 FileAlertAnswer DialogProblemAnswerer::ShowFileAlert(const QString &strFile, bool blnReset)
 {
     return velmora::ShowFileAlert(strFile, blnReset, m_owner);
@@ -52,6 +58,11 @@ AlertAnswer DialogProblemAnswerer::ShowAlert(const DownloadProblem &problem, con
                                              bool blnOfferCancel)
 {
     return velmora::ShowAlert(problem.title(), strFile, blnOfferCancel, m_owner);
+}
+
+VerifyAnswer DialogProblemAnswerer::ShowVerifyAlert(const Verdict &verdict, const QString &strFile)
+{
+    return velmora::ShowVerifyAlert(verdict, strFile, m_owner);
 }
 
 } // namespace velmora

@@ -35,6 +35,9 @@ FileAlertAnswer ShowFileAlert(const QString &strFile, bool blnReset, QWidget *ow
 AlertAnswer ShowAlert(const QString &strProblem, const QString &strFile, bool blnOfferCancel,
                       QWidget *owner = nullptr);
 
+// "校验不符" for a saved file that does not match; None when closed by its close box.
+VerifyAnswer ShowVerifyAlert(const Verdict &verdict, const QString &strFile, QWidget *owner = nullptr);
+
 // Puts the download's problems to the user in the dialogs above, owned by
 // the window that asks (the download window).
 class DialogProblemAnswerer : public IProblemAnswerer
@@ -43,6 +46,7 @@ public:
     explicit DialogProblemAnswerer(QWidget *owner = nullptr) : m_owner(owner) {}
     FileAlertAnswer ShowFileAlert(const QString &strFile, bool blnReset) override;
     AlertAnswer ShowAlert(const DownloadProblem &problem, const QString &strFile, bool blnOfferCancel) override;
+    VerifyAnswer ShowVerifyAlert(const Verdict &verdict, const QString &strFile) override;
 
 private:
     QPointer<QWidget> m_owner;

@@ -1,0 +1,279 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "download/core/hasher.h"
+
+#include <QFile>
+#include <QtEndian>
+
+#include <openssl/evp.h>
+#include <zlib.h>
+
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace velmora {
+
+namespace {
+
+// One kind of hash over a stream of bytes.
+class Digester
+{
+public:
+    explicit Digester(HashKind kind) : m_kind(kind)
+    {
+        if (kind == HashKind::Crc32)
+            return;
+        m_ctx = EVP_MD_CTX_new();
+        if (m_ctx && EVP_DigestInit_ex(m_ctx, mdOf(kind), nullptr) != 1) {
+            EVP_MD_CTX_free(m_ctx);
+            m_ctx = nullptr;
+        }
+    }
+    ~Digester() { EVP_MD_CTX_free(m_ctx); }
+    Digester(const Digester &) = delete;
+    Digester &operator=(const Digester &) = delete;
+
+    void update(const char *data, qsizetype size)
+    {
+        if (m_kind == HashKind::Crc32)
+            m_crc = crc32(m_crc, reinterpret_cast<const Bytef *>(data), uInt(size));
+        else if (m_ctx && EVP_DigestUpdate(m_ctx, data, size_t(size)) != 1)
+            m_failed = true;
+    }
+
+    QByteArray final()
+    {
+        if (m_kind == HashKind::Crc32) {
+            QByteArray out(4, Qt::Uninitialized);
+            qToBigEndian(quint32(m_crc), out.data());
+            return out;
+        }
+        unsigned char out[EVP_MAX_MD_SIZE];
+        unsigned int size = 0;
+        if (!m_ctx || m_failed || EVP_DigestFinal_ex(m_ctx, out, &size) != 1)
+            return QByteArray();
+        return QByteArray(reinterpret_cast<const char *>(out), int(size));
+    }
+
+private:
+    static const EVP_MD *mdOf(HashKind kind)
+    {
+        switch (kind) {
+        case HashKind::Md5: return EVP_md5();
+        case HashKind::Sha512: return EVP_sha512();
+        default: return EVP_sha256();
+        }
+    }
+
+    HashKind m_kind;
+    EVP_MD_CTX *m_ctx = nullptr;
+    uLong m_crc = crc32(0, nullptr, 0);
+    bool m_failed = false;
+};
+
+} // namespace
+
+struct Hasher::Lane
+{
+    HashKind kind;
+    std::mutex mutex;
+    std::condition_variable wakeUp;
+    std::deque<QByteArray> queue;  // blocks shared with the other lanes
+    bool closed = false;
+    bool abandoned = false;
+    bool finished = false;
+    QByteArray hash;
+    std::thread thread;
+
+    void run(const QString &path, qint64 prefix, Hasher *owner)
+    {
+        Digester digester(kind);
+        const bool read = readPrefix(path, prefix, digester);
+        for (;;) {
+            std::unique_lock<std::mutex> lock(mutex);
+            wakeUp.wait(lock, [this] { return abandoned || closed || !queue.empty(); });
+            if (abandoned)
+                return;
+            if (queue.empty())
+                break;  // closed, and everything hashed
+            const QByteArray block = std::move(queue.front());
+            queue.pop_front();
+            const bool roomAgain = queue.size() == size_t(kQueued / 2);
+            lock.unlock();
+            digester.update(block.constData(), block.size());
+            if (roomAgain)
+                emit owner->progressed();
+        }
+        const QByteArray result = read ? digester.final() : QByteArray();
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            hash = result;
+            finished = true;
+        }
+        emit owner->progressed();
+    }
+
+    bool isAbandoned()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return abandoned;
+    }
+
+    // The kept start of a resumed file, read in blocks, as it is on disk.
+    bool readPrefix(const QString &path, qint64 prefix, Digester &digester)
+    {
+        if (prefix <= 0)
+            return true;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        QByteArray buffer(kBlock, Qt::Uninitialized);
+        for (qint64 left = prefix; left > 0;) {
+            if (isAbandoned())
+                return false;
+            const qint64 got = file.read(buffer.data(), qMin<qint64>(left, kBlock));
+            if (got <= 0)
+                return false;
+            digester.update(buffer.constData(), qsizetype(got));
+            left -= got;
+        }
+        return true;
+    }
+};
+
+Hasher::Hasher(QObject *parent) : QObject(parent) {}
+
+Hasher::~Hasher()
+{
+    stop();
+}
+
+void Hasher::start(const QString &path, qint64 prefix, const QList<HashKind> &kinds)
+{
+    stop();
+    m_started = true;
+    m_position = prefix;
+    for (HashKind kind : kinds) {
+        auto lane = std::make_unique<Lane>();
+        lane->kind = kind;
+        Lane *l = lane.get();
+        lane->thread = std::thread([l, path, prefix, this] { l->run(path, prefix, this); });
+        m_lanes.push_back(std::move(lane));
+    }
+}
+
+void Hasher::stop()
+{
+    for (auto &lane : m_lanes) {
+        {
+            std::lock_guard<std::mutex> lock(lane->mutex);
+            lane->abandoned = true;
+        }
+        lane->wakeUp.notify_one();
+    }
+    for (auto &lane : m_lanes)
+        lane->thread.join();
+    m_lanes.clear();
+    m_block.clear();
+    m_used = 0;
+    m_handedOver.clear();
+    m_position = 0;
+    m_started = false;
+}
+
+void Hasher::feed(QByteArrayView bytes)
+{
+    m_position += bytes.size();
+    if (m_lanes.empty())
+        return;
+    while (!bytes.isEmpty()) {
+        if (m_block.isEmpty())
+            nextBlock();
+        const qsizetype part = qMin(kBlock - m_used, bytes.size());
+        memcpy(m_block.data() + m_used, bytes.data(), size_t(part));
+        m_used += part;
+        bytes = bytes.sliced(part);
+        if (m_used == kBlock) {
+            QByteArray full = std::exchange(m_block, QByteArray());
+            m_used = 0;
+            handOver(full);
+            m_handedOver.push_back(std::move(full));
+        }
+    }
+}
+
+void Hasher::nextBlock()
+{
+    for (auto it = m_handedOver.begin(); it != m_handedOver.end(); ++it) {
+        if (it->isDetached()) {  // every lane is done with it
+            m_block = std::move(*it);
+            m_handedOver.erase(it);
+            return;
+        }
+    }
+    m_block = QByteArray(kBlock, Qt::Uninitialized);
+}
+
+void Hasher::handOver(QByteArray block)
+{
+    // One block for all lanes: each holds a reference, none a copy.
+    for (auto &lane : m_lanes) {
+        {
+            std::lock_guard<std::mutex> lock(lane->mutex);
+            lane->queue.push_back(block);
+        }
+        lane->wakeUp.notify_one();
+    }
+}
+
+bool Hasher::busy() const
+{
+    for (const auto &lane : m_lanes) {
+        std::lock_guard<std::mutex> lock(lane->mutex);
+        if (lane->queue.size() >= size_t(kQueued))
+            return true;
+    }
+    return false;
+}
+
+void Hasher::close()
+{
+    if (m_used > 0)
+        handOver(m_block.left(m_used));
+    m_block.clear();
+    m_used = 0;
+    for (auto &lane : m_lanes) {
+        {
+            std::lock_guard<std::mutex> lock(lane->mutex);
+            lane->closed = true;
+        }
+        lane->wakeUp.notify_one();
+    }
+}
+
+bool Hasher::done() const
+{
+    for (const auto &lane : m_lanes) {
+        std::lock_guard<std::mutex> lock(lane->mutex);
+        if (!lane->finished)
+            return false;
+    }
+    return true;
+}
+
+FileHashes Hasher::result() const
+{
+    FileHashes out;
+    for (const auto &lane : m_lanes) {
+        std::lock_guard<std::mutex> lock(lane->mutex);
+        out.of(lane->kind) = lane->hash;
+    }
+    return out;
+}
+
+} // namespace velmora
