@@ -295,6 +295,8 @@ private slots:
         QVERIFY2(rateOf(rates[1]) > rateOf(rates[2]) && rateOf(rates[2]) > 0, qPrintable(rates.join(QLatin1Char(' '))));
         QVERIFY2(timesLeft[1] != timesLeft[2], qPrintable(timesLeft[1]));
         QCOMPARE(statusAtStop, QStringLiteral("取消"));
+        // The user's own stop is no error: the window just goes.
+        QVERIFY(answerer.asked.isEmpty());
         QVERIFY(window && window->isHidden());
         closedAndGone();
     }
@@ -343,6 +345,90 @@ private slots:
         QDBusConnection::disconnectFromPeer(QStringLiteral("caller"));
     }
 
+    // Escape in the real file dialogs during a download: "文件已存在" gives up
+    // (no range asked, the file as it was, nothing more said), "服务器连接重置"
+    // resumes nothing and the download is told as unfinished.
+    void escapeInTheFileDialogs_data()
+    {
+        QTest::addColumn<bool>("reset");
+        QTest::addColumn<QStringList>("titles");
+        QTest::newRow("file exists") << false << QStringList{QStringLiteral("文件已存在")};
+        QTest::newRow("connection reset") << true << QStringList{QStringLiteral("服务器连接重置"), QStringLiteral("下载未完成")};
+    }
+    void escapeInTheFileDialogs()
+    {
+        QFETCH(bool, reset);
+        QFETCH(QStringList, titles);
+        const qint64 size = 300000;
+        const qint64 cut = 100000;
+        const QString path = serve(QStringLiteral("/escape-%1.bin").arg(int(reset)), size);
+        if (reset)
+            server.addRule({.path = path, .when = Rule::When::WithRange, .dropAfter = cut});
+        else
+            QVERIFY(testing::WriteFile(saveDialog.path, testing::GeneratedBytes(0, cut)));
+        QStringList seen;
+        const auto c = connect(AlertDialogs::instance(), &AlertDialogs::aboutToShow, this, [&](QDialog *d) {
+            auto *dialog = qobject_cast<ProblemDialog *>(d);
+            seen << dialog->lblAbend()->text();
+            QTimer::singleShot(0, dialog, [dialog] {
+                if (dialog->objectName() == QLatin1String("frmFileAlert"))
+                    QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape);
+                else
+                    dialog->cmdNext()->click();
+            });
+        });
+        extraSetup = [](frmDownload *w) { w->setProblemAnswerer(nullptr); };  // the window's own dialogs
+        QVERIFY(!download(path));
+        disconnect(c);
+        QCOMPARE(seen, titles);
+        // The probe, and for the reset the length and the range that dropped: no resume.
+        QCOMPARE(server.requestsFor(path).size(), reset ? 3 : 1);
+        QCOMPARE(QFileInfo(saveDialog.path).size(), cut);
+        QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(cut));
+        QCOMPARE(window->engine()->stopReason(), reset ? StopReason::Failed : StopReason::UserCancelled);
+        closedAndGone();
+    }
+
+    // The summary speaks for the whole download: after several resumes, and
+    // for a file that was already whole on disk, the time shown and the rate
+    // shown agree with the bytes the server sent over all the transfers.
+    void summaryAcrossResumes_data()
+    {
+        QTest::addColumn<bool>("alreadyWhole");
+        QTest::newRow("dropped four times") << false;
+        QTest::newRow("already whole") << true;
+    }
+    void summaryAcrossResumes()
+    {
+        QFETCH(bool, alreadyWhole);
+        const qint64 size = 600 * 1024;
+        const QString path = serve(QStringLiteral("/summary-%1.bin").arg(int(alreadyWhole)), size);
+        if (alreadyWhole) {
+            QVERIFY(testing::WriteFile(saveDialog.path, testing::GeneratedBytes(0, size)));
+        } else {
+            // At 200 KB/s the body's transfers take three seconds or more together.
+            server.addRule({.path = path, .when = Rule::When::WithRange, .dropAfter = 150 * 1024, .rate = 200 * 1024});
+        }
+        QVERIFY(download(path));
+        QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(size));
+        QCOMPARE(answerer.asked.size(), alreadyWhole ? 1 : 4);
+        qint64 sent = 0;
+        for (const auto &entry : server.requestsFor(path))
+            if (!entry.request.range.isEmpty())
+                sent += entry.bodyBytesSent;
+        QCOMPARE(sent, alreadyWhole ? DownloadEngine::kResumeMargin : size + 4 * DownloadEngine::kResumeMargin);
+        const qint64 seconds = window->state().varElapsed;
+        QCOMPARE(Label(window, "TimeLabel")->text(), CompletedTimeText(size, seconds));
+        if (!alreadyWhole)
+            QVERIFY2(seconds >= 2, qPrintable(Label(window, "TimeLabel")->text()));
+        // Rate times time is what came, give or take the half second the time is rounded by.
+        const double rate = rateOf(Label(window, "RateLabel")->text());
+        const QByteArray shownText = (Label(window, "RateLabel")->text() + QLatin1String(", ")
+                                      + Label(window, "TimeLabel")->text()).toUtf8();
+        QVERIFY2(seconds >= 1 && std::abs(rate * double(seconds) - double(sent)) <= rate * 0.5 + double(sent) * 0.05,
+                 shownText.constData());
+    }
+
     void realSaveDialog()
     {
         server.addGeneratedFile(QStringLiteral("/d/Song.MP3"), 5000);
@@ -368,12 +454,14 @@ private slots:
         QCOMPARE(testing::Sha256OfFile(chosen), HttpServer::GeneratedSha256(5000));
         window->close();
 
-        // Cancelled: nothing is fetched, and the download ends unfinished.
+        // Cancelled: nothing is fetched, and the window closes without a word.
         server.clearRequests();
         chosen.clear();
         QVERIFY(!download(QStringLiteral("/d/Song.MP3")));
-        QCOMPARE(answerer.asked, QStringList({QStringLiteral("下载未完成")}));
+        QVERIFY(answerer.asked.isEmpty());
         QCOMPARE(server.requests().size(), 1);  // the probe only
+        QCOMPARE(window->engine()->stopReason(), StopReason::UserCancelled);
+        closedAndGone();
     }
 
     void seekBarPaintingAndHover()

@@ -65,6 +65,15 @@ public:
     virtual QString ShowSaveDialog(const QString &DefaultName, const QString &FileType) = 0;
 };
 
+// Why a download ended without the whole file. The user's own cancel
+// (Cancel, Escape, the close box, cancelling Save-As or giving up on an
+// existing file) ends it quietly; a failure is told as "下载未完成".
+enum class StopReason {
+    None,           // still running, or complete
+    UserCancelled,  // the user gave up
+    Failed,         // a problem ended it
+};
+
 // The file name proposed for an address: the text after its last "/", and
 // "" when nothing but a host follows the scheme.
 QString DefaultNameOf(const QString &address);
@@ -87,6 +96,8 @@ public:
     void Cancel();
 
     bool isRunning() const { return m_running; }
+    // Why the last download stopped short (None after a complete one).
+    StopReason stopReason() const { return m_run.stopReason; }
     qint64 Received() const { return m_run.received; }
     qint64 Total() const { return m_run.total; }
     DownloadState &state() { return m_state; }
@@ -98,8 +109,8 @@ public:
     // Free bytes for a file to be saved at path; DiskFreeSpace by default.
     std::function<qint64(const QString &)> freeSpace;
 
-    // The window's one-second clock: varElapsed + 1 per tick while the body
-    // runs, and the figures handed to the view again.
+    // The window's one-second clock while the body runs: varElapsed follows
+    // the download's body time, and the figures go to the view again.
     QTimer TimerTime;
 
 signals:
@@ -133,12 +144,18 @@ private:
         bool resume = false;  // continuing a file already on disk
         bool badBody = false; // the server sent something that cannot be this file
         bool success = false;
+        StopReason stopReason = StopReason::None;
         qint64 startOffset = 0;  // first byte fetched by this transfer
         double startTime = 0;    // clock seconds the rate is measured from
         QByteArray validator;    // ETag or Last-Modified of the version this run fetches
         qint64 checkEnd = 0;     // body bytes before this are compared with the disk first
         QByteArray held;         // body bytes waiting for that comparison
         bool figuresShown = false;  // this transfer has handed the view its figures
+        // The body clock of the whole download: the seconds its body
+        // transfers have run, resumes included, and the bytes they brought.
+        double bodySeconds = 0;
+        double bodySince = -1;   // clock seconds the running transfer began; -1: none runs
+        qint64 fetched = 0;
         qint64 received = 0;  // bytes of the file that are on disk (or held for the check)
         qint64 total = 0;     // the file's length, from the length request
     };
@@ -163,6 +180,9 @@ private:
     Next flushBody();
     void showProgress();
     void showProgress(double now);  // now: clockSeconds() as read by the caller
+    void startBodyClock();
+    void stopBodyClock();
+    double bodySecondsNow() const;
     void TimerTime_Timer();
     Next finish(Next outcome);
     Next finishIncomplete(bool stopped);
