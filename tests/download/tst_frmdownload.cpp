@@ -6,6 +6,7 @@
 // server, the real Save-As dialog); then its progress bar, the problem
 // dialogs and the Folder button's request to a file manager on their own.
 #include "download/ui/alerts.h"
+#include "download/ui/desktopnotice.h"
 #include "download/ui/problemdialog.h"
 #include "common/core/version.h"
 #include "download/core/engine.h"
@@ -19,7 +20,9 @@
 #include "testsupport.h"
 
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QDBusServer>
+#include <QProcess>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -115,6 +118,84 @@ void ExpectShown(const QString &file, const QDBusConnection &bus, int timeoutMs,
     QTRY_VERIFY_WITH_TIMEOUT(result->has_value(), 30000);
     QCOMPARE(**result, expected);
 }
+
+// A session bus of the test's own: a dbus-daemon on a socket in a temporary
+// folder, which starts no services. Nothing of the desktop is reached.
+class PrivateBus
+{
+public:
+    PrivateBus()
+    {
+        const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
+        const QByteArray text = "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                                " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                                "<busconfig><type>session</type><listen>unix:dir="
+                                + QFile::encodeName(m_dir.path())
+                                + "</listen><policy context=\"default\"><allow send_destination=\"*\"/>"
+                                  "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n";
+        if (!testing::WriteFile(config, text))
+            return;
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        // The daemon prints its address once it listens.
+        if (m_daemon.waitForStarted(30000) && m_daemon.waitForReadyRead(30000))
+            address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        m_daemon.terminate();
+        m_daemon.waitForFinished(30000);
+    }
+    QDBusConnection connect(const QString &name) const { return QDBusConnection::connectToBus(address, name); }
+
+    QString address;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+};
+
+// org.freedesktop.Notifications as a desktop offers it, keeping what it was asked to show.
+class FakeNotifications : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    struct Shown
+    {
+        uint id;
+        QString app, icon, summary, body;
+        QStringList actions;
+        QVariantMap hints;
+    };
+    QList<Shown> shown;
+
+public slots:
+    QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("body-markup")}; }
+    uint Notify(const QString &app, uint, const QString &icon, const QString &summary, const QString &body,
+                const QStringList &actions, const QVariantMap &hints, int)
+    {
+        const uint id = 40 + uint(shown.size());
+        shown << Shown{id, app, icon, summary, body, actions, hints};
+        return id;
+    }
+};
+
+// The launcher entry's Update signals, as a dock hears them.
+class LauncherWatch : public QObject
+{
+    Q_OBJECT
+public:
+    QStringList uris;
+    QList<QVariantMap> updates;
+
+public slots:
+    void Update(const QString &uri, const QVariantMap &properties)
+    {
+        uris << uri;
+        updates << properties;
+    }
+};
 
 const QString kContinue = QStringLiteral("选择 \"续传已存在的文件\" 可解决文件中的问题. Velmora 将继续完成未完成的下载.");
 const QString kIgnoreCancels = QStringLiteral("选择 \"忽略此问题\" 不会解决文件中任何的问题. Velmora 将取消当前下载任务.");
@@ -427,6 +508,103 @@ private slots:
                                       + Label(window, "TimeLabel")->text()).toUtf8();
         QVERIFY2(seconds >= 1 && std::abs(rate * double(seconds) - double(sent)) <= rate * 0.5 + double(sent) * 0.05,
                  shownText.constData());
+    }
+
+    // The desktop hears of the download on a session bus of the test's own:
+    // progress on the launcher entry while the body runs, cleared at the end,
+    // and a notification with its two actions only when the user was looking
+    // at another window. The actions still work after the window has gone.
+    void desktopHearsOfTheDownload()
+    {
+        PrivateBus bus;
+        QVERIFY2(!bus.address.isEmpty(), "dbus-daemon did not start");
+        QDBusConnection desktop = bus.connect(QStringLiteral("desktop"));
+        QDBusConnection app = bus.connect(QStringLiteral("velmora"));
+        QVERIFY(desktop.isConnected() && app.isConnected());
+        FakeNotifications notifications;
+        QVERIFY(desktop.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &notifications,
+                                       QDBusConnection::ExportAllSlots));
+        QVERIFY(desktop.registerService(QStringLiteral("org.freedesktop.Notifications")));
+        LauncherWatch launcher;
+        QVERIFY(desktop.connect(QString(), DesktopBusNotice::kLauncherPath, QStringLiteral("com.canonical.Unity.LauncherEntry"),
+                                QStringLiteral("Update"), &launcher, SLOT(Update(QString, QVariantMap))));
+        DesktopBusNotice notice(app);
+        QWidget elsewhere;  // another window of the desktop
+        elsewhere.resize(100, 100);
+        elsewhere.show();
+
+        const qint64 size = 400 * 1024;
+        bool activeAtEnd = true;
+        for (const bool lookAway : {false, true}) {
+            const QString path = serve(QStringLiteral("/notice-%1.bin").arg(int(lookAway)), size);
+            // A name a notification server reading markup would misread.
+            saveDialog.path = dir.filePath(QStringLiteral("星 a&b <%1>.bin").arg(int(lookAway)));
+            QFile::remove(saveDialog.path);
+            server.setDefaultRate(800 * 1024);
+            bool looked = false;
+            extraSetup = [&](frmDownload *w) {
+                w->setDesktopNotice(&notice);
+                connect(w->engine(), &DownloadEngine::bodyProgress, w, [&] {
+                    if (lookAway && !std::exchange(looked, true)) {
+                        elsewhere.activateWindow();
+                        QCoreApplication::processEvents();
+                    }
+                });
+            };
+            const int updatesBefore = int(launcher.updates.size());
+            QVERIFY(download(path));
+            QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(size));
+            activeAtEnd = window->isActiveWindow();
+            QCOMPARE(activeAtEnd, !lookAway);
+            // Rising progress, then the entry cleared.
+            QTRY_VERIFY_WITH_TIMEOUT(launcher.updates.size() > updatesBefore
+                                         && !launcher.updates.last().value(QStringLiteral("progress-visible")).toBool(),
+                                     30000);
+            const QList<QVariantMap> shown = launcher.updates.mid(updatesBefore);
+            QVERIFY(shown.size() >= 2);
+            double before = 0;
+            for (const QVariantMap &update : shown.first(shown.size() - 1)) {
+                const double progress = update.value(QStringLiteral("progress")).toDouble();
+                QVERIFY(update.value(QStringLiteral("progress-visible")).toBool());
+                QVERIFY2(progress >= before && progress <= 1.0, qPrintable(QString::number(progress)));
+                before = progress;
+            }
+            QCOMPARE(before, 1.0);
+            window->close();
+            closedAndGone();
+        }
+        QVERIFY(std::all_of(launcher.uris.cbegin(), launcher.uris.cend(),
+                            [](const QString &uri) { return uri == DesktopBusNotice::kAppUri; }));
+
+        // Only the download finished out of sight was told, by its file name.
+        QTRY_VERIFY_WITH_TIMEOUT(!notifications.shown.isEmpty(), 30000);
+        QCOMPARE(notifications.shown.size(), 1);
+        const FakeNotifications::Shown told = notifications.shown.first();
+        QCOMPARE(QStringList({told.app, told.summary, told.body}),
+                 QStringList({QStringLiteral("Velmora"), QStringLiteral("下载完毕"), QStringLiteral("星 a&amp;b &lt;1&gt;.bin")}));
+        QCOMPARE(told.actions, QStringList({QStringLiteral("open"), QStringLiteral("打开文件"), QStringLiteral("folder"),
+                                            QStringLiteral("打开文件夹")}));
+        QCOMPARE(told.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("io.github.velmora.Velmora"));
+
+        // The user clicks the actions; another program's notification is none of ours.
+        const auto invoke = [&](uint id, const QString &action) {
+            QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
+                                                             QStringLiteral("org.freedesktop.Notifications"),
+                                                             QStringLiteral("ActionInvoked"));
+            signal << id << action;
+            QVERIFY(desktop.send(signal));
+        };
+        QSignalSpy taken(&notice, &DesktopBusNotice::actionTaken);
+        invoke(told.id + 100, QStringLiteral("open"));
+        invoke(told.id, QStringLiteral("open"));
+        QTRY_VERIFY_WITH_TIMEOUT(taken.size() == 1, 30000);
+        QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(saveDialog.path)}));
+        // No file manager on this bus: the folder itself is opened.
+        invoke(told.id, QStringLiteral("folder"));
+        QTRY_VERIFY_WITH_TIMEOUT(catcher.urls.size() == 2, 30000);
+        QCOMPARE(catcher.urls.last(), QUrl::fromLocalFile(dir.path() + QLatin1Char('/')));
+        QDBusConnection::disconnectFromBus(QStringLiteral("desktop"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("velmora"));
     }
 
     void realSaveDialog()
