@@ -21,7 +21,9 @@
 #                             1.5 and 2: chooser, loaded tree, Save-As,
 #                             finished download, the main window restored
 #                             during it, the item's context menu, problem
-#                             dialog, About window
+#                             dialog (left with Escape), the reset dialog
+#                             after the server went away (left with Escape),
+#                             About window
 # and prints what it checked, with the AT-SPI listing (names and roles) of
 # every window of the walk at scale 1. Needs: xvfb openbox xdotool wmctrl
 # imagemagick python3-pyatspi at-spi2-core.
@@ -55,9 +57,15 @@ openbox --sm-disable >/dev/null 2>&1 &
 pids+=($!)
 until wmctrl -m >/dev/null 2>&1; do sleep 0.1; done
 
-"$bin/velmora-demo-server" --port "$port" --rate 131072 >"$work/server.log" &
-pids+=($!)
-until grep -q listening "$work/server.log"; do sleep 0.1; done
+# The demo server, throttled so that a download lasts; $server is its process.
+start_server() {
+  : >"$work/server.log"
+  "$bin/velmora-demo-server" --port "$port" --rate 131072 >"$work/server.log" &
+  server=$!
+  pids+=($server)
+  until grep -q listening "$work/server.log"; do sleep 0.1; done
+}
+start_server
 export VELMORA_CATALOGUE_SERVER="127.0.0.1:$port" VELMORA_SEARCH_SERVER="127.0.0.1:$port"
 export HOME="$work/home"
 mkdir -p "$HOME/Music"
@@ -289,10 +297,51 @@ keyboard_walk() {
   sleep 1.5
   shot "keys-problem-s$s"
   [ "$list" = 1 ] && { echo "atspi: problem dialog"; atspi; }
-  xdotool key Escape  # the problem dialog closes as its close box does
+  # Escape in "文件已存在" gives up, whatever is highlighted (the first
+  # choice, resume): the file stays as it was and the download window
+  # closes without calling it an error.
+  local kept before
+  kept=$(find "$HOME" -name hoshizora-03.MKV | head -1)
+  before=$(sha256sum <"$kept" 2>/dev/null || true)
+  xdotool key Escape
   sleep 1
-  xdotool key Return  # the download window's focused button: cancel or close
-  sleep 1
+  local after
+  after=$(atspi --texts)
+  if grep -q "下载未完成" <<<"$after"; then
+    echo "check: FAILED, scale $s, Escape in \"文件已存在\" was told as an unfinished download"
+  elif grep -q "下载完毕" <<<"$after"; then
+    echo "check: FAILED, scale $s, Escape in \"文件已存在\" resumed the file"
+  elif [ -z "$before" ] || [ "$(sha256sum <"$kept")" != "$before" ]; then
+    echo "check: FAILED, scale $s, Escape in \"文件已存在\" changed the file"
+  else
+    echo "check: scale $s, Escape in \"文件已存在\" gives up quietly, the file as it was"
+  fi
+  # A larger item (the second) and a server that goes away during its body:
+  # "服务器连接重置" asks; Escape there resumes nothing, so "下载未完成"
+  # follows (a resume would have met the missing server first).
+  xdotool key Up alt+d
+  window "另存为" >/dev/null
+  sleep 0.5
+  xdotool key Return
+  sleep 2
+  kill "$server"
+  wait "$server" 2>/dev/null || true
+  sleep 1.5
+  if atspi --texts | grep -q "服务器连接重置"; then
+    shot "keys-reset-s$s"
+    xdotool key Escape
+    sleep 1
+    if atspi --texts | grep -q "下载未完成"; then
+      echo "check: scale $s, Escape in \"服务器连接重置\" resumes nothing: \"下载未完成\""
+    else
+      echo "check: FAILED, scale $s, Escape in \"服务器连接重置\" did not end the download"
+    fi
+    xdotool key Return  # "下一步>" in "下载未完成"
+    sleep 1
+  else
+    echo "check: FAILED, scale $s, no \"服务器连接重置\" after the server went away"
+  fi
+  start_server
   xdotool key alt+a
   if window "关于 Velmora" >/dev/null; then
     sleep 0.5

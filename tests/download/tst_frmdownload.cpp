@@ -6,6 +6,7 @@
 // server, the real Save-As dialog); then its progress bar, the problem
 // dialogs and the Folder button's request to a file manager on their own.
 #include "download/ui/alerts.h"
+#include "download/ui/desktopnotice.h"
 #include "download/ui/problemdialog.h"
 #include "common/core/version.h"
 #include "download/core/engine.h"
@@ -19,7 +20,9 @@
 #include "testsupport.h"
 
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QDBusServer>
+#include <QProcess>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -115,6 +118,82 @@ void ExpectShown(const QString &file, const QDBusConnection &bus, int timeoutMs,
     QTRY_VERIFY_WITH_TIMEOUT(result->has_value(), 30000);
     QCOMPARE(**result, expected);
 }
+
+// A session bus of the test's own: a dbus-daemon on a socket in a temporary
+// folder, which starts no services. Nothing of the desktop is reached.
+class PrivateBus
+{
+public:
+    PrivateBus()
+    {
+        const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
+        const QByteArray text = "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                                " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                                "<busconfig><type>session</type><listen>unix:dir="
+                                + QFile::encodeName(m_dir.path())
+                                + "</listen><policy context=\"default\"><allow send_destination=\"*\"/>"
+                                  "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n";
+        if (!testing::WriteFile(config, text))
+            return;
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        // The daemon prints its address once it listens.
+        if (m_daemon.waitForStarted(30000) && m_daemon.waitForReadyRead(30000))
+            address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        m_daemon.terminate();
+        m_daemon.waitForFinished(30000);
+    }
+    QDBusConnection connect(const QString &name) const { return QDBusConnection::connectToBus(address, name); }
+
+    QString address;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+};
+
+// org.freedesktop.Notifications as a desktop offers it, keeping what it was asked to show.
+class FakeNotifications : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    struct Shown
+    {
+        QStringList texts;  // application, summary, body
+        QStringList actions;
+        QVariantMap hints;
+    };
+    QList<Shown> shown;  // the id of each is 40 + its place
+
+public slots:
+    QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("body-markup")}; }
+    uint Notify(const QString &app, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &actions, const QVariantMap &hints, int)
+    {
+        shown << Shown{{app, summary, body}, actions, hints};
+        return 39 + uint(shown.size());
+    }
+};
+
+// The launcher entry's Update signals, as a dock hears them.
+class LauncherWatch : public QObject
+{
+    Q_OBJECT
+public:
+    QStringList uris;
+    QList<QVariantMap> updates;
+
+public slots:
+    void Update(const QString &uri, const QVariantMap &properties)
+    {
+        uris << uri;
+        updates << properties;
+    }
+};
 
 const QString kContinue = QStringLiteral("选择 \"续传已存在的文件\" 可解决文件中的问题. Velmora 将继续完成未完成的下载.");
 const QString kIgnoreCancels = QStringLiteral("选择 \"忽略此问题\" 不会解决文件中任何的问题. Velmora 将取消当前下载任务.");
@@ -297,6 +376,8 @@ private slots:
         QVERIFY2(rateOf(rates[1]) > rateOf(rates[2]) && rateOf(rates[2]) > 0, qPrintable(rates.join(QLatin1Char(' '))));
         QVERIFY2(timesLeft[1] != timesLeft[2], qPrintable(timesLeft[1]));
         QCOMPARE(statusAtStop, QStringLiteral("取消"));
+        // The user's own stop is no error: the window just goes.
+        QVERIFY(answerer.asked.isEmpty());
         QVERIFY(window && window->isHidden());
         closedAndGone();
     }
@@ -345,6 +426,178 @@ private slots:
         QDBusConnection::disconnectFromPeer(QStringLiteral("caller"));
     }
 
+    // Escape in the real file dialogs during a download: "文件已存在" gives up
+    // (no range asked, the file as it was, nothing more said), "服务器连接重置"
+    // resumes nothing and the download is told as unfinished.
+    void escapeInTheFileDialogs_data()
+    {
+        QTest::addColumn<bool>("reset");
+        QTest::addColumn<QStringList>("titles");
+        QTest::newRow("file exists") << false << QStringList{QStringLiteral("文件已存在")};
+        QTest::newRow("connection reset") << true << QStringList{QStringLiteral("服务器连接重置"), QStringLiteral("下载未完成")};
+    }
+    void escapeInTheFileDialogs()
+    {
+        QFETCH(bool, reset);
+        QFETCH(QStringList, titles);
+        const qint64 size = 300000;
+        const qint64 cut = 100000;
+        const QString path = serve(QStringLiteral("/escape-%1.bin").arg(int(reset)), size);
+        if (reset)
+            server.addRule({.path = path, .when = Rule::When::WithRange, .dropAfter = cut});
+        else
+            QVERIFY(testing::WriteFile(saveDialog.path, testing::GeneratedBytes(0, cut)));
+        QStringList seen;
+        const auto c = connect(AlertDialogs::instance(), &AlertDialogs::aboutToShow, this, [&](QDialog *d) {
+            auto *dialog = qobject_cast<ProblemDialog *>(d);
+            seen << dialog->lblAbend()->text();
+            QTimer::singleShot(0, dialog, [dialog] {
+                if (dialog->objectName() == QLatin1String("frmFileAlert"))
+                    QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape);
+                else
+                    dialog->cmdNext()->click();
+            });
+        });
+        extraSetup = [](frmDownload *w) { w->setProblemAnswerer(nullptr); };  // the window's own dialogs
+        QVERIFY(!download(path));
+        disconnect(c);
+        QCOMPARE(seen, titles);
+        // The probe, and for the reset the length and the range that dropped: no resume.
+        QCOMPARE(server.requestsFor(path).size(), reset ? 3 : 1);
+        QCOMPARE(QFileInfo(saveDialog.path).size(), cut);
+        QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(cut));
+        QCOMPARE(window->engine()->Outcome().ending, reset ? DownloadOutcome::Ending::Failed : DownloadOutcome::Ending::Cancelled);
+        closedAndGone();
+    }
+
+    // The summary speaks for the whole download: after several resumes, and
+    // for a file that was already whole on disk, the time shown and the rate
+    // shown agree with the bytes the server sent over all the transfers.
+    void summaryAcrossResumes_data()
+    {
+        QTest::addColumn<bool>("alreadyWhole");
+        QTest::newRow("dropped four times") << false;
+        QTest::newRow("already whole") << true;
+    }
+    void summaryAcrossResumes()
+    {
+        QFETCH(bool, alreadyWhole);
+        const qint64 size = 600 * 1024;
+        const QString path = serve(QStringLiteral("/summary-%1.bin").arg(int(alreadyWhole)), size);
+        if (alreadyWhole) {
+            QVERIFY(testing::WriteFile(saveDialog.path, testing::GeneratedBytes(0, size)));
+        } else {
+            // At 200 KB/s the body's transfers take three seconds or more together.
+            server.addRule({.path = path, .when = Rule::When::WithRange, .dropAfter = 150 * 1024, .rate = 200 * 1024});
+        }
+        QVERIFY(download(path));
+        QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(size));
+        QCOMPARE(answerer.asked.size(), alreadyWhole ? 1 : 4);
+        qint64 sent = 0;
+        for (const auto &entry : server.requestsFor(path))
+            if (!entry.request.range.isEmpty())
+                sent += entry.bodyBytesSent;
+        QCOMPARE(sent, alreadyWhole ? DownloadEngine::kResumeMargin : size + 4 * DownloadEngine::kResumeMargin);
+        const qint64 seconds = window->state().varElapsed;
+        QCOMPARE(Label(window, "TimeLabel")->text(), CompletedTimeText(size, seconds));
+        QVERIFY(alreadyWhole || seconds >= 2);
+        // Rate times time is what came, give or take the half second the time is rounded by.
+        const double rate = rateOf(Label(window, "RateLabel")->text());
+        QVERIFY2(seconds >= 1 && std::abs(rate * double(seconds) - double(sent)) <= rate * 0.5 + double(sent) * 0.05,
+                 qPrintable(Label(window, "RateLabel")->text()));
+    }
+
+    // The desktop hears of the download on a session bus of the test's own:
+    // progress on the launcher entry while the body runs, cleared at the end,
+    // and a notification with its two actions only when the user was looking
+    // at another window. The actions still work after the window has gone.
+    void desktopHearsOfTheDownload()
+    {
+        PrivateBus bus;
+        QVERIFY2(!bus.address.isEmpty(), "dbus-daemon did not start");
+        QDBusConnection desktop = bus.connect(QStringLiteral("desktop"));
+        QDBusConnection app = bus.connect(QStringLiteral("velmora"));
+        QVERIFY(desktop.isConnected() && app.isConnected());
+        FakeNotifications notifications;
+        QVERIFY(desktop.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &notifications,
+                                       QDBusConnection::ExportAllSlots));
+        QVERIFY(desktop.registerService(QStringLiteral("org.freedesktop.Notifications")));
+        LauncherWatch launcher;
+        QVERIFY(desktop.connect(QString(), DesktopBusNotice::kLauncherPath, QStringLiteral("com.canonical.Unity.LauncherEntry"),
+                                QStringLiteral("Update"), &launcher, SLOT(Update(QString, QVariantMap))));
+        DesktopBusNotice notice(app);
+        QWidget elsewhere;  // another window of the desktop
+        elsewhere.resize(100, 100);
+        elsewhere.show();
+
+        const qint64 size = 400 * 1024;
+        bool activeAtEnd = true;
+        for (const bool lookAway : {false, true}) {
+            const QString path = serve(QStringLiteral("/notice-%1.bin").arg(int(lookAway)), size);
+            // A name a notification server reading markup would misread.
+            saveDialog.path = dir.filePath(QStringLiteral("星 a&b <%1>.bin").arg(int(lookAway)));
+            QFile::remove(saveDialog.path);
+            server.setDefaultRate(800 * 1024);
+            bool looked = false;
+            extraSetup = [&](frmDownload *w) {
+                w->setDesktopNotice(&notice);
+                connect(w->engine(), &DownloadEngine::bodyProgress, w, [&] {
+                    if (lookAway && !std::exchange(looked, true)) {
+                        elsewhere.activateWindow();
+                        QCoreApplication::processEvents();
+                    }
+                });
+            };
+            const int updatesBefore = int(launcher.updates.size());
+            QVERIFY(download(path));
+            QCOMPARE(testing::Sha256OfFile(saveDialog.path), HttpServer::GeneratedSha256(size));
+            activeAtEnd = window->isActiveWindow();
+            QCOMPARE(activeAtEnd, !lookAway);
+            // Rising progress up to the whole, then the entry cleared.
+            const auto visible = [](const QVariantMap &u) { return u.value(QStringLiteral("progress-visible")).toBool(); };
+            QTRY_VERIFY_WITH_TIMEOUT(launcher.updates.size() > updatesBefore && !visible(launcher.updates.last()), 30000);
+            QList<double> progress;
+            for (const QVariantMap &update : launcher.updates.mid(updatesBefore, launcher.updates.size() - updatesBefore - 1))
+                progress << (visible(update) ? update.value(QStringLiteral("progress")).toDouble() : -1);
+            QVERIFY2(!progress.isEmpty() && std::is_sorted(progress.cbegin(), progress.cend()) && progress.first() >= 0
+                         && progress.last() == 1.0,
+                     qPrintable(QString::number(progress.size())));
+            window->close();
+            closedAndGone();
+        }
+        QVERIFY(std::all_of(launcher.uris.cbegin(), launcher.uris.cend(),
+                            [](const QString &uri) { return uri == DesktopBusNotice::kAppUri; }));
+
+        // Only the download finished out of sight was told, by its file name.
+        QTRY_VERIFY_WITH_TIMEOUT(!notifications.shown.isEmpty(), 30000);
+        QCOMPARE(notifications.shown.size(), 1);
+        const FakeNotifications::Shown told = notifications.shown.first();
+        QCOMPARE(told.texts, QStringList({QStringLiteral("Velmora"), QStringLiteral("下载完毕"), QStringLiteral("星 a&amp;b &lt;1&gt;.bin")}));
+        QCOMPARE(told.actions, QStringList({QStringLiteral("open"), QStringLiteral("打开文件"), QStringLiteral("folder"),
+                                            QStringLiteral("打开文件夹")}));
+        QCOMPARE(told.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("io.github.velmora.Velmora"));
+
+        // The user clicks the actions; another program's notification is none of ours.
+        const auto invoke = [&](uint id, const QString &action) {
+            QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
+                                                             QStringLiteral("org.freedesktop.Notifications"),
+                                                             QStringLiteral("ActionInvoked"));
+            signal << id << action;
+            QVERIFY(desktop.send(signal));
+        };
+        QSignalSpy taken(&notice, &DesktopBusNotice::actionTaken);
+        invoke(140, QStringLiteral("open"));
+        invoke(40, QStringLiteral("open"));
+        QTRY_VERIFY_WITH_TIMEOUT(taken.size() == 1, 30000);
+        QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(saveDialog.path)}));
+        // No file manager on this bus: the folder itself is opened.
+        invoke(40, QStringLiteral("folder"));
+        QTRY_VERIFY_WITH_TIMEOUT(catcher.urls.size() == 2, 30000);
+        QCOMPARE(catcher.urls.last(), QUrl::fromLocalFile(dir.path() + QLatin1Char('/')));
+        QDBusConnection::disconnectFromBus(QStringLiteral("desktop"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("velmora"));
+    }
+
     void realSaveDialog()
     {
         server.addGeneratedFile(QStringLiteral("/d/Song.MP3"), 5000);
@@ -370,12 +623,14 @@ private slots:
         QCOMPARE(testing::Sha256OfFile(chosen), HttpServer::GeneratedSha256(5000));
         window->close();
 
-        // Cancelled: nothing is fetched, and the download ends unfinished.
+        // Cancelled: nothing is fetched, and the window closes without a word.
         server.clearRequests();
         chosen.clear();
         QVERIFY(!download(QStringLiteral("/d/Song.MP3")));
-        QCOMPARE(answerer.asked, QStringList({QStringLiteral("下载未完成")}));
+        QVERIFY(answerer.asked.isEmpty());
         QCOMPARE(server.requests().size(), 1);  // the probe only
+        QCOMPARE(window->engine()->Outcome().ending, DownloadOutcome::Ending::Cancelled);
+        closedAndGone();
     }
 
     // The bar only shows: an arrow pointer, and the pointer over it changes nothing.
@@ -475,7 +730,11 @@ private slots:
         QCOMPARE(Drive(open, closeOnLast), fileDialog ? last + 1 : 0);
         // Each opening starts afresh: the answer given before does not leak in.
         QCOMPARE(Drive(open, [](ProblemDialog *d) { d->close(); }), fileDialog ? 1 : 0);
-        QCOMPARE(beeps.count(), last + 3);
+        // Escape is the dialog's "no", whatever is highlighted: the file
+        // dialog gives up (its last choice), the general one answers nothing.
+        const auto escape = [](ProblemDialog *d) { QTest::keyClick(d->focusWidget(), Qt::Key_Escape); };
+        QCOMPARE(Drive(open, escape), fileDialog ? last + 1 : 0);
+        QCOMPARE(beeps.count(), last + 4);
     }
 };
 

@@ -273,7 +273,8 @@ int main(int argc, char **argv)
     if (toFolder && !dialog.name.isEmpty())
         printLine(QStringLiteral("name: ") + dialog.name);
     // A verdict is made on a whole file only.
-    if (outcome.ending != velmora::DownloadOutcome::Ending::Failed)
+    using Ending = velmora::DownloadOutcome::Ending;
+    if (outcome.ending == Ending::Finished || outcome.ending == Ending::Kept)
         printLine(QStringLiteral("verify: ") + velmora::VerdictWords(outcome.verdict));
     if (ok) {
         printLine(QStringLiteral("result: complete %1").arg(total));

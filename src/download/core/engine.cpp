@@ -44,7 +44,7 @@ DownloadEngine::~DownloadEngine() = default;
 
 void DownloadEngine::TimerTime_Timer()
 {
-    ++m_state.varElapsed;
+    m_state.varElapsed = qint64(bodySecondsNow());
     // A server that stops sending must not leave the last figures standing:
     // measured again now, the rate falls and the time left grows.
     if (m_run.figuresShown)
@@ -70,6 +70,8 @@ AlertAnswer DownloadEngine::showAlert(const DownloadProblem &problem, const QStr
 void DownloadEngine::Cancel()
 {
     m_state.blnCancel = true;
+    if (m_running)
+        m_run.outcome.ending = DownloadOutcome::Ending::Cancelled;
     emit wake();
 }
 
@@ -169,6 +171,7 @@ void DownloadEngine::beginRun(const QString &StrURL, const QString &UserName, co
 
     m_state.blnCancel = false;
     m_state.blnComplete = false;
+    m_state.varElapsed = 0;
     m_view->ShowWindow();
     m_view->SetSourceLabel(QString());
     m_view->SetTimeLabel(QString());
@@ -222,8 +225,10 @@ DownloadEngine::Next DownloadEngine::chooseTarget()
     const QByteArray disposition = GetDataHead(m_run.probeAnswer, QStringLiteral("Content-Disposition:")).toUtf8();
     const QString defaultName = ProposedFileName(disposition, requestURL);
     m_run.savePath = m_saveDialog->ShowSaveDialog(defaultName, GetExtension(defaultName));
-    if (m_run.savePath.isEmpty())
+    if (m_run.savePath.isEmpty()) {
+        m_run.outcome.ending = DownloadOutcome::Ending::Cancelled;
         return Next::Stop;
+    }
     m_state.strSavePath = m_run.savePath;
     const Next next = askExistingFile();
     m_run.localName = SplitPath(m_run.savePath, true, false);
@@ -242,7 +247,8 @@ DownloadEngine::Next DownloadEngine::askExistingFile()
     case FileAlertAnswer::DownloadAgain:
         QFile::remove(m_run.savePath);
         break;
-    case FileAlertAnswer::Ignore:
+    case FileAlertAnswer::Ignore:  // "忽略此问题.": the user leaves the file as it is
+        m_run.outcome.ending = DownloadOutcome::Ending::Cancelled;
         return Next::Finish;
     default:
         break;
@@ -450,8 +456,8 @@ DownloadEngine::Next DownloadEngine::openTarget()
     // file held beyond it must not survive as a tail.
     if (!m_file.open(savePath, m_run.received, m_run.total, cutNow))
         return stopWith(DownloadProblem::Unexpected(m_file.errorString()), savePath);
-    m_state.varElapsed = 0;
     m_run.figuresShown = false;
+    startBodyClock();
     TimerTime.start();
     m_sinceYield.invalidate();
     return Next::GoOn;
@@ -582,9 +588,33 @@ void DownloadEngine::showProgress(double now)
     m_run.figuresShown = true;
 }
 
+void DownloadEngine::startBodyClock()
+{
+    // A transfer begun again from byte 0 keeps the time of the one before.
+    stopBodyClock();
+    m_run.bodySince = clockSeconds();
+}
+
+void DownloadEngine::stopBodyClock()
+{
+    if (m_run.bodySince < 0)
+        return;
+    m_run.bodySeconds = bodySecondsNow();
+    m_run.bodySince = -1;
+    m_run.fetched += m_run.resume ? m_run.received - m_run.startOffset : m_run.received;
+    m_state.varElapsed = qint64(m_run.bodySeconds);
+}
+
+double DownloadEngine::bodySecondsNow() const
+{
+    return m_run.bodySeconds + (m_run.bodySince < 0 ? 0.0 : clockSeconds() - m_run.bodySince);
+}
+
 DownloadEngine::Next DownloadEngine::finish(Next outcome)
 {
     TimerTime.stop();
+    // Every transfer of the download counts towards its time, not only the last one.
+    stopBodyClock();
     const bool whole = m_run.received != 0 && m_run.total != 0 && m_run.received == m_run.total && !m_run.badBody
         && FileLength(m_run.savePath) == m_run.total;
     m_run.outcome.bytes = FileLength(m_run.savePath);
@@ -600,18 +630,30 @@ void DownloadEngine::showComplete()
     m_view->SetCancelCaption(QStringLiteral("关闭"));
     m_view->SetEstimatedTimeLeft(QStringLiteral("下载完毕:"));
     m_view->SetOpenFolderEnabled(true);
+    // The summary speaks for the whole download, across its resumes: the
+    // body time in whole seconds (a file that came at all took at least a
+    // part of one) and the average rate over it, its divisor at least one
+    // second as while the body ran.
+    m_state.varElapsed = qMax<qint64>(m_run.fetched > 0 ? 1 : 0, qRound64(m_run.bodySeconds));
     m_view->SetTimeLabel(CompletedTimeText(m_run.total, m_state.varElapsed));
     const QString verdict = VerdictStatusText(m_run.outcome.verdict);
     if (!verdict.isEmpty())
         m_view->SetStatusLabel(verdict);
+    m_view->SetRateLabel(AverageRateText(m_run.fetched, qMax(1.0, m_run.bodySeconds)));
     m_view->Beep();
 }
 
 DownloadEngine::Next DownloadEngine::finishIncomplete(bool stopped)
 {
-    // A download the user cancelled, or one a step stopped after showing
-    // its problem, is not offered to be continued.
-    const bool mayContinue = !stopped && !m_state.blnCancel && FileExists(m_run.savePath);
+    m_run.success = false;
+    if (m_run.outcome.ending == DownloadOutcome::Ending::Cancelled) {
+        // The user's own decision is no error: the window just closes.
+        m_file.close();
+        return Next::Finish;
+    }
+    // A download a step stopped after showing its problem is not offered
+    // to be continued.
+    const bool mayContinue = !stopped && FileExists(m_run.savePath);
     if (!m_run.savePath.isEmpty() && mayContinue && m_run.received != 0 && m_run.total != 0) {
         // The body ended before the whole length arrived.
         m_file.close();
@@ -619,8 +661,8 @@ DownloadEngine::Next DownloadEngine::finishIncomplete(bool stopped)
             return Next::Resume;
     }
     m_file.close();
+    m_run.outcome.ending = DownloadOutcome::Ending::Failed;
     showAlert(Problem::Incomplete, m_run.address, false);
-    m_run.success = false;
     return Next::Finish;
 }
 

@@ -80,7 +80,11 @@ struct DownloadOutcome
     enum class Ending {
         Finished,  // the whole file, and nothing said it is not the one published
         Kept,      // whole, but it does not match what vouches for it, and was kept so
-        Failed,    // not the whole file
+        Failed,    // not the whole file: a problem ended it
+        // Not the whole file, and the user's own choice (Cancel, Escape, the
+        // close box, cancelling Save-As, giving up on an existing file): it
+        // ends quietly, where a failure is told as "下载未完成".
+        Cancelled,
     };
     Ending ending = Ending::Failed;
     bool hasProblem = false;
@@ -120,8 +124,8 @@ public:
     // Free bytes for a file to be saved at path; DiskFreeSpace by default.
     std::function<qint64(const QString &)> freeSpace;
 
-    // The window's one-second clock: varElapsed + 1 per tick while the body
-    // runs, and the figures handed to the view again.
+    // The window's one-second clock while the body runs: varElapsed follows
+    // the download's body time, and the figures go to the view again.
     QTimer TimerTime;
 
 signals:
@@ -162,6 +166,11 @@ private:
         qint64 checkEnd = 0;     // body bytes before this are compared with the disk first
         QByteArray held;         // body bytes waiting for that comparison
         bool figuresShown = false;  // this transfer has handed the view its figures
+        // The body clock of the whole download: the seconds its body
+        // transfers have run, resumes included, and the bytes they brought.
+        double bodySeconds = 0;
+        double bodySince = -1;   // clock seconds the running transfer began; -1: none runs
+        qint64 fetched = 0;
         qint64 received = 0;  // bytes of the file that are on disk (or held for the check)
         qint64 total = 0;     // the file's length, from the length request
         QList<Expectation> expected;  // what the name and the answer vouch for; set when hashing starts
@@ -196,6 +205,9 @@ private:
     Next flushBody();
     void showProgress();
     void showProgress(double now);  // now: clockSeconds() as read by the caller
+    void startBodyClock();
+    void stopBodyClock();
+    double bodySecondsNow() const;
     void TimerTime_Timer();
     Next finish(Next outcome);
     Next finishIncomplete(bool stopped);

@@ -58,4 +58,10 @@ QString CompletedTimeText(qint64 total, qint64 varElapsed)
            + QStringLiteral(")");
 }
 
+QString AverageRateText(qint64 bytes, double seconds)
+{
+    const double rate = seconds > 0 ? double(bytes) / seconds : 0.0;
+    return FormatSize(rate, QStringLiteral("###.0")) + QStringLiteral("/秒");
+}
+
 } // namespace velmora

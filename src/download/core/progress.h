@@ -49,4 +49,7 @@ int KnobPositionFor(float sngProgress);
 // The TimeLabel text after a complete download.
 QString CompletedTimeText(qint64 total, qint64 varElapsed);
 
+// The RateLabel text after a complete download: `bytes` over `seconds`.
+QString AverageRateText(qint64 bytes, double seconds);
+
 } // namespace velmora

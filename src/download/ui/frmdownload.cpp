@@ -10,6 +10,7 @@
 #include "download/core/engine.h"
 #include "download/core/problems.h"
 #include "download/core/progress.h"
+#include "download/ui/desktopnotice.h"
 #include "download/ui/savedialog.h"
 #include "download/ui/seekbar.h"
 #include "download/ui/showinfolder.h"
@@ -92,6 +93,7 @@ public:
         SetIfChanged(w->TimeLabel, f.timeLabel);
         SetIfChanged(w->RateLabel, f.rateLabel);
         SetIfChanged(w->CompleteLabel, f.completeLabel);
+        w->m_notice->showProgress(f.sngProgress);
         if (f.knobX != w->picSeek->seekLength())
             w->picSeek->DrawSeek(f.knobX);
     }
@@ -213,6 +215,7 @@ frmDownload::frmDownload(QWidget *mainWindow)
     m_dialogAnswerer = CreateDialogAnswerer(this);
     m_answerer = m_dialogAnswerer.get();
     m_saveDialog = m_fileDialog.get();
+    m_notice = DesktopBusNotice::onSessionBus();
     m_engine = new DownloadEngine(m_state, m_view.get(), m_saveDialog, m_answerer, this);
 }
 
@@ -230,15 +233,28 @@ void frmDownload::setSaveDialog(ISaveDialog *dialog)
     m_engine->setSaveDialog(m_saveDialog);
 }
 
+void frmDownload::setDesktopNotice(DesktopNotice *notice)
+{
+    m_notice = notice ? notice : DesktopBusNotice::onSessionBus();
+}
+
 bool frmDownload::DownloadFile(const QString &StrURL, const QString &UserName, const QString &Password)
 {
     m_unloaded = false;
     QPointer<frmDownload> self(this);
+    DesktopNotice *notice = m_notice;
     const bool ok = m_engine->DownloadFile(StrURL, UserName, Password);
-    if (!self)
+    if (!self) {
+        notice->clearProgress();
         return ok;
-    // The last figures of the body and the finish are on the screen when it returns.
+    }
+    // The last figures of the body and the finish are on the screen when it
+    // returns; the launcher entry shows no progress any more.
     m_view->ShowFigures();
+    notice->clearProgress();
+    // Someone looking at another window learns from the desktop that the file is there.
+    if (ok && !isActiveWindow())
+        m_notice->tellFinished(m_state.strSavePath);
     // A window unloaded while the engine ran is deleted now that it has returned.
     if (m_unloaded)
         deleteLater();

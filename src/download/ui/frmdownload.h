@@ -16,6 +16,7 @@ class QPushButton;
 
 namespace velmora {
 
+class DesktopNotice;
 class DownloadEngine;
 class FileSaveDialog;
 class IProblemAnswerer;
@@ -42,6 +43,8 @@ public:
     // Who answers the problems and the Save-As question (default: the dialogs).
     void setProblemAnswerer(IProblemAnswerer *answerer);
     void setSaveDialog(ISaveDialog *dialog);
+    // Where the desktop hears of the download (default: the session bus).
+    void setDesktopNotice(DesktopNotice *notice);
 
     DownloadEngine *engine() const { return m_engine; }
     // This window's download: nothing of it reaches any other window.
@@ -65,6 +68,7 @@ private:
     std::unique_ptr<IProblemAnswerer> m_dialogAnswerer;
     IProblemAnswerer *m_answerer = nullptr;
     ISaveDialog *m_saveDialog = nullptr;
+    DesktopNotice *m_notice = nullptr;
     DownloadEngine *m_engine = nullptr;
     bool m_unloaded = false;
 

@@ -5,6 +5,7 @@
 #include "download/ui/frmfilealert.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -37,6 +38,19 @@ frmFileAlert::frmFileAlert(const QString &strFile, bool blnReset, QWidget *owner
     operationSelected(0);
 
     connect(cmdNext(), &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void frmFileAlert::keyPressEvent(QKeyEvent *event)
+{
+    // Escape says no: the download is given up (nothing is resumed or
+    // deleted), whatever choice is highlighted. The close box still answers
+    // with the selection.
+    if (event->matches(QKeySequence::Cancel)) {
+        m_answer = m_reset ? FileAlertAnswer::IgnoreAfterReset : FileAlertAnswer::Ignore;
+        reject();
+        return;
+    }
+    ProblemDialog::keyPressEvent(event);
 }
 
 void frmFileAlert::operationSelected(int position)

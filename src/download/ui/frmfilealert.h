@@ -19,6 +19,9 @@ public:
 
     FileAlertAnswer answer() const { return m_answer; }
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void operationSelected(int position);
     bool m_reset = false;
