@@ -6,6 +6,7 @@
 
 #include "about/core/system.h"
 #include "common/core/version.h"
+#include "common/ui/accessible.h"
 #include "common/ui/msgbox.h"
 #include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
@@ -235,6 +236,7 @@ frmAbout::frmAbout(System &system, QWidget *parent) : QDialog(parent), objSystem
 
 void frmAbout::BuildControls()
 {
+    DescribeWindow(this, QAccessible::Dialog, QStringLiteral("程序信息, 版本号, 系统信息和许可证"));
     setWindowTitle(QStringLiteral("关于 Velmora"));
     setFont(UiFont(9));
     setFixedSize(390, 424);
@@ -292,6 +294,7 @@ void frmAbout::BuildControls()
     lstSysinfo->setUniformRowHeights(true);
     lstSysinfo->setIconSize(QSize(16, 16));
     lstSysinfo->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstSysinfo->setAccessibleName(QStringLiteral("系统信息"));
     label11->setBuddy(lstSysinfo);
     label13->setBuddy(lstSysinfo);
     SSTab1->addTab(sysinfo, QStringLiteral("系统信息"));

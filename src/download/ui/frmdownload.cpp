@@ -6,7 +6,9 @@
 
 #include "download/ui/alerts.h"
 #include "common/core/version.h"
+#include "common/ui/accessible.h"
 #include "common/ui/uifont.h"
+#include "download/core/address.h"
 #include "download/core/engine.h"
 #include "download/core/problems.h"
 #include "download/core/progress.h"
@@ -154,6 +156,7 @@ frmDownload::frmDownload(QWidget *mainWindow)
     : QWidget(mainWindow, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), m_mainWindow(mainWindow),
       m_view(std::make_unique<View>(this))
 {
+    DescribeWindow(this, QAccessible::Dialog, QStringLiteral("文件下载: 显示下载的进度, 完成后可打开文件或文件夹"));
     // The main window is disabled during the download; its own window stays usable.
     setEnabled(true);
     // Window load.
@@ -235,6 +238,10 @@ bool frmDownload::DownloadFile(const QString &StrURL, const QString &UserName, c
         return ok;
     // The last figures of the body and the finish are on the screen when it returns.
     m_view->ShowFigures();
+    // The finish shows only in the labels: a screen reader says it aloud.
+    if (ok && isVisible())
+        Announce(this, QStringLiteral("%1 %2, %3")
+                           .arg(EstimatedTimeLeft->text(), FileNameOf(m_state.strSavePath), TimeLabel->text()));
     // A window unloaded while the engine ran is deleted now that it has returned.
     if (m_unloaded)
         deleteLater();
