@@ -121,12 +121,6 @@ void Announce(QWidget *window, const QString &text)
     QAccessible::updateAccessibility(&alert);
 }
 
-QString AnnouncedText(const QWidget *window)
-{
-    const Announcement *note = Announcement::of(window);
-    return note && !note->isHidden() ? note->accessibleName() : QString();
-}
-
 } // namespace velmora
 
 #include "accessible.moc"

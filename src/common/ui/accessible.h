@@ -34,7 +34,4 @@ void DescribeWindow(QWidget *window, QAccessible::Role role, const QString &desc
 // empty text withdraws it.
 void Announce(QWidget *window, const QString &text);
 
-// The text of the window's notification ("" when none is showing).
-QString AnnouncedText(const QWidget *window);
-
 } // namespace velmora
