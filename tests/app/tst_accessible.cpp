@@ -212,6 +212,11 @@ private slots:
                 continue;
             ++tips;
             QCOMPARE(Of(tip->parentControl())->text(QAccessible::Description), tip->toolTipText());
+            // The balloon itself, while it shows, reads as a tool tip.
+            QAccessibleInterface *balloon = Of(tip->tipWindow());
+            QCOMPARE(balloon->role(), QAccessible::ToolTip);
+            QCOMPARE(balloon->text(QAccessible::Name), QString(tip->toolTipTitle()).remove('&'));
+            QCOMPARE(balloon->text(QAccessible::Description), tip->toolTipText());
         }
         QCOMPARE(tips, anime ? 4 : 5);
 
