@@ -23,7 +23,7 @@
 #                             during it, the item's context menu, problem
 #                             dialog (left with Escape), the reset dialog
 #                             after the server went away (left with Escape),
-#                             About window
+#                             About window and its licence page
 # and prints what it checked, with the AT-SPI listing (names and roles) of
 # every window of the walk at scale 1. Needs: xvfb openbox xdotool wmctrl
 # imagemagick python3-pyatspi at-spi2-core.
@@ -233,7 +233,7 @@ keyboard_walk() {
   sleep 0.3
   shot "keys-chooser-s$s"
   [ "$list" = 1 ] && { echo "atspi: chooser"; atspi; }
-  xdotool key Tab Return  # round to the anime button and pick it
+  xdotool key shift+Tab Return  # back to the anime button and pick it
   main=$(window "Velmora 1.13" "$chooser")
   sleep 0.5
   xdotool key alt+l
@@ -347,6 +347,10 @@ keyboard_walk() {
     sleep 0.5
     shot "keys-about-s$s"
     [ "$list" = 1 ] && { echo "atspi: About window"; atspi; }
+    # The last page, by keys: the licence.
+    xdotool key ctrl+shift+Tab
+    sleep 0.5
+    shot "keys-about-licence-s$s"
   fi
   kill "$app" 2>/dev/null || true
   wait "$app" 2>/dev/null || true

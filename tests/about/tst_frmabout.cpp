@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -63,7 +64,7 @@ private slots:
             tabs->setCurrentIndex(i);
             testing::SaveScreenshot(&dlg, QStringLiteral("about_tab%1").arg(i + 1));
         }
-        QCOMPARE(names, QStringList({"常规", "Velmora", "系统信息", "版本信息"}));
+        QCOMPARE(names, QStringList({"常规", "Velmora", "系统信息", "版本信息", "许可证"}));
         QCOMPARE(Control<QPushButton>(&dlg, "cmdClose")->text(), QStringLiteral("关闭(&C)"));
         QCOMPARE(Control<QLabel>(&dlg, "Label6")->text(), QStringLiteral("版本 1.13"));
         QCOMPARE(Control<QLabel>(&dlg, "Label8")->text(), QStringLiteral("版本 1.13"));
@@ -78,6 +79,61 @@ private slots:
         tabs->setCurrentIndex(2);
         list->scrollToBottom();
         testing::SaveScreenshot(&dlg, QStringLiteral("about_tab3_lower"));
+    }
+
+    // An interactive program under the GPL says so where it opens: the
+    // copyright, the licence and that there is no warranty on the first
+    // page, and the whole notice on a page of its own.
+    void licenceIsShown()
+    {
+        frmAbout dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        auto *tabs = Control<QTabWidget>(&dlg, "SSTab1");
+        QStringList firstPage;
+        for (const QLabel *label : tabs->widget(0)->findChildren<QLabel *>())
+            if (label->isVisible())
+                firstPage << label->text();
+        const QString shown = firstPage.join('\n');
+        for (const char *needed : {"Copyright © 2026 Velmora developers", "GPL-3.0-or-later", "不提供任何担保"})
+            QVERIFY2(shown.contains(QString::fromUtf8(needed)), needed);
+
+        const int page = tabs->count() - 1;
+        QCOMPARE(tabs->tabText(page), QStringLiteral("许可证"));
+        tabs->setCurrentIndex(page);
+        auto *notice = Control<QTextBrowser>(&dlg, "txtLicence");
+        QVERIFY(notice->isVisible() && (notice->focusPolicy() & Qt::TabFocus));
+        const QString text = notice->toPlainText();
+        for (const char *needed : {"Copyright © 2026 Velmora developers", "GPL-3.0-or-later", "不提供任何担保",
+                                   "WITHOUT ANY WARRANTY", "either version 3 of the License, or (at your option) any later version",
+                                   "https://www.gnu.org/licenses/"})
+            QVERIFY2(text.contains(QString::fromUtf8(needed)), needed);
+        testing::SaveScreenshot(&dlg, QStringLiteral("about_licence"));
+    }
+
+    // Alt+C closes the window from every page; on the facts page Alt+D
+    // leads into the list and nothing else claims Alt+C there.
+    void accessKeys_data()
+    {
+        QTest::addColumn<int>("page");
+        for (int page = 0; page < 5; ++page)
+            QTest::addRow("page %d", page) << page;
+    }
+
+    void accessKeys()
+    {
+        QFETCH(int, page);
+        frmAbout dlg;
+        QVERIFY(testing::ActivateWindow(&dlg));
+        auto *tabs = Control<QTabWidget>(&dlg, "SSTab1");
+        QCOMPARE(tabs->count(), 5);
+        tabs->setCurrentIndex(page);
+        if (tabs->tabText(page) == QStringLiteral("系统信息")) {
+            QTest::keyClick(&dlg, Qt::Key_D, Qt::AltModifier);
+            QCOMPARE(QApplication::focusWidget(), Control<QTreeWidget>(&dlg, "lstSysinfo"));
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::AltModifier);
+        QTRY_VERIFY(!dlg.isVisible());  // an access key presses its button as a click does, drawn first
     }
 
     void reopeningRefreshesTheList()

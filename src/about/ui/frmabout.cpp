@@ -6,6 +6,7 @@
 
 #include "about/core/system.h"
 #include "common/core/version.h"
+#include "common/ui/accessible.h"
 #include "common/ui/msgbox.h"
 #include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
@@ -20,6 +21,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QTreeWidget>
 
 #include <cmath>
@@ -37,6 +39,30 @@ System &SharedSystem()
 
 // Window geometry, in pixels.
 constexpr int kTabTop = 28;  // the tab strip above the pages
+
+const QString kCopyright = QStringLiteral("Copyright © 2026 Velmora developers");
+const QString kLicenceId = QStringLiteral("GPL-3.0-or-later");
+
+// What an interactive program under the GPL tells its user: who holds the
+// copyright, under which licence it may be shared, and that it comes
+// without warranty; in Chinese, then in the licence's own words.
+QString LicenceNotice()
+{
+    return kProductTitle + QLatin1Char('\n') + kCopyright + QStringLiteral("\n\n许可证: ") + kLicenceId
+           + QStringLiteral("\n\n"
+                            "Velmora 是自由软件: 您可以依据自由软件基金会发布的 GNU 通用公共许可证第 3 版, "
+                            "或 (由您选择) 任何更新的版本, 再发布和/或修改它.\n\n"
+                            "发布 Velmora 是希望它有用, 但不提供任何担保, 亦无对适销性或特定用途适用性的默示担保. "
+                            "详情请参阅 GNU 通用公共许可证.\n\n"
+                            "This program is free software: you can redistribute it and/or modify it under the "
+                            "terms of the GNU General Public License as published by the Free Software Foundation, "
+                            "either version 3 of the License, or (at your option) any later version.\n\n"
+                            "This program is distributed in the hope that it will be useful, but WITHOUT ANY "
+                            "WARRANTY; without even the implied warranty of MERCHANTABILITY or FITNESS FOR A "
+                            "PARTICULAR PURPOSE. See the GNU General Public License for more details.\n\n"
+                            "You should have received a copy of the GNU General Public License along with this "
+                            "program. If not, see <https://www.gnu.org/licenses/>.");
+}
 
 void DrawStar(QPainter &p, QPointF c, qreal r)
 {
@@ -235,6 +261,7 @@ frmAbout::frmAbout(System &system, QWidget *parent) : QDialog(parent), objSystem
 
 void frmAbout::BuildControls()
 {
+    DescribeWindow(this, QAccessible::Dialog, QStringLiteral("程序信息, 版本号, 系统信息和许可证"));
     setWindowTitle(QStringLiteral("关于 Velmora"));
     setFont(UiFont(9));
     setFixedSize(390, 424);
@@ -254,6 +281,13 @@ void frmAbout::BuildControls()
     Picture1->setAccessibleName(QStringLiteral("Velmora 图片"));
     Caption(general, QStringLiteral("Label1"), QStringLiteral("Velmora"), 92, 14, 260, 40, 20, true);
     SeparatorLine(general, QStringLiteral("frmLine1"), 92, 60, 260);
+    // The licence in short, where every opening starts; in full on its own page.
+    Caption(general, QStringLiteral("lblCopyright"), kCopyright, 92, 76, 260, 20);
+    Caption(general, QStringLiteral("lblLicence"), QStringLiteral("许可证: ") + kLicenceId, 92, 100, 260, 20);
+    QLabel *warranty = Caption(general, QStringLiteral("lblWarranty"),
+                               QStringLiteral("Velmora 是自由软件, 不提供任何担保. 详情请参阅 \"许可证\" 页."),
+                               92, 124, 260, 40);
+    warranty->setWordWrap(true);
     SeparatorLine(general, QStringLiteral("frmLine2"), 92, 244, 260);
     PictureBox(general, QStringLiteral("picPartner"), PartnerArt(260, 56, dpr), 92, 256)
         ->setAccessibleName(QStringLiteral("合作伙伴标志"));
@@ -275,8 +309,10 @@ void frmAbout::BuildControls()
     auto *sysinfo = new QWidget;
     Caption(sysinfo, QStringLiteral("Label12"), QStringLiteral("系统信息"), 16, 12, 200, 26, 12, true);
     SeparatorLine(sysinfo, QStringLiteral("Frame2"), 16, 72 - kTabTop, 337);
+    // No access key of its own: Alt+C is the Close button's on every page,
+    // and Alt+D below already leads into the list.
     QLabel *label11 = Caption(sysinfo, QStringLiteral("Label11"),
-                              QStringLiteral("单击下列类别之一以查看详细资料(&C)"), 16, 52, 220, 18);
+                              QStringLiteral("单击下列类别之一以查看详细资料"), 16, 52, 220, 18);
     QLabel *label13 = Caption(sysinfo, QStringLiteral("Label13"), QStringLiteral("详细资料(&D)"), 253, 52, 100, 18);
     label13->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lstSysinfo = new QTreeWidget(sysinfo);
@@ -292,6 +328,7 @@ void frmAbout::BuildControls()
     lstSysinfo->setUniformRowHeights(true);
     lstSysinfo->setIconSize(QSize(16, 16));
     lstSysinfo->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstSysinfo->setAccessibleName(QStringLiteral("系统信息"));
     label11->setBuddy(lstSysinfo);
     label13->setBuddy(lstSysinfo);
     SSTab1->addTab(sysinfo, QStringLiteral("系统信息"));
@@ -304,6 +341,15 @@ void frmAbout::BuildControls()
     Caption(frame1, QStringLiteral("Label7"), QStringLiteral("Velmora"), 16, 20, 300, 26, 12, true);
     Label8 = Caption(frame1, QStringLiteral("Label8"), QStringLiteral("版本 0.00 Build 000"), 16, 54, 300, 20);
     SSTab1->addTab(version, QStringLiteral("版本信息"));
+
+    // 许可证: the whole notice, to read and to select by keyboard.
+    auto *licence = new QWidget;
+    auto *notice = new QTextBrowser(licence);
+    notice->setObjectName(QStringLiteral("txtLicence"));
+    notice->setGeometry(12, 12, 345, 330);
+    notice->setPlainText(LicenceNotice());
+    notice->setAccessibleName(QStringLiteral("许可证"));
+    SSTab1->addTab(licence, QStringLiteral("许可证"));
     SSTab1->setCurrentIndex(0);
 
     cmdClose = new QPushButton(QStringLiteral("关闭(&C)"), this);

@@ -31,6 +31,15 @@ namespace velmora {
 namespace {
 const QRect kAnimeRect(209, 113, 102, 134);
 const QRect kMusicRect(75, 155, 100, 122);
+
+// Enter, keypad Enter or Space, without Ctrl, Alt or Shift: what presses a
+// button or follows a link.
+bool IsPressKey(const QKeyEvent *event)
+{
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const int key = event->key();
+    return plain && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space);
+}
 } // namespace
 
 // --- PictureButton --------------------------------------------------------
@@ -117,9 +126,7 @@ void PictureButton::mouseReleaseEvent(QMouseEvent *event)
 
 void PictureButton::keyPressEvent(QKeyEvent *event)
 {
-    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    const int key = event->key();
-    if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+    if (IsPressKey(event)) {
         event->accept();
         emit clicked();
         return;
@@ -150,8 +157,11 @@ void PictureButton::paintEvent(QPaintEvent *)
         DrawFocusRing(p, rect(), this);
 }
 
+// Links take the focus from Tab only, as the picture buttons do; the ring
+// shows which one Enter will follow.
 LinkArea::LinkArea(QWidget *parent) : QWidget(parent)
 {
+    setFocusPolicy(Qt::TabFocus);
     RegisterDrawnControl(metaObject()->className(), QAccessible::Link);
 }
 
@@ -159,6 +169,56 @@ void LinkArea::mouseReleaseEvent(QMouseEvent *event)
 {
     if (rect().contains(event->position().toPoint()))
         emit clicked();
+}
+
+void LinkArea::keyPressEvent(QKeyEvent *event)
+{
+    if (IsPressKey(event)) {
+        event->accept();
+        emit clicked();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void LinkArea::paintEvent(QPaintEvent *)
+{
+    if (hasFocus()) {
+        QPainter p(this);
+        DrawFocusRing(p, rect(), this);
+    }
+}
+
+LinkLabel::LinkLabel(const QString &text, QWidget *parent) : QLabel(text, parent)
+{
+    setFocusPolicy(Qt::TabFocus);
+    RegisterDrawnControl(metaObject()->className(), QAccessible::Link);
+    setAccessibleName(text);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+void LinkLabel::keyPressEvent(QKeyEvent *event)
+{
+    if (IsPressKey(event)) {
+        event->accept();
+        emit clicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void LinkLabel::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    if (hasFocus()) {
+        QPainter p(this);
+        DrawFocusRing(p, rect(), this);
+    }
 }
 
 // --- frmType --------------------------------------------------------------
@@ -175,6 +235,7 @@ frmType::frmType(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
+    DescribeWindow(this, QAccessible::Window, QStringLiteral("选择资源类别: 动画下载或动漫音乐"));
     s_current = this;
     ShellEvents::instance()->beginRun();
     setObjectName(QStringLiteral("frmType"));
@@ -206,7 +267,7 @@ frmType::frmType(QWidget *parent)
 
     QPalette white = palette();
     white.setColor(QPalette::WindowText, Qt::white);
-    lblSponsor = new QLabel(QStringLiteral("本程序由 Northwind 主机赞助"), this);
+    lblSponsor = new LinkLabel(QStringLiteral("本程序由 Northwind 主机赞助"), this);
     lblSponsor->setObjectName(QStringLiteral("lblSponsor"));
     lblSponsor->setPalette(white);
     lblSponsor->setFont(UiFont(8));
@@ -214,7 +275,6 @@ frmType::frmType(QWidget *parent)
     lblSponsor->adjustSize();
     lblSponsor->move(292, 4);
     lblSponsor->resize(lblSponsor->width(), 14);
-    lblSponsor->installEventFilter(this);
     lblComment = new QLabel(QStringLiteral("提示: 关闭本窗口即可退出 Velmora. 所有资源均来自 Internet."), this);
     lblComment->setObjectName(QStringLiteral("lblComment"));
     lblComment->setPalette(white);
@@ -223,15 +283,21 @@ frmType::frmType(QWidget *parent)
     lblComment->move(7, 337);
     lblComment->resize(lblComment->width(), 14);
 
+    // The two buttons, then the credits from the top of the picture down.
     setTabOrder(picAnime, picMusic);
+    setTabOrder(picMusic, lblSponsor);
+    setTabOrder(lblSponsor, imgPartner);
+    setTabOrder(imgPartner, imgLogo);
     imgLogo->setAccessibleName(imgLogo->toolTip());
     imgPartner->setAccessibleName(imgPartner->toolTip());
+    lblSponsor->setAccessibleDescription(lblSponsor->toolTip());
     InstallKeys();
 
     connect(picAnime, &PictureButton::clicked, this, [this] { Pick(true); });
     connect(picMusic, &PictureButton::clicked, this, [this] { Pick(false); });
     connect(imgLogo, &LinkArea::clicked, this, [this] { OpenPage(kMakerPage); });
     connect(imgPartner, &LinkArea::clicked, this, [this] { OpenPage(kPartnerPage); });
+    connect(lblSponsor, &LinkLabel::clicked, this, [this] { OpenPage(kSponsorPage); });
 
     // Centred on the screen (the chooser has no owner).
     PlaceOnScreen(this);
@@ -268,11 +334,9 @@ void frmType::Form_Load()
     tipMusic.setToolTipText(QStringLiteral("下载动漫相关歌曲, 单曲集以及原声集"));
     tipMusic.Create();
     // Screen readers name the buttons as their balloons do; the "&" marks
-    // only the access key.
+    // only the access key. The balloon's text is their description.
     picAnime->setAccessibleName(QStringLiteral("动画下载(A)..."));
-    picAnime->setAccessibleDescription(tipAnime.toolTipText());
     picMusic->setAccessibleName(QStringLiteral("动漫音乐(M)..."));
-    picMusic->setAccessibleDescription(tipMusic.toolTipText());
 }
 
 // The access keys the balloons name, and Escape for the close box.
@@ -305,17 +369,6 @@ void frmType::OpenPage(const QString &address)
 {
     // Whether a browser came up is not our concern.
     QDesktopServices::openUrl(QUrl(address));
-}
-
-bool frmType::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == lblSponsor && event->type() == QEvent::MouseButtonRelease) {
-        auto *me = static_cast<QMouseEvent *>(event);
-        if (lblSponsor->rect().contains(me->position().toPoint()))
-            OpenPage(kSponsorPage);
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void frmType::closeEvent(QCloseEvent *event)

@@ -8,13 +8,12 @@
 #include "common/ui/tooltip.h"
 
 #include <QCursor>
+#include <QLabel>
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
 #include <array>
-
-class QLabel;
 
 namespace velmora {
 
@@ -59,7 +58,8 @@ private:
     bool m_pressed = false;
 };
 
-// An invisible clickable area (or label) that opens a web page.
+// An invisible clickable area over the background that opens a web page.
+// Tab reaches it like a button; Enter or Space opens the page.
 class LinkArea : public QWidget
 {
     Q_OBJECT
@@ -71,6 +71,24 @@ signals:
     void clicked();
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// A credit line that opens a web page, reached and pressed as LinkArea is.
+class LinkLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    LinkLabel(const QString &text, QWidget *parent);
+public slots:
+    void click() { emit clicked(); }
+signals:
+    void clicked();
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 };
 
 class frmType : public QWidget
@@ -95,7 +113,7 @@ public:
     QCursor picMouseIconRes;
     LinkArea *imgLogo = nullptr;
     LinkArea *imgPartner = nullptr;
-    QLabel *lblSponsor = nullptr;
+    LinkLabel *lblSponsor = nullptr;
     QLabel *lblComment = nullptr;
     clsToolTip tipAnime;
     clsToolTip tipMusic;
@@ -103,7 +121,6 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:

@@ -15,6 +15,7 @@
 #include "common/core/globals.h"
 #include "common/core/settings.h"
 #include "common/core/version.h"
+#include "common/ui/accessible.h"
 #include "common/ui/msgbox.h"
 #include "common/ui/placement.h"
 #include "common/ui/tooltip.h"
@@ -97,6 +98,9 @@ frmMain::frmMain(QWidget *parent)
       m_tree(m_tvSingle),
       m_loader(m_tree, *m_inet, m_state)
 {
+    DescribeWindow(this, QAccessible::Window,
+                   blnAnimeMode ? QStringLiteral("动画下载列表: 加载动画列表并下载选定的项目")
+                                : QStringLiteral("曲目下载列表: 加载曲目列表, 搜索 Internet 并下载选定的项目"));
     setFont(UiFont(9));
     // On a small screen (or a large display scale) the window gives up the
     // room it lacks from the tree, so it opens whole, its close box and the
@@ -262,6 +266,9 @@ void frmMain::InitToolTip()
         make(m_tipTree, m_tvSingle, QStringLiteral("曲目下载列表"), QStringLiteral("显示当前可用的曲目下载列表"));
         m_tvSingle->setAccessibleName(QStringLiteral("曲目下载列表"));
     }
+    // Hidden from sight, the header still reaches screen readers: it names
+    // the list instead of reading "1".
+    m_tvSingle->setHeaderLabel(m_tvSingle->accessibleName());
 }
 
 void frmMain::InitNode()
@@ -301,6 +308,8 @@ void frmMain::cmdLoad_Click()
                       .arg(QUrl(listUrl).authority()));
     else
         setStatus(kDone);
+    // The status line changes silently: a screen reader is told of a failure.
+    Announce(this, m_listUnanswered ? statusText() : QString());
     setPointerBusy(false);
     m_cmdLoad->setEnabled(true);
     m_cmdSearch->setEnabled(true);

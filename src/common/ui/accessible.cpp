@@ -65,6 +65,28 @@ QAccessibleInterface *DrawnControlFactory(const QString &key, QObject *object)
 
 } // namespace
 
+// The window's notification: takes no room, no input and no focus, and
+// paints nothing; only its showing and its name matter.
+class Announcement : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Announcement(QWidget *window) : QWidget(window)
+    {
+        RegisterDrawnControl(metaObject()->className(), QAccessible::Notification);
+        setObjectName(QStringLiteral("announcement"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        setGeometry(0, 0, 1, 1);
+        hide();
+    }
+
+    static Announcement *of(const QWidget *window)
+    {
+        return window->findChild<Announcement *>(QString(), Qt::FindDirectChildrenOnly);
+    }
+};
+
 void RegisterDrawnControl(const char *className, QAccessible::Role role)
 {
     if (Registry().isEmpty())
@@ -74,4 +96,31 @@ void RegisterDrawnControl(const char *className, QAccessible::Role role)
         Registry().insert(key, role);
 }
 
+void DescribeWindow(QWidget *window, QAccessible::Role role, const QString &description)
+{
+    RegisterDrawnControl(window->metaObject()->className(), role);
+    window->setAccessibleDescription(description);
+    // Made now, while no reader knows the window yet: a child added later is
+    // missed by readers that keep their own copy of the window's children.
+    if (!Announcement::of(window))
+        new Announcement(window);
+}
+
+void Announce(QWidget *window, const QString &text)
+{
+    Announcement *note = Announcement::of(window);
+    if (!note)
+        note = new Announcement(window);
+    // Hidden first, so that the same news twice still shows anew.
+    note->hide();
+    if (text.isEmpty())
+        return;
+    note->setAccessibleName(text);
+    note->show();
+    QAccessibleEvent alert(note, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
+}
+
 } // namespace velmora
+
+#include "accessible.moc"

@@ -4,6 +4,7 @@
 
 #include "common/ui/tooltip.h"
 
+#include "common/ui/accessible.h"
 #include "common/ui/uifont.h"
 
 #include <QAbstractScrollArea>
@@ -138,6 +139,9 @@ BalloonTip::BalloonTip(QWidget *control, const QRect &toolRect)
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setObjectName(QStringLiteral("balloonTip"));
+    // While it shows, a screen reader finds it as a tool tip with the
+    // balloon's title and text, not as an empty window.
+    RegisterDrawnControl(metaObject()->className(), QAccessible::ToolTip);
     m_delay.setSingleShot(true);
     m_delay.setInterval(kShowDelay);
     connect(&m_delay, &QTimer::timeout, this, &BalloonTip::delayElapsed);
@@ -176,12 +180,15 @@ void BalloonTip::setTitle(const QString &title, bool withIcon)
 {
     m_title = title;
     m_icon = withIcon;
+    // The "&" of a title repeating a caption marks the access key: no word to read.
+    setAccessibleName(QString(title).remove(QLatin1Char('&')));
     layoutBalloon();
 }
 
 void BalloonTip::setText(const QString &text)
 {
     m_text = text;
+    setAccessibleDescription(text);
     layoutBalloon();
 }
 
@@ -399,8 +406,11 @@ void clsToolTip::setToolTipTitle(const QString &vData)
 void clsToolTip::setToolTipText(const QString &vData)
 {
     m_text = vData;
-    if (m_tip)
+    if (m_tip) {
         m_tip->setText(vData);
+        if (m_parent)
+            m_parent->setAccessibleDescription(vData);
+    }
 }
 
 bool clsToolTip::Create()
@@ -414,6 +424,9 @@ bool clsToolTip::Create()
     tip->setText(m_text);
     tip->setTitle(m_title, true);
     m_tip = tip;
+    // What the balloon tells the mouse user, a screen reader tells as the
+    // control's description.
+    m_parent->setAccessibleDescription(m_text);
     return false;
 }
 

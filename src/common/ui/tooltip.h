@@ -100,7 +100,8 @@ public:
     // live tip's title, shown without the icon.
     void setToolTipTitle(const QString &vData);
     QString toolTipTitle() const { return m_title; }
-    // Before Create the text waits for Create; afterwards it updates the live tip.
+    // Before Create the text waits for Create; afterwards it updates the live
+    // tip. From Create on the text is also the control's accessible description.
     void setToolTipText(const QString &vData);
     QString toolTipText() const { return m_text; }
     // Replaces this object's previous tip (if any) by a new one over the

@@ -6,7 +6,9 @@
 
 #include "download/ui/alerts.h"
 #include "common/core/version.h"
+#include "common/ui/accessible.h"
 #include "common/ui/uifont.h"
+#include "download/core/address.h"
 #include "download/core/engine.h"
 #include "download/core/problems.h"
 #include "download/core/progress.h"
@@ -161,6 +163,7 @@ frmDownload::frmDownload(QWidget *mainWindow)
     : QWidget(mainWindow, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), m_mainWindow(mainWindow),
       m_view(std::make_unique<View>(this))
 {
+    DescribeWindow(this, QAccessible::Dialog, QStringLiteral("文件下载: 显示下载的进度, 完成后可打开文件或文件夹"));
     // The main window is disabled during the download; its own window stays usable.
     setEnabled(true);
     // Window load.
@@ -255,6 +258,10 @@ bool frmDownload::DownloadFile(const QString &StrURL, const QString &UserName, c
     // Someone looking at another window learns from the desktop that the file is there.
     if (ok && !isActiveWindow())
         m_notice->tellFinished(m_state.strSavePath);
+    // The finish shows only in the labels: a screen reader says it aloud.
+    if (ok && isVisible())
+        Announce(this, QStringLiteral("%1 %2, %3")
+                           .arg(EstimatedTimeLeft->text(), FileNameOf(m_state.strSavePath), TimeLabel->text()));
     // A window unloaded while the engine ran is deleted now that it has returned.
     if (m_unloaded)
         deleteLater();

@@ -7,6 +7,7 @@
 #include "download/ui/alerts.h"
 #include "download/ui/artwork.h"
 #include "common/core/version.h"
+#include "common/ui/accessible.h"
 #include "common/ui/placement.h"
 #include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
@@ -35,6 +36,8 @@ QRect FitLine(const QWidget *label, QRect geometry)
     return geometry;
 }
 
+const QString kWizardDescription = QStringLiteral("下载问题向导");
+
 QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry)
 {
     auto *label = new QLabel(text, parent);
@@ -56,6 +59,7 @@ ProblemDialog::ProblemDialog(const QString &objectName, const QString &introduct
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                            | Qt::MSWindowsFixedSizeDialogHint)
 {
+    DescribeWindow(this, QAccessible::Dialog, kWizardDescription);
     setObjectName(objectName);
     setWindowTitle(kProductTitle);
     setFixedSize(450, 322);
@@ -80,7 +84,7 @@ ProblemDialog::ProblemDialog(const QString &objectName, const QString &introduct
     m_lblDescription = MakeLabel(this, "lblDescription", introduction, QRect(60, 68, 369, 41));
     m_lblDescription->setWordWrap(true);
 
-    MakeLabel(this, "lblFile", QStringLiteral("文件:"), QRect(12, 123, 28, 13));
+    QLabel *lblFile = MakeLabel(this, "lblFile", QStringLiteral("文件:"), QRect(12, 123, 28, 13));
     m_txtFile = new QLineEdit(this);
     m_txtFile->setObjectName(QStringLiteral("txtFile"));
     m_txtFile->setGeometry(60, 120, 365, 21);
@@ -88,11 +92,11 @@ ProblemDialog::ProblemDialog(const QString &objectName, const QString &introduct
     m_txtFile->setFocusPolicy(Qt::ClickFocus);
     m_txtFile->setAccessibleName(QStringLiteral("文件"));
 
-    MakeLabel(this, "lblProblem", QStringLiteral("问题: "), QRect(12, 156, 31, 13));
+    QLabel *lblProblem = MakeLabel(this, "lblProblem", QStringLiteral("问题: "), QRect(12, 156, 31, 13));
     m_lblAbend = MakeLabel(this, "lblAbend", QString(), QRect(60, 156, 0, 13));
 
     MakeLabel(this, "lblAction", QStringLiteral("请选择一项操作, 然后单击 \"下一步\" 按钮. "), QRect(12, 192, 220, 13));
-    MakeLabel(this, "Label2", QStringLiteral("操作: "), QRect(12, 216, 31, 13));
+    QLabel *label2 = MakeLabel(this, "Label2", QStringLiteral("操作: "), QRect(12, 216, 31, 13));
 
     m_comOperation = new QComboBox(this);
     m_comOperation->setObjectName(QStringLiteral("comOperation"));
@@ -110,6 +114,12 @@ ProblemDialog::ProblemDialog(const QString &objectName, const QString &introduct
     m_cmdNext->setAutoDefault(false);
 
     setTabOrder(m_comOperation, m_cmdNext);
+
+    // Each caption labels the control beside it, so that a screen reader
+    // says "操作" with the choice it reads.
+    lblFile->setBuddy(m_txtFile);
+    lblProblem->setBuddy(m_lblAbend);
+    label2->setBuddy(m_comOperation);
 }
 
 void ProblemDialog::setFile(const QString &strFile)
@@ -121,6 +131,7 @@ void ProblemDialog::setFile(const QString &strFile)
 void ProblemDialog::setProblem(const QString &strProblem)
 {
     m_lblAbend->setText(strProblem);
+    setAccessibleDescription(kWizardDescription + QStringLiteral(": ") + strProblem);
     // Sized to its text, keeping its place and height.
     const int width = m_lblAbend->fontMetrics().horizontalAdvance(strProblem) + 2;
     m_lblAbend->setGeometry(FitLine(m_lblAbend, QRect(60, 156, width, 13)));
