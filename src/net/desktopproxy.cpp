@@ -20,6 +20,22 @@ namespace velmora::net {
 
 namespace {
 
+// A desktop's proxy settings as one value, whichever desktop they come from.
+struct DesktopProxySettings
+{
+    enum class Mode {
+        Undecided,  // nothing read, or a script or detection: Qt's query decides
+        Direct,     // the desktop says: no proxy
+        Manual,     // the proxies below
+    };
+    Mode mode = Mode::Undecided;
+    ProxyChoice http;   // for http addresses; Kind::None when none is set
+    ProxyChoice https;  // for https addresses
+    ProxyChoice socks;  // for both, where the one above is not set
+    QString exceptions; // a no_proxy list: hosts that go direct
+    bool onlyExceptions = false;  // the list names the only hosts that use a proxy
+};
+
 using Kind = ProxyChoice::Kind;
 using Mode = DesktopProxySettings::Mode;
 
@@ -174,28 +190,6 @@ DesktopProxySettings FromKioEntries(const KioEntries &entries)
     return settings;
 }
 
-} // namespace
-
-Desktop CurrentDesktop()
-{
-    const QStringList current = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    for (const QString &name : current) {
-        if (name.compare(QLatin1String("GNOME"), Qt::CaseInsensitive) == 0)
-            return Desktop::Gnome;
-        if (name.compare(QLatin1String("KDE"), Qt::CaseInsensitive) == 0)
-            return Desktop::Plasma;
-    }
-    if (!current.isEmpty())
-        return Desktop::Other;
-    // "gnome", "gnome-xorg", "plasma", "plasmawayland"; older display managers give a path.
-    const QString session = qEnvironmentVariable("DESKTOP_SESSION").section(QLatin1Char('/'), -1).toLower();
-    if (session.startsWith(QLatin1String("gnome")))
-        return Desktop::Gnome;
-    if (session.startsWith(QLatin1String("plasma")) || session.startsWith(QLatin1String("kde")))
-        return Desktop::Plasma;
-    return Desktop::Other;
-}
-
 std::optional<ProxyChoice> ChooseDesktopProxy(const DesktopProxySettings &settings, const QUrl &url)
 {
     if (settings.mode == Mode::Undecided)
@@ -236,13 +230,6 @@ DesktopProxySettings ReadGnomeProxySettings()
     return settings;
 }
 
-DesktopProxySettings ParseKioslaverc(const QByteArray &text)
-{
-    KioEntries entries;
-    ReadProxyGroup(text, entries);
-    return FromKioEntries(entries);
-}
-
 DesktopProxySettings ReadPlasmaProxySettings()
 {
     // The user's own folder comes first and must be read last, to win.
@@ -255,6 +242,28 @@ DesktopProxySettings ReadPlasmaProxySettings()
             ReadProxyGroup(file.readAll(), entries);
     }
     return FromKioEntries(entries);
+}
+
+} // namespace
+
+Desktop CurrentDesktop()
+{
+    const QStringList current = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString &name : current) {
+        if (name.compare(QLatin1String("GNOME"), Qt::CaseInsensitive) == 0)
+            return Desktop::Gnome;
+        if (name.compare(QLatin1String("KDE"), Qt::CaseInsensitive) == 0)
+            return Desktop::Plasma;
+    }
+    if (!current.isEmpty())
+        return Desktop::Other;
+    // "gnome", "gnome-xorg", "plasma", "plasmawayland"; older display managers give a path.
+    const QString session = qEnvironmentVariable("DESKTOP_SESSION").section(QLatin1Char('/'), -1).toLower();
+    if (session.startsWith(QLatin1String("gnome")))
+        return Desktop::Gnome;
+    if (session.startsWith(QLatin1String("plasma")) || session.startsWith(QLatin1String("kde")))
+        return Desktop::Plasma;
+    return Desktop::Other;
 }
 
 std::optional<ProxyChoice> DesktopProxyFor(const QUrl &url)
