@@ -142,8 +142,11 @@ ProxyChoice KioProxyAddress(QString value, const QString &defaultScheme)
     if (space > 0) {
         bool ok = false;
         const int port = value.mid(space + 1).toInt(&ok);
-        if (!ok || port <= 0 || port > 65535)
-            return ProxyChoice();
+        if (!ok || port <= 0 || port > 65535) {
+            ProxyChoice unusable;  // set, so nothing may go round it
+            unusable.kind = Kind::Unusable;
+            return unusable;
+        }
         value = value.left(space).trimmed() + QLatin1Char(':') + QString::number(port);
     }
     if (value.isEmpty())

@@ -34,11 +34,11 @@ const char *const kClearedVariables[] = {"http_proxy", "HTTP_PROXY", "https_prox
                                          "ALL_PROXY",  "no_proxy",   "NO_PROXY",    "XDG_CURRENT_DESKTOP",
                                          "DESKTOP_SESSION"};
 
-// "Qt" (left to Qt's query), "direct", or the proxy as curl takes it and " user:password".
+// "Qt" (left to Qt's query), "direct", "unusable", or the proxy as curl takes it and " user:password".
 QString Describe(const std::optional<ProxyChoice> &choice)
 {
-    if (!choice || choice->direct())
-        return QLatin1String(choice ? "direct" : "Qt");
+    if (!choice || choice->direct() || choice->kind == ProxyChoice::Kind::Unusable)
+        return QLatin1String(!choice ? "Qt" : choice->direct() ? "direct" : "unusable");
     const QString credentials = choice->userName + QLatin1Char(':') + choice->password;
     return QString::fromLatin1(choice->curlAddress()) + (choice->userName.isEmpty() ? QString() : ' ' + credentials);
 }
@@ -110,8 +110,9 @@ private slots:
     void initTestCase()
     {
         // GLib keeps the folders it first sees, so they are set before anything asks.
-        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("config")) && QDir(root.path()).mkpath(QStringLiteral("system")));
-        QVERIFY(QDir(root.path()).mkdir(QStringLiteral("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QDir dir(root.path());
+        QVERIFY(dir.mkpath(QStringLiteral("config")) && dir.mkpath(QStringLiteral("system")));
+        QVERIFY(dir.mkdir(QStringLiteral("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         const auto point = [this](const char *variable, const char *folder) {
             qputenv(variable, QFile::encodeName(root.filePath(QLatin1String(folder))));
         };
@@ -186,7 +187,8 @@ private slots:
                                                << "socks5h://sock.example:1080";
         QTest::newRow("no scheme, credentials, IPv6") << "ProxyType = 1|httpProxy = u:p%40w@[::1] 3128" << QString()
                                                       << http << "http://[::1]:3128 u:p@w";
-        QTest::newRow("port no number") << "ProxyType=1|httpProxy=proxy.example eighty" << QString() << http << "direct";
+        QTest::newRow("port no number")
+            << "ProxyType=1|httpProxy=proxy.example eighty" << QString() << http << "unusable";
         QTest::newRow("exception wildcard") << manual + "NoProxyFor=localhost, *.example.net" << QString() << http
                                             << "direct";
         QTest::newRow("exceptions reversed") << manual + "NoProxyFor=.example.net|ReversedException=true" << QString()
@@ -196,7 +198,8 @@ private slots:
         QTest::newRow("variables named") << "ProxyType=4|httpProxy=VELMORA_UNSET,VELMORA_TEST_PROXY" << QString()
                                          << http << "http://env.example:3129";
         QTest::newRow("other groups, translations")
-            << "ProxyType=1|[Other]|httpProxy=http://wrong.example 1|[Proxy Settings]|httpProxy[de]=x 2|httpProxy=proxy.example:3128"
+            << "ProxyType=1|[Other]|httpProxy=http://wrong.example 1|"
+               "[Proxy Settings]|httpProxy[de]=x 2|httpProxy=proxy.example:3128"
             << QString() << http << proxy;
         QTest::newRow("system file") << QString() << manual << http << proxy;
         QTest::newRow("user's entry over it") << "httpProxy=http://mine.example 8080" << manual << http
@@ -209,7 +212,8 @@ private slots:
         QFETCH(QString, url);
         for (const auto &[text, folder] : {std::pair(user, "config"), std::pair(system, "system")}) {
             if (!text.isEmpty())
-                QVERIFY(WriteFile(kioslaverc(folder), "[Proxy Settings]\n" + QString(text).replace('|', '\n').toUtf8()));
+                QVERIFY(WriteFile(kioslaverc(folder),
+                                  "[Proxy Settings]\n" + QString(text).replace('|', '\n').toUtf8()));
         }
         qputenv("VELMORA_TEST_PROXY", "env.example:3129");
         qputenv("XDG_CURRENT_DESKTOP", "KDE");
