@@ -4,8 +4,8 @@
 #
 # SPDX-License-Identifier: GPL-3.0-or-later
 
-# Configures and builds everything into ./build:
-#   scripts/build.sh [--dir DIR] [CMAKE-OPTION...]
+# Configures and builds everything, or only the named targets, into ./build:
+#   scripts/build.sh [--dir DIR] [--target NAME]... [CMAKE-OPTION...]
 # Configure runs on every call with all the options, so the cache always
 # follows them: a changed VELMORA_WERROR (from the environment, or CI being
 # set) or compiler flag takes effect without deleting the build folder.
@@ -13,10 +13,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=build
-if [ "${1:-}" = "--dir" ]; then
-  dir=$2
-  shift 2
-fi
+targets=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --dir) dir=$2; shift 2 ;;
+    --target) targets+=(--target "$2"); shift 2 ;;
+    *) break ;;
+  esac
+done
 bash scripts/deps.sh build
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON
@@ -30,4 +34,4 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S . -B "$dir" -G Ninja --log-level=WARNING -DCMAKE_BUILD_TYPE=RelWithDebInfo "$launcher" \
   -DVELMORA_WERROR="$werror" "$@"
-cmake --build "$dir" -j"$(nproc)"
+cmake --build "$dir" -j"$(nproc)" "${targets[@]}"

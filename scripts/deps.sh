@@ -15,14 +15,22 @@ esac
 # libxcb1-dev: the balloon asks X11 whether a compositor runs.
 # librsvg2-bin: the package's icons are drawn from the SVG at build time.
 # libssl-dev, zlib1g-dev: the hashes a download is checked with.
-pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libcurl4-openssl-dev libssl-dev zlib1g-dev librsvg2-bin)
+# libglib2.0-dev: GIO reads GNOME's proxy settings.
+pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libcurl4-openssl-dev libssl-dev zlib1g-dev
+      libglib2.0-dev librsvg2-bin)
 case "$job" in
   # A CJK font and qt6-translations-l10n: the windows' Chinese texts and Qt's
   # own (standard buttons, file dialog); dbus-daemon: the file-manager test;
   # openssl: certificates for the https test servers.
-  run|test|sanitize) pkgs+=(fonts-noto-cjk qt6-translations-l10n dbus-daemon openssl) ;;
-  # The fuzz targets build only the window-free cores, with clang's libFuzzer.
-  fuzz) pkgs=(cmake ninja-build qt6-base-dev libssl-dev zlib1g-dev clang-14 libclang-rt-14-dev) ;;
+  run) pkgs+=(fonts-noto-cjk qt6-translations-l10n dbus-daemon openssl) ;;
+  # And GNOME's proxy settings as a GNOME desktop keeps them, for the desktop
+  # proxy test: the schema, dconf behind GSettings, the gsettings tool.
+  test|sanitize) pkgs+=(fonts-noto-cjk qt6-translations-l10n dbus-daemon openssl
+                        gsettings-desktop-schemas dconf-gsettings-backend dconf-service libglib2.0-bin) ;;
+  # The fuzz targets build only the window-free cores (Qt, libcurl, GIO,
+  # OpenSSL, zlib), with clang's libFuzzer.
+  fuzz) pkgs=(cmake ninja-build pkg-config qt6-base-dev libcurl4-openssl-dev libglib2.0-dev libssl-dev zlib1g-dev
+              clang-14 libclang-rt-14-dev) ;;
   # dpkg-dev: dpkg-shlibdeps and dpkg-buildflags; file: CPack's program check.
   package) pkgs+=(dpkg-dev debhelper file lintian) ;;
   check) pkgs=(dpkg-dev lintian appstream desktop-file-utils debootstrap reuse file curl) ;;

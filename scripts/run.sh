@@ -4,12 +4,13 @@
 #
 # SPDX-License-Identifier: GPL-3.0-or-later
 
-# Builds, starts the demo server on 127.0.0.1:8417 and runs Velmora against it;
-# the server stops when the program ends.
+# Builds the program and the demo server (not the tests: the first window
+# comes sooner), starts the server on 127.0.0.1:8417 and runs Velmora against
+# it; the server stops when the program ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh run
-bash scripts/build.sh
+bash scripts/build.sh --target velmora --target velmora-demo-server
 port="${VELMORA_DEMO_PORT:-8417}"
 ./build/bin/velmora-demo-server --port "$port" &
 server=$!

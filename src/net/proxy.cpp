@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/proxy.h"
 
+#include "net/desktopproxy.h"
+
 #include <QHostAddress>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
@@ -53,6 +55,9 @@ ProxyChoice FromEnvironment(const QUrl &url)
 
 ProxyChoice FromSystem(const QUrl &url)
 {
+    // GNOME's and Plasma's own settings first: Qt's query reads neither on a default desktop.
+    if (const std::optional<ProxyChoice> desktop = DesktopProxyFor(url))
+        return *desktop;
     const QList<QNetworkProxy> proxies = QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(url));
     ProxyChoice choice;
     if (proxies.isEmpty())

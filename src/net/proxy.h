@@ -4,9 +4,9 @@
 // Which proxy a request goes through. The rules are curl's: http_proxy (lower
 // case only) for http, https_proxy or HTTPS_PROXY for https, all_proxy or
 // ALL_PROXY for both, no_proxy or NO_PROXY for the hosts that go direct.
-// When none of them is set the desktop's settings decide, through Qt's
-// system proxy query. The probe and the transfer both ask here, so both
-// take the same road.
+// When none of them is set the desktop's settings decide (desktopproxy.h),
+// or Qt's system proxy query where they leave it open. The probe and the
+// transfer both ask here, so both take the same road.
 #include <QString>
 #include <QUrl>
 
