@@ -4,8 +4,6 @@
 
 #include "catalogue/core/cataloguetree.h"
 
-#include <functional>
-
 namespace velmora {
 
 void CatalogueTree::clear()
@@ -92,6 +90,11 @@ static QString OneLine(QString s)
 
 QString FormatTree(const CatalogueTree &tree)
 {
+    return FormatTree(tree, nullptr);
+}
+
+QString FormatTree(const CatalogueTree &tree, const std::function<QString(qsizetype)> &itemColumn)
+{
     const qsizetype n = tree.nodeCount();
     QList<QList<qsizetype>> children(n + 1);  // slot 0: the top level
     for (qsizetype i = 1; i <= n; ++i)
@@ -103,8 +106,11 @@ QString FormatTree(const CatalogueTree &tree)
         stack.append({children.at(0).at(j), 0});
     while (!stack.isEmpty()) {
         const auto [i, depth] = stack.takeLast();
-        out += QString(depth * 2, QLatin1Char(' ')) + OneLine(tree.text(i)) + QLatin1Char('\t') + OneLine(tree.tag(i))
-            + QLatin1Char('\n');
+        const QString tag = tree.tag(i);
+        out += QString(depth * 2, QLatin1Char(' ')) + OneLine(tree.text(i)) + QLatin1Char('\t') + OneLine(tag);
+        if (itemColumn && !tag.isEmpty())
+            out += QLatin1Char('\t') + OneLine(itemColumn(i));
+        out += QLatin1Char('\n');
         const QList<qsizetype> &kids = children.at(i);
         for (qsizetype j = kids.size() - 1; j >= 0; --j)
             stack.append({kids.at(j), depth + 1});

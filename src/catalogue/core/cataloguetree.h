@@ -11,6 +11,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 namespace velmora {
 
 // Image numbers of the tree's two icons.
@@ -71,5 +73,8 @@ using MemoryTree = CatalogueTree;
 // each line "text<TAB>tag"; line breaks and tabs inside a text or tag are
 // written as spaces.
 QString FormatTree(const CatalogueTree &tree);
+// The same, each item line (a node with a Tag) followed by a third column,
+// "<TAB>" + itemColumn(index).
+QString FormatTree(const CatalogueTree &tree, const std::function<QString(qsizetype)> &itemColumn);
 
 } // namespace velmora

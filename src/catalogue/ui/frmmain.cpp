@@ -18,6 +18,7 @@
 #include "common/ui/msgbox.h"
 #include "common/ui/tooltip.h"
 #include "common/ui/uifont.h"
+#include "download/core/savelocation.h"
 #include "download/ui/frmdownload.h"
 
 #include <QAction>
@@ -265,6 +266,7 @@ void frmMain::cmdLoad_Click()
     });
     if (!finished || m_state.blnQuit)
         return;  // the window is closing: leave it as it is
+    ShowMarks(listUrl, m_loader.listRead());
 
     // A user who installed the program and loads from a server that is not
     // there learns which server was tried and where to change it.
@@ -276,6 +278,16 @@ void frmMain::cmdLoad_Click()
     setPointerBusy(false);
     m_cmdLoad->setEnabled(true);
     m_cmdSearch->setEnabled(true);
+}
+
+void frmMain::ShowMarks(const QString &listUrl, bool listRead)
+{
+    const QList<LibraryMark> marks =
+        MarkLoad(m_tree, m_loader.scannedPages(), listUrl, listRead, SaveFolderFor(CatalogueKindNow()));
+    for (qsizetype i = 1; i < marks.size(); ++i) {
+        if (marks.at(i) != LibraryMark::None)
+            m_tree.setMark(i, marks.at(i));
+    }
 }
 
 void frmMain::cmdSearch_Click()
@@ -294,6 +306,8 @@ void frmMain::cmdSearch_Click()
         m_cmdSearch->setEnabled(false);
         InitNode();
         LoadTrackList(address, QStringLiteral(".mp3"), kSearchGroup);
+        if (!m_state.blnQuit)
+            ShowMarks(address, true);
         setStatus(kDone);
         setPointerBusy(false);
         m_cmdLoad->setEnabled(true);

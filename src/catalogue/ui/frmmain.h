@@ -95,6 +95,9 @@ private:
     void setStatus(const QString &text);
     void setPointerBusy(bool busy);
     void SetListURL();
+    // Marks what the last load or search found: on disk, or new since the
+    // previous load of listUrl.
+    void ShowMarks(const QString &listUrl, bool listRead);
     void InitSettingsAction();
 
     QTreeWidget *m_tvSingle;
