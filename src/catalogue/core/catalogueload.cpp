@@ -7,6 +7,7 @@
 #include "catalogue/core/inet.h"
 #include "catalogue/core/listformat.h"
 #include "catalogue/core/pagescan.h"
+#include "catalogue/core/textdecode.h"
 #include "common/core/paths.h"
 
 #include <QDir>
@@ -169,11 +170,16 @@ bool CatalogueLoader::FillGroup(const QString &URL, const QString &Key, const QS
     if (m_state.blnQuit || page.status == FetchStatus::Cancelled)
         return false;
     ScannedPage scanned{URL, Key, Category, page.status, m_tree.nodeCount() + 1, 0};
-    ScanPage(page.text(), Key, [&](const QString &address, const QString &text) {
+    const LinkSink addItem = [&](const QString &address, const QString &text) {
         ++m_state.intNodeCount;
         m_tree.addNode(groupKey, ItemKey(m_state.intNodeCount), text, ImageRootOrItem, address);
         return !m_state.blnQuit;
-    });
+    };
+    // A page in UTF-8, as most are, is scanned as it came: never held twice.
+    if (page.answered() && IsValidUtf8Page(page.body, page.contentType))
+        ScanUtf8Page(page.body, Key, addItem);
+    else
+        ScanPage(page.text(), Key, addItem);
     scanned.endItem = m_tree.nodeCount() + 1;
     // A scan stopped between two links did not see the whole page.
     if (m_state.blnQuit)

@@ -34,13 +34,15 @@ public:
                       const QString &tag = QString());
     qsizetype nodeCount() const { return m_nodes.size(); }
     // Index of the node with that key; 0 when there is none.
-    qsizetype indexOfKey(const QString &key) const { return m_byKey.value(key, 0); }
+    qsizetype indexOfKey(const QString &key) const;
 
     // Operations on an index that does not exist have no effect and read
     // empty values.
     QString key(qsizetype index) const;
     QString text(qsizetype index) const;
     QString tag(qsizetype index) const;
+    // The node has a non-empty Tag: it is an item.
+    bool hasTag(qsizetype index) const;
     int image(qsizetype index) const;
     qsizetype parentIndex(qsizetype index) const;  // 0 for a top-level node
     virtual bool isExpanded(qsizetype index) const;
@@ -53,16 +55,32 @@ protected:
     virtual void nodeAdded(qsizetype /*index*/) {}
 
 private:
+    // Each node a small fixed record; its texts live in m_strings as UTF-8.
+    // An item's key ("Node  " + its number) is kept as the number alone, so
+    // a page of hundreds of thousands of items costs little more than the
+    // texts it brings.
+    struct Text
+    {
+        qint64 at = 0;    // chunk << 32 | offset within the chunk
+        qint32 size = 0;  // bytes
+    };
     struct Node
     {
-        QString key, text, tag;
-        int image = 0;
-        qsizetype parent = 0;
+        Text key, text, tag;
+        qint64 keyNumber = -1;  // the number of an item's key; -1: the key is in `key`
+        qint32 parent = 0;
+        qint8 image = 0;
         bool expanded = false;
     };
+    Text keep(const QString &s);
+    QString read(const Text &t) const;
+    qsizetype findKey(const QString &key) const;
     const Node *node(qsizetype index) const { return exists(index) ? &m_nodes.at(index - 1) : nullptr; }
+
     QList<Node> m_nodes;
-    QHash<QString, qsizetype> m_byKey;
+    QList<QByteArray> m_strings;               // chunks that never move once written
+    QHash<QString, qsizetype> m_byKey;         // keys of the other nodes
+    QHash<qint64, qsizetype> m_byNumber;       // item keys, by their number
 };
 
 // A tree held in memory only (tools and tests).

@@ -1,0 +1,95 @@
+// SPDX-FileCopyrightText: 2026 Velmora developers
+//
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// A UTF-8 page scanned as bytes gives exactly what the scan of the decoded
+// page gives, and only pages that decode as UTF-8 are taken that way.
+#include "catalogue/core/pagescan.h"
+#include "catalogue/core/textdecode.h"
+
+#include <QtTest>
+
+using namespace velmora;
+
+namespace {
+
+QStringList Links(const std::function<qsizetype(const LinkSink &)> &scan)
+{
+    QStringList out;
+    const qsizetype n = scan([&](const QString &address, const QString &text) {
+        out << address + QLatin1Char('|') + text;
+        return out.size() < 3;  // a sink that stops the scan stops both alike
+    });
+    out << QString::number(n);
+    return out;
+}
+
+} // namespace
+
+class tst_ScanBytes : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sameLinks_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("cases and cleanup")
+            << "<A HREF=\"x/One.MP3\">第一<FONT COLOR=#E10900>曲</Font>    A &AMP;lt;b</A>"
+               "<a href=\"skip.txt\">no</a><a hReF=\"t.mp3\" >two     spaces</a >x</a>"
+            << ".mp3";
+        QTest::newRow("a key that is not ASCII") << "<a href=\"/下载/歌.mp3\">歌</a><a href=\"/x.mp3\">x</a>"
+                                                   << "下载";
+        QTest::newRow("the key in other letter case, beyond ASCII")
+            << "<a href=\"/ÉTÉ.ogg\">été</a>" << "été";
+        QTest::newRow("the marker split over text") << "href =\"a.mp3\">no</a> hre<b>f=\"b.mp3\">no</a>href=\"c.mp3\">c</a>"
+                                                     << ".mp3";
+        QTest::newRow("more links than the sink takes")
+            << "<a href=\"1.mp3\">1</a><a href=\"2.mp3\">2</a><a href=\"3.mp3\">3</a><a href=\"4.mp3\">4</a>" << ".mp3";
+        QTest::newRow("no closing quote") << "<a href=\"1.mp3\">1</a><a href=\"2.mp3>2" << ".mp3";
+        QTest::newRow("no end of the link") << "<a href=\"1.mp3\">1</a><a href=\"2.mp3\">2</b" << ".mp3";
+        QTest::newRow("no > after the address") << "<a href=\"1.mp3\"" << ".mp3";
+        QTest::newRow("an end tag cut short") << "<a href=\"1.mp3\">1</a" << ".mp3";
+        QTest::newRow("a marker at the very start") << "href=\"1.mp3\">1</a>" << ".mp3";
+        QTest::newRow("nothing") << "" << ".mp3";
+    }
+
+    void sameLinks()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, key);
+        const QByteArray bytes = page.toUtf8();
+        QVERIFY(IsValidUtf8Page(bytes));
+        QCOMPARE(Links([&](const LinkSink &s) { return ScanUtf8Page(bytes, key, s); }),
+                 Links([&](const LinkSink &s) { return ScanPage(page, key, s); }));
+    }
+
+    void takenAsUtf8_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<bool>("utf8");
+        const QByteArray chinese = QStringLiteral("<a href=\"歌.mp3\">歌</a>").toUtf8();
+        QTest::newRow("undeclared") << chinese << QByteArray("text/html") << true;
+        QTest::newRow("declared in the answer") << chinese << QByteArray("text/html; charset=UTF-8") << true;
+        QTest::newRow("declared in the page") << "<meta charset=\"utf8\">" + chinese << QByteArray() << true;
+        QTest::newRow("declared as GBK") << chinese << QByteArray("text/html; charset=gbk") << false;
+        QTest::newRow("GBK bytes, undeclared") << QByteArray("<a href=\"\xb8\xe8.mp3\">\xb8\xe8</a>") << QByteArray()
+                                               << false;
+        QTest::newRow("broken in the middle") << "\xe6\xad" + chinese << QByteArray() << false;
+    }
+
+    void takenAsUtf8()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, contentType);
+        QFETCH(bool, utf8);
+        QCOMPARE(IsValidUtf8Page(bytes, contentType), utf8);
+        // What the byte scan reads is then exactly the text a page decodes to.
+        if (utf8)
+            QCOMPARE(DecodeFetchedText(bytes, contentType), QString::fromUtf8(bytes));
+    }
+};
+
+QTEST_MAIN(tst_ScanBytes)
+#include "tst_scanbytes.moc"
