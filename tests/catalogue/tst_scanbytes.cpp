@@ -2,8 +2,10 @@
 //
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// A UTF-8 page scanned as bytes gives exactly what the scan of the decoded
-// page gives, and only pages that decode as UTF-8 are taken that way.
+// The path a large page takes: a UTF-8 page scanned as bytes gives exactly
+// what the scan of the decoded page gives, only pages that decode as UTF-8
+// are taken that way, and the tree's small records keep every key rule.
+#include "catalogue/core/cataloguetree.h"
 #include "catalogue/core/pagescan.h"
 #include "catalogue/core/textdecode.h"
 
@@ -88,6 +90,31 @@ private slots:
         // What the byte scan reads is then exactly the text a page decodes to.
         if (utf8)
             QCOMPARE(DecodeFetchedText(bytes, contentType), QString::fromUtf8(bytes));
+    }
+
+    // Item keys are kept as numbers; they still clash with any other key
+    // written the same way, in whatever order they come.
+    void treeKeys()
+    {
+        MemoryTree tree;
+        QCOMPARE(tree.addNode("", "Node 1", "Quillon", 1), 1);
+        QCOMPARE(tree.addNode("Node 1", "Node  5", "a group named \" 5\"", 2), 2);
+        QCOMPARE(tree.addNode("Node  5", "Node  2", "二", 1, "http://h/2"), 3);
+        QCOMPARE(tree.addNode("Node  5", "Node  5", "clash", 1, "http://h/5"), 0);
+        QCOMPARE(tree.addNode("Node  5", "Node  3", "三", 1, "http://h/3"), 4);
+        QCOMPARE(tree.addNode("Node  5", "Node  2", "again", 1, "http://h/x"), 0);
+        QCOMPARE(tree.addNode("Node  5", "Node  02", "a leading zero is another key", 1, "t"), 5);
+        QCOMPARE(tree.indexOfKey("Node  3"), 4);
+        QCOMPARE(tree.indexOfKey("Node  5"), 2);
+        QCOMPARE(tree.indexOfKey("Node  4"), 0);
+        QCOMPARE((QStringList{tree.key(2), tree.key(3), tree.key(5), tree.text(3), tree.tag(4), tree.tag(2)}),
+                 (QStringList{"Node  5", "Node  2", "Node  02", "二", "http://h/3", ""}));
+        // A text larger than the store's slices comes back whole.
+        const QString big(3 << 20, QChar(0x6b4c));
+        QCOMPARE(tree.addNode("Node  5", "Node  9", big, 1, "http://h/9"), 6);
+        QCOMPARE(tree.text(6), big);
+        QCOMPARE(tree.tag(6), QStringLiteral("http://h/9"));
+        QCOMPARE(tree.text(4), QStringLiteral("三"));
     }
 };
 

@@ -38,7 +38,8 @@ void CatalogueTree::clear()
     m_nodes.clear();
     m_strings.clear();
     m_byKey.clear();
-    m_byNumber.clear();
+    m_risingNumbers.clear();
+    m_otherNumbers.clear();
     nodesCleared();
 }
 
@@ -72,7 +73,13 @@ QString CatalogueTree::read(const Text &t) const
 qsizetype CatalogueTree::findKey(const QString &key) const
 {
     const qint64 number = ItemKeyNumber(key);
-    return number >= 0 ? m_byNumber.value(number, 0) : m_byKey.value(key, 0);
+    if (number < 0)
+        return m_byKey.value(key, 0);
+    const auto it = std::lower_bound(m_risingNumbers.cbegin(), m_risingNumbers.cend(), number,
+                                     [](const std::pair<qint64, qsizetype> &e, qint64 n) { return e.first < n; });
+    if (it != m_risingNumbers.cend() && it->first == number)
+        return it->second;
+    return m_otherNumbers.value(number, 0);
 }
 
 qsizetype CatalogueTree::indexOfKey(const QString &key) const
@@ -100,8 +107,10 @@ qsizetype CatalogueTree::addNode(const QString &parentKey, const QString &key, c
     n.image = qint8(image);
     n.parent = qint32(parent);
     m_nodes.append(n);
-    if (n.keyNumber >= 0)
-        m_byNumber.insert(n.keyNumber, m_nodes.size());
+    if (n.keyNumber >= 0 && (m_risingNumbers.isEmpty() || m_risingNumbers.last().first < n.keyNumber))
+        m_risingNumbers.append({n.keyNumber, m_nodes.size()});
+    else if (n.keyNumber >= 0)
+        m_otherNumbers.insert(n.keyNumber, m_nodes.size());
     else
         m_byKey.insert(key, m_nodes.size());
     nodeAdded(m_nodes.size());

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 namespace velmora {
 
@@ -80,7 +81,10 @@ private:
     QList<Node> m_nodes;
     QList<QByteArray> m_strings;               // chunks that never move once written
     QHash<QString, qsizetype> m_byKey;         // keys of the other nodes
-    QHash<qint64, qsizetype> m_byNumber;       // item keys, by their number
+    // Item keys by their number: those added in rising order (all of a
+    // load's) in a sorted list, any other in the hash.
+    QList<std::pair<qint64, qsizetype>> m_risingNumbers;
+    QHash<qint64, qsizetype> m_otherNumbers;
 };
 
 // A tree held in memory only (tools and tests).

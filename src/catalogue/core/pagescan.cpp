@@ -35,9 +35,16 @@ QString RemoveFourSpaceRuns(QString text)
 
 QString CleanLinkText(QString text)
 {
-    text.remove(QStringLiteral("<font color=#e10900>"), Qt::CaseInsensitive);
-    text.remove(QStringLiteral("<font style=color:#e10900>"), Qt::CaseInsensitive);
-    text.remove(QStringLiteral("</font>"), Qt::CaseInsensitive);
+    // Most texts hold neither a tag nor an entity: nothing to look for.
+    const bool tags = text.contains(QLatin1Char('<'));
+    const bool entities = text.contains(QLatin1Char('&'));
+    if (tags) {
+        text.remove(QStringLiteral("<font color=#e10900>"), Qt::CaseInsensitive);
+        text.remove(QStringLiteral("<font style=color:#e10900>"), Qt::CaseInsensitive);
+        text.remove(QStringLiteral("</font>"), Qt::CaseInsensitive);
+    }
+    if (!entities)
+        return text;
     text.replace(QStringLiteral("&amp;"), QStringLiteral("&"), Qt::CaseInsensitive);
     text.replace(QStringLiteral("&lt;"), QStringLiteral("<"), Qt::CaseInsensitive);
     text.replace(QStringLiteral("&gt;"), QStringLiteral(">"), Qt::CaseInsensitive);
