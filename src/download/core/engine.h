@@ -57,6 +57,8 @@ public:
     virtual void Beep() {}
 };
 
+class ILinkRefresher;
+
 class ISaveDialog
 {
 public:
@@ -92,6 +94,9 @@ public:
     DownloadState &state() { return m_state; }
     void setProblemAnswerer(IProblemAnswerer *answerer) { m_answerer = answerer; }
     void setSaveDialog(ISaveDialog *dialog) { m_saveDialog = dialog; }
+    // Asked for a fresh address once per failure when the server answers
+    // 403, 404 or 410 (none by default: the problem is shown).
+    void setLinkRefresher(ILinkRefresher *refresher) { m_refresher = refresher; }
     // Time limits of the probe and the transfer (velmora-fetch --timeout).
     void setNetSettings(const net::NetSettings &limits);
 
@@ -115,6 +120,7 @@ private:
         Stop,    // the step has shown its own problem: the finish judges, but asks nothing more
         Resume,  // the finish asks to continue the file: back to the length request
         Restart, // the local file turned out not to be a part of this one: fetch it from byte 0
+        Refreshed, // the address expired and was found again: on with the new one, keeping what is on disk
     };
 
     // Everything one call of DownloadFile knows about its download.
@@ -139,6 +145,7 @@ private:
         qint64 checkEnd = 0;     // body bytes before this are compared with the disk first
         QByteArray held;         // body bytes waiting for that comparison
         bool figuresShown = false;  // this transfer has handed the view its figures
+        bool linkRefreshed = false; // the address was found again once: a second failure is shown
         qint64 received = 0;  // bytes of the file that are on disk (or held for the check)
         qint64 total = 0;     // the file's length, from the length request
     };
@@ -155,6 +162,7 @@ private:
     Next restartFromZero();
     Next judgeStatus();
     Next checkStatus(int status);
+    Next refreshLink(int status);
     Next openTarget();
     Next receiveBody();
     Next checkResumedBytes(QByteArrayView chunk, bool last);
@@ -185,6 +193,7 @@ private:
     DownloadView *m_view;
     ISaveDialog *m_saveDialog;
     IProblemAnswerer *m_answerer;
+    ILinkRefresher *m_refresher = nullptr;
     Probe *m_probe;
     net::Transfer *m_transfer;
     net::NetSettings m_limits;
