@@ -16,6 +16,8 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <sys/resource.h>
+
 using namespace velmora;
 
 namespace {
@@ -63,6 +65,16 @@ qint64 CurrentKiB()
     return -1;
 }
 
+// CPU time of this thread (the fetch, the scan and the tree run on it; the
+// server has a thread of its own), in milliseconds: on a busy machine it
+// says more than the wall clock.
+qint64 ThreadCpuMs()
+{
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return (qint64(u.ru_utime.tv_sec) + u.ru_stime.tv_sec) * 1000 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
+}
+
 void ResetPeak()
 {
     QFile f(QStringLiteral("/proc/self/clear_refs"));
@@ -98,15 +110,17 @@ int main(int argc, char **argv)
     loader.InitNode();
     ResetPeak();
     const qint64 before = CurrentKiB();
+    const qint64 cpuBefore = ThreadCpuMs();
     QElapsedTimer t;
     t.start();
     loader.LoadTrackList(server.url(QStringLiteral("/big.html")), QStringLiteral(".mkv"), QStringLiteral("大"));
     const qint64 ms = t.elapsed();
+    const qint64 cpuMs = ThreadCpuMs() - cpuBefore;
     const qint64 addedMiB = (PeakKiB() - before) / 1024;
     const qsizetype items = tree.nodeCount() - 2;
     const bool right = items == kLinks && tree.text(3) == QStringLiteral("第 0 话 高清 & 字幕")
         && tree.tag(tree.nodeCount()) == QStringLiteral("http://127.0.0.1/e/599999.mkv");
-    out << "load:        " << items << " items, " << ms << " ms, peak memory +" << addedMiB << " MiB, "
+    out << "load:        " << items << " items, " << ms << " ms (" << cpuMs << " ms CPU), peak memory +" << addedMiB << " MiB, "
         << double(addedMiB) * 1024 * 1024 / double(items) << " bytes an item\n";
     const bool ok = right && ms <= 1000 && addedMiB <= 200;
     out << (right ? "" : "TREE WRONG\n") << (ok ? "target met (<= 1 s, <= 200 MiB)\n" : "TARGET MISSED\n");

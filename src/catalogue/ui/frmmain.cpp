@@ -7,6 +7,7 @@
 #include "about/ui/frmabout.h"
 #include "catalogue/core/handoff.h"
 #include "catalogue/core/inet.h"
+#include "catalogue/core/linkrefresh.h"
 #include "catalogue/core/search.h"
 #include "catalogue/ui/artwork.h"
 #include "catalogue/ui/frmsearch.h"
@@ -18,6 +19,7 @@
 #include "common/ui/msgbox.h"
 #include "common/ui/tooltip.h"
 #include "common/ui/uifont.h"
+#include "download/core/engine.h"
 #include "download/core/savelocation.h"
 #include "download/ui/frmdownload.h"
 
@@ -349,6 +351,9 @@ void frmMain::cmdDownload_Click()
     // Owned by this window: it stays above it and shares its taskbar entry.
     auto *window = new frmDownload(this);
     m_download = window;
+    m_refresher = std::make_unique<PageLinkRefresher>(
+        *m_inet, OriginOfItem(m_tree, m_loader.scannedPages(), m_state.intSelectedIndex));
+    window->engine()->setLinkRefresher(m_refresher.get());
     emit downloadWindowOpened(window);
     QString user, password;
     window->DownloadFile(address, user, password);

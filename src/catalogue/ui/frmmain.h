@@ -29,6 +29,7 @@ class Inet;
 class WebBrowser;
 class clsToolTip;
 class frmDownload;
+class ILinkRefresher;
 
 class frmMain : public QWidget
 {
@@ -119,6 +120,8 @@ private:
     CatalogueLoader m_loader;
 
     QPointer<frmDownload> m_download;
+    // Finds the running download's item again on its page when its link expired.
+    std::unique_ptr<ILinkRefresher> m_refresher;
 
     std::unique_ptr<clsToolTip> m_tipLoad, m_tipDownload, m_tipAbout, m_tipSearch, m_tipTree;
 
