@@ -13,6 +13,7 @@
 #include "testsupport.h"
 
 #include <QMutex>
+#include <QProcess>
 #include <QtTest>
 
 using namespace velmora;
@@ -125,6 +126,26 @@ private slots:
                 ranges << r.request.range;
         const qint64 from = someBytesFirst ? kDropAfter - 4096 : 0;
         QCOMPARE(ranges.value(0), "bytes=" + QByteArray::number(from) + '-');
+    }
+
+    // The same from the console: the new address is told.
+    void fetchFromPage()
+    {
+        {
+            QMutexLocker lock(&m_mutex);
+            m_listed = "/t/new/ep.bin";
+        }
+        m_server.addRule({.path = "/t/old/ep.bin", .status = 403, .body = "expired"});
+        const QString save = m_dir.filePath("fetched.bin");
+        QProcess p;
+        p.start(testing::BinDir() + "/velmora-fetch",
+                {m_server.url("/t/old/ep.bin") + "?expires=1", "--save", save, "--from-page", m_server.url("/page.html"),
+                 "--key", ".bin", "--text", kText});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()),
+                 "refresh: " + m_server.url("/t/new/ep.bin") + "?expires=1\nresult: complete 600000\n");
+        QCOMPARE(testing::Sha256OfFile(save), HttpServer::GeneratedSha256(kSize));
     }
 
     void findLinkAgain_data()
