@@ -66,6 +66,34 @@ private slots:
                  Links([&](const LinkSink &s) { return ScanPage(page, key, s); }));
     }
 
+    // The cleanup matches Qt's own case-insensitive remove and replace,
+    // letter folding and the order of the steps included.
+    void cleanupAsQtDoes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("plain") << "第 1 话";
+        QTest::newRow("highlight in capitals") << "<FONT COLOR=#E10900>高清</FoNt> x";
+        QTest::newRow("both highlights") << "<font style=color:#e10900>a</font><font color=#e10900>b</font>";
+        QTest::newRow("a tag made by removing one") << "<font <font color=#e10900>color=#e10900>x";
+        QTest::newRow("entities one after another") << "&amp;lt; &AMP;gt; &amp;amp; &lt;&gt; &am&amp;p;";
+        QTest::newRow("a long s folds to s") << QString::fromUtf8("<font \u017ftyle=color:#e10900>x</font>");
+        QTest::newRow("cut short") << "<font color=#e1090 &am &l";
+        QTest::newRow("only a tag start") << "<";
+    }
+
+    void cleanupAsQtDoes()
+    {
+        QFETCH(QString, text);
+        QString qt = text;
+        qt.remove(QStringLiteral("<font color=#e10900>"), Qt::CaseInsensitive);
+        qt.remove(QStringLiteral("<font style=color:#e10900>"), Qt::CaseInsensitive);
+        qt.remove(QStringLiteral("</font>"), Qt::CaseInsensitive);
+        qt.replace(QStringLiteral("&amp;"), QStringLiteral("&"), Qt::CaseInsensitive);
+        qt.replace(QStringLiteral("&lt;"), QStringLiteral("<"), Qt::CaseInsensitive);
+        qt.replace(QStringLiteral("&gt;"), QStringLiteral(">"), Qt::CaseInsensitive);
+        QCOMPARE(CleanLinkText(text), qt);
+    }
+
     void takenAsUtf8_data()
     {
         QTest::addColumn<QByteArray>("bytes");

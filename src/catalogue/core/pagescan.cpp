@@ -33,21 +33,72 @@ QString RemoveFourSpaceRuns(QString text)
     return text;
 }
 
+namespace {
+
+// Where `pattern` (lower-case ASCII) next occurs in text at or after from,
+// letters compared by case folding as Qt's case-insensitive search does;
+// -1 when it does not.
+char16_t Folded(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u >= 'A' && u <= 'Z' ? char16_t(u + ('a' - 'A')) : u;
+    return c.toCaseFolded().unicode();
+}
+
+qsizetype FindCaseless(QStringView text, QLatin1StringView pattern, qsizetype from)
+{
+    const qsizetype last = text.size() - pattern.size();
+    // The patterns start with "<" or "&", which no other letter folds to.
+    const char16_t first = pattern.front().unicode();
+    for (qsizetype i = from; i <= last; ++i) {
+        if (text[i].unicode() != first)
+            continue;
+        qsizetype k = 1;
+        while (k < pattern.size() && Folded(text[i + k]) == pattern[k].unicode())
+            ++k;
+        if (k == pattern.size())
+            return i;
+    }
+    return -1;
+}
+
+// QString::replace(pattern, replacement, Qt::CaseInsensitive) without its
+// search set-up, which costs more than these short texts: the matches are
+// taken left to right, without overlap, in the text as it was.
+void ReplaceCaseless(QString &text, QLatin1StringView pattern, QStringView replacement)
+{
+    qsizetype at = FindCaseless(text, pattern, 0);
+    if (at < 0)
+        return;
+    QString out;
+    out.reserve(text.size());
+    qsizetype from = 0;
+    while (at >= 0) {
+        out += QStringView(text).mid(from, at - from);
+        out += replacement;
+        from = at + pattern.size();
+        at = FindCaseless(text, pattern, from);
+    }
+    out += QStringView(text).mid(from);
+    text = out;
+}
+
+} // namespace
+
 QString CleanLinkText(QString text)
 {
     // Most texts hold neither a tag nor an entity: nothing to look for.
-    const bool tags = text.contains(QLatin1Char('<'));
-    const bool entities = text.contains(QLatin1Char('&'));
-    if (tags) {
-        text.remove(QStringLiteral("<font color=#e10900>"), Qt::CaseInsensitive);
-        text.remove(QStringLiteral("<font style=color:#e10900>"), Qt::CaseInsensitive);
-        text.remove(QStringLiteral("</font>"), Qt::CaseInsensitive);
+    if (text.contains(QLatin1Char('<'))) {
+        ReplaceCaseless(text, QLatin1StringView("<font color=#e10900>"), {});
+        ReplaceCaseless(text, QLatin1StringView("<font style=color:#e10900>"), {});
+        ReplaceCaseless(text, QLatin1StringView("</font>"), {});
     }
-    if (!entities)
+    if (!text.contains(QLatin1Char('&')))
         return text;
-    text.replace(QStringLiteral("&amp;"), QStringLiteral("&"), Qt::CaseInsensitive);
-    text.replace(QStringLiteral("&lt;"), QStringLiteral("<"), Qt::CaseInsensitive);
-    text.replace(QStringLiteral("&gt;"), QStringLiteral(">"), Qt::CaseInsensitive);
+    ReplaceCaseless(text, QLatin1StringView("&amp;"), u"&");
+    ReplaceCaseless(text, QLatin1StringView("&lt;"), u"<");
+    ReplaceCaseless(text, QLatin1StringView("&gt;"), u">");
     return text;
 }
 
