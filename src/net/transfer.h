@@ -16,6 +16,7 @@
 #include "net/bodybuffer.h"
 #include "net/curlmulti.h"
 #include "net/failure.h"
+#include "net/route.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -111,8 +112,8 @@ private:
     void dropEasy();
     void resumeIfRoom();
     void bodyTimedOut();
-    bool sameOrigin(const QUrl &url) const;
-    NetFailure failureOf(CURLcode result);
+    // The hop under way goes to the address the user's name and password were given for.
+    bool sameOrigin() const;
 
     CurlMulti *m_multi;
     CURL *m_easy = nullptr;
@@ -127,7 +128,9 @@ private:
     QString m_userName;
     QString m_password;
     QUrl m_origin;
+    Endpoint m_originEndpoint;
     QUrl m_url;
+    Endpoint m_endpoint;  // where the hop under way goes, and by which proxy
     QByteArray m_range;
     QByteArray m_ifRange;
     bool m_headersOnly = false;
