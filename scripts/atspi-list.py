@@ -12,9 +12,11 @@ name, 2 when no such application is on the accessibility bus.
 The program must run with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 on the same
 session bus (dbus-run-session) as this script. Needs python3-pyatspi.
 
-Usage: scripts/atspi-list.py [--app NAME] [--quiet] [--texts] [--focused]
+Usage: scripts/atspi-list.py [--app NAME] [--quiet] [--texts] [--focused] [--descriptions]
   --texts    show the contents of text boxes after their names
   --focused  print only the node that has the keyboard focus
+  --descriptions  show each node's description, in brackets (the marks
+             of the catalogue's items: already on disk, new)
 """
 import argparse
 import sys
@@ -54,10 +56,12 @@ def text_of(node):
         return None
 
 
-def describe(node, texts):
+def describe(node, texts, descriptions=False):
     role = node.getRoleName()
     name = (node.name or "").strip()
     line = role + (": " + name if name else "")
+    if descriptions and (node.description or "").strip():
+        line += "  (" + node.description.strip() + ")"
     value = value_of(node) if role == "progress bar" else None
     if value:
         line += "  [" + value + "]"
@@ -82,10 +86,10 @@ def focused(node, depth=0):
     return None
 
 
-def walk(node, depth, out, unnamed, texts=False):
+def walk(node, depth, out, unnamed, texts=False, descriptions=False):
     role = node.getRoleName()
     name = (node.name or "").strip()
-    line = "  " * depth + describe(node, texts)
+    line = "  " * depth + describe(node, texts, descriptions)
     out.append(line)
     if role in NEEDS_NAME and not name:
         unnamed.append(line.strip())
@@ -97,7 +101,7 @@ def walk(node, depth, out, unnamed, texts=False):
         if rows and i >= MAX_ROWS:
             out.append("  " * (depth + 1) + "... %d more" % (len(children) - MAX_ROWS))
             break
-        walk(child, depth + 1, out, unnamed, texts)
+        walk(child, depth + 1, out, unnamed, texts, descriptions)
 
 
 def main():
@@ -106,6 +110,8 @@ def main():
     parser.add_argument("--quiet", action="store_true", help="print only the nodes without a name")
     parser.add_argument("--texts", action="store_true", help="show the contents of text boxes")
     parser.add_argument("--focused", action="store_true", help="print only the focused node")
+    parser.add_argument("--descriptions", action="store_true",
+                        help="show each node's description after its name, in brackets")
     args = parser.parse_args()
 
     desktop = pyatspi.Registry.getDesktop(0)
@@ -127,7 +133,7 @@ def main():
         out.append("application: " + app.name)
         for window in app:
             if window is not None and showing(window):
-                walk(window, 1, out, unnamed, args.texts)
+                walk(window, 1, out, unnamed, args.texts, args.descriptions)
     if not args.quiet:
         print("\n".join(out))
     for line in unnamed:

@@ -342,6 +342,18 @@ keyboard_walk() {
     echo "check: FAILED, scale $s, no \"服务器连接重置\" after the server went away"
   fi
   start_server
+  # Loaded again, the catalogue marks the file now in the download folder,
+  # and a screen reader hears it.
+  if [ "$list" = 1 ]; then
+    xdotool key alt+l
+    sleep 3
+    shot "keys-marks-s$s"
+    if atspi --descriptions | grep -F "(已下载)" >/dev/null; then
+      echo "check: the item just downloaded is marked 已下载, as AT-SPI reads it"
+    else
+      echo "check: FAILED, no item is marked 已下载 after the download"
+    fi
+  fi
   xdotool key alt+a
   if window "关于 Velmora" >/dev/null; then
     sleep 0.5

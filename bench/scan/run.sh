@@ -13,9 +13,11 @@ build=${1:-$top/build-bench}
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
 fi
-cmake --build "$build" --target bench_scan bench_load -j2
+cmake --build "$build" --target bench_scan bench_load bench_bigpage -j2
 status=0
 "$build/bin/bench_scan" || status=$?
 echo
 "$build/bin/bench_load"
+echo
+"$build/bin/bench_bigpage" || status=$?
 exit $status

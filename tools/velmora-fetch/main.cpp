@@ -5,6 +5,8 @@
 // velmora-fetch: runs the download engine without a window, or with
 // --window in the program's own download window. The Save-As dialog is
 // answered by --save, the problem dialogs by the --answer options.
+#include "catalogue/core/inet.h"
+#include "catalogue/core/linkrefresh.h"
 #include "common/core/commandline.h"
 #include "download/core/engine.h"
 #include "download/ui/frmdownload.h"
@@ -143,7 +145,8 @@ std::optional<int> timeoutValue(const QCommandLineParser &args)
 // The download in the real window, shown on the current display; the
 // window closes itself when the download is over.
 bool DownloadInWindow(const QString &url, velmora::ISaveDialog *dialog, ArgumentAnswerer *answerer,
-                      const velmora::net::NetSettings &limits, qint64 *total, velmora::DownloadOutcome *outcome)
+                      const velmora::net::NetSettings &limits, velmora::ILinkRefresher *refresher, qint64 *total,
+                      velmora::DownloadOutcome *outcome)
 {
     auto *window = new velmora::frmDownload;
     window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -151,6 +154,7 @@ bool DownloadInWindow(const QString &url, velmora::ISaveDialog *dialog, Argument
     window->setProblemAnswerer(answerer);
     answerer->engine = window->engine();
     window->engine()->setNetSettings(limits);
+    window->engine()->setLinkRefresher(refresher);
     QString user;
     QString password;
     const bool ok = window->DownloadFile(url, user, password);
@@ -160,6 +164,25 @@ bool DownloadInWindow(const QString &url, velmora::ISaveDialog *dialog, Argument
     delete window;
     return ok;
 }
+
+// The item's page fetched again when its link expired, and the new
+// address told on the console.
+class TellingRefresher : public velmora::ILinkRefresher
+{
+public:
+    explicit TellingRefresher(velmora::LinkOrigin origin) : m_pages(m_inet, std::move(origin)) {}
+    QString FreshAddress(const QString &address, int status) override
+    {
+        const QString fresh = m_pages.FreshAddress(address, status);
+        if (!fresh.isEmpty())
+            printLine(QStringLiteral("refresh: ") + fresh);
+        return fresh;
+    }
+
+private:
+    velmora::Inet m_inet;
+    velmora::PageLinkRefresher m_pages;
+};
 
 bool WantsWindow(int argc, char **argv)
 {
@@ -195,7 +218,11 @@ int main(int argc, char **argv)
         "Answer 1 to \"服务器连接重置\" resumes the transfer; it is given only while\n"
         "resuming makes progress: a resume that adds no bytes is answered 2, so a\n"
         "server that keeps dropping the connection ends as incomplete. Answer 1 to \"校验不符\"\n"
-        "fetches the file once more; a second mismatch is answered 2."));
+        "fetches the file once more; a second mismatch is answered 2.\n"
+        "With --from-page, --key and --text the file is an item of a catalogue page:\n"
+        "when the server answers 403, 404 or 410, the page is fetched once more and\n"
+        "the link with that text whose address contains KEY is taken instead, once;\n"
+        "\"refresh: <new address>\" is printed when it was."));
     args.addPositionalArgument(QStringLiteral("URL"), QStringLiteral("The http:// address to fetch."));
     args.addOption({QStringLiteral("save"), QStringLiteral("Where to save the file (answers the Save-As dialog)."),
                     QStringLiteral("PATH")});
@@ -220,6 +247,11 @@ int main(int argc, char **argv)
                     QStringLiteral("Seconds an answer's head may take, and a body may stay silent, before the "
                                    "transfer counts as failed or dropped (default 60)."),
                     QStringLiteral("SECONDS"), QStringLiteral("60")});
+    args.addOption({QStringLiteral("from-page"), QStringLiteral("The catalogue page the address came from."),
+                    QStringLiteral("PAGE-URL")});
+    args.addOption({QStringLiteral("key"), QStringLiteral("The key of the page's catalogue entry."),
+                    QStringLiteral("KEY")});
+    args.addOption({QStringLiteral("text"), QStringLiteral("The item's text on the page."), QStringLiteral("TEXT")});
     const velmora::CommandLineStep step =
         velmora::ReadCommandLine(args, app.arguments(), kProgram, 1);
     if (step != velmora::CommandLineStep::Run)
@@ -229,7 +261,8 @@ int main(int argc, char **argv)
     if (args.positionalArguments().size() != 1 || args.isSet(QStringLiteral("save")) == toFolder) {
         printLine(QStringLiteral("usage: velmora-fetch URL --save PATH|--save-dir DIR [--window] "
                                  "[--answer-file-exists 1|2|3] [--answer-reset 1|2] [--answer-alert 1|2] "
-                                 "[--answer-verify 1|2] [--timeout SECONDS]"));
+                                 "[--answer-verify 1|2] [--timeout SECONDS] "
+                                 "[--from-page PAGE-URL --key KEY --text TEXT]"));
         return 2;
     }
     const std::optional<int> timeout = timeoutValue(args);
@@ -252,18 +285,23 @@ int main(int argc, char **argv)
     const QString folder = toFolder ? QFileInfo(args.value(QStringLiteral("save-dir"))).absoluteFilePath() : QString();
     PathDialog dialog(QFileInfo(args.value(QStringLiteral("save"))).absoluteFilePath(), folder,
                       QUrl(url).host());
-
+    std::unique_ptr<TellingRefresher> refresher;
+    if (args.isSet(QStringLiteral("from-page"))) {
+        refresher = std::make_unique<TellingRefresher>(velmora::LinkOrigin{
+            args.value(QStringLiteral("from-page")), args.value(QStringLiteral("key")), args.value(QStringLiteral("text"))});
+    }
     bool ok = false;
     qint64 total = 0;
     velmora::DownloadOutcome outcome;
     if (args.isSet(QStringLiteral("window"))) {
-        ok = DownloadInWindow(url, &dialog, &answerer, limits, &total, &outcome);
+        ok = DownloadInWindow(url, &dialog, &answerer, limits, refresher.get(), &total, &outcome);
     } else {
         velmora::DownloadState state;
         velmora::DownloadView view;  // no window: nothing is shown, and the figures cost nothing
         velmora::DownloadEngine engine(state, &view, &dialog, &answerer);
         answerer.engine = &engine;
         engine.setNetSettings(limits);
+        engine.setLinkRefresher(refresher.get());
         QString user;
         QString password;
         ok = engine.DownloadFile(url, user, password);

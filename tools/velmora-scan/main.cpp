@@ -6,6 +6,7 @@
 // load button does and prints the resulting tree.
 #include "catalogue/core/catalogueload.h"
 #include "catalogue/core/inet.h"
+#include "catalogue/core/librarymarks.h"
 #include "common/core/commandline.h"
 
 #include <QCommandLineParser>
@@ -53,7 +54,18 @@ int main(int argc, char **argv)
         "is refused with status 2.\n"
         "\n"
         "Every fetch that brought no whole answer (no answer, an error status,\n"
-        "a refused address, a body cut at 64 MiB) is told on standard error."));
+        "a refused address, a body cut at 64 MiB) is told on standard error.\n"
+        "\n"
+        "With --marks DIR every item line has a third column: \"已下载\" when a file\n"
+        "for the item lies in DIR (the name Velmora's Save-As would propose, or a\n"
+        "file whose user.xdg.origin.url is the item's address), \"已下载（校验不符）\"\n"
+        "when that file's kept check failed, \"新\" when the previous --marks run\n"
+        "of the same list did not list it, and nothing otherwise. What was listed\n"
+        "is kept in $XDG_CACHE_HOME/velmora/seen; the first run marks nothing new."));
+    const QCommandLineOption marks(QStringLiteral("marks"),
+                                   QStringLiteral("mark the items found in DIR and those new since the last run"),
+                                   QStringLiteral("DIR"));
+    args.addOption(marks);
     args.addPositionalArgument(QStringLiteral("LIST-URL"), QStringLiteral("address of the catalogue list"));
     const QString program = QStringLiteral("velmora-scan");
     const velmora::CommandLineStep step = velmora::ReadCommandLine(args, app.arguments(), program, 1);
@@ -71,8 +83,14 @@ int main(int argc, char **argv)
         const QByteArray bytes = line.toUtf8();
         fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     });
-    loader.LoadCatalogue(args.positionalArguments().at(0),
-                         [] { WriteUtf8(velmora::kBadEntryText + QLatin1Char('\n')); });
-    WriteUtf8(velmora::FormatTree(tree));
+    const QString listUrl = args.positionalArguments().at(0);
+    const bool finished = loader.LoadCatalogue(listUrl, [] { WriteUtf8(velmora::kBadEntryText + QLatin1Char('\n')); });
+    if (!args.isSet(marks)) {
+        WriteUtf8(velmora::FormatTree(tree));
+        return 0;
+    }
+    const QList<velmora::LibraryMark> found =
+        velmora::MarkLoad(tree, loader.scannedPages(), listUrl, finished && loader.listRead(), args.value(marks));
+    WriteUtf8(velmora::FormatTree(tree, [&](qsizetype i) { return velmora::MarkText(found.value(i)); }));
     return 0;
 }

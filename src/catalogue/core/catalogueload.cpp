@@ -7,6 +7,7 @@
 #include "catalogue/core/inet.h"
 #include "catalogue/core/listformat.h"
 #include "catalogue/core/pagescan.h"
+#include "catalogue/core/textdecode.h"
 #include "common/core/paths.h"
 
 #include <QDir>
@@ -134,13 +135,15 @@ void CatalogueLoader::InitNode()
     m_state.intNodeCount = 1;
     m_state.intSelectedIndex = 0;
     m_state.intExpandedIndex = 0;
+    m_pages.clear();
+    m_listRead = false;
     const qsizetype root = m_tree.addNode(QString(), kRootKey, kRootText, ImageRootOrItem);
     m_tree.setExpanded(root, true);
 }
 
 void CatalogueLoader::LoadTrackList(const QString &URL, const QString &Key, const QString &Category)
 {
-    FillGroup(Key, Category, [&] {
+    FillGroup(URL, Key, Category, [&] {
         const FetchResult page = m_inet.Fetch(URL);
         Report(URL, page);
         return page;
@@ -149,7 +152,7 @@ void CatalogueLoader::LoadTrackList(const QString &URL, const QString &Key, cons
 
 // Adds the group, then scans the page that fetchPage brings. Returns false
 // when the load is to stop.
-bool CatalogueLoader::FillGroup(const QString &Key, const QString &Category,
+bool CatalogueLoader::FillGroup(const QString &URL, const QString &Key, const QString &Category,
                                 const std::function<FetchResult()> &fetchPage)
 {
     if (m_state.blnQuit)
@@ -166,11 +169,22 @@ bool CatalogueLoader::FillGroup(const QString &Key, const QString &Category,
     const FetchResult page = fetchPage();
     if (m_state.blnQuit || page.status == FetchStatus::Cancelled)
         return false;
-    ScanPage(page.text(), Key, [&](const QString &address, const QString &text) {
+    ScannedPage scanned{URL, Key, Category, page.status, m_tree.nodeCount() + 1, 0};
+    const LinkSink addItem = [&](const QString &address, const QString &text) {
         ++m_state.intNodeCount;
         m_tree.addNode(groupKey, ItemKey(m_state.intNodeCount), text, ImageRootOrItem, address);
         return !m_state.blnQuit;
-    });
+    };
+    // A page in UTF-8, as most are, is scanned as it came: never held twice.
+    if (page.answered() && IsValidUtf8Page(page.body, page.contentType))
+        ScanUtf8Page(page.body, Key, addItem);
+    else
+        ScanPage(page.text(), Key, addItem);
+    scanned.endItem = m_tree.nodeCount() + 1;
+    // A scan stopped between two links did not see the whole page.
+    if (m_state.blnQuit)
+        scanned.status = FetchStatus::Cancelled;
+    m_pages << scanned;
     return !m_state.blnQuit;
 }
 
@@ -203,7 +217,7 @@ bool CatalogueLoader::LoadCatalogue(const QString &listUrl, const std::function<
                 badEntry();
             continue;
         }
-        const bool goOn = FillGroup(line.entry.Key, line.entry.Category, [&] {
+        const bool goOn = FillGroup(line.entry.URL, line.entry.Key, line.entry.Category, [&] {
             const FetchResult page = pages.Take();
             Report(line.entry.URL, page);
             return page;
@@ -211,6 +225,7 @@ bool CatalogueLoader::LoadCatalogue(const QString &listUrl, const std::function<
         if (!goOn)
             return false;
     }
+    m_listRead = list.status == FetchStatus::Ok && !m_state.blnQuit;
     return !m_state.blnQuit;
 }
 

@@ -8,6 +8,7 @@
 // and velmora-scan share all of it.
 #include "catalogue/core/cataloguetree.h"
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -16,6 +17,17 @@ namespace velmora {
 
 class Inet;
 struct FetchResult;
+enum class FetchStatus;
+
+// One page a load scanned: the entry it came from, how its fetch ended and
+// the indexes of the items it gave, [firstItem, endItem) (a page's items are
+// added one after another).
+struct ScannedPage
+{
+    QString url, key, category;
+    FetchStatus status{};
+    qsizetype firstItem = 0, endItem = 0;
+};
 
 // The main window's state that loading and the tree rules work on.
 struct CatalogueState
@@ -68,6 +80,11 @@ public:
     // running and its copy of the list is gone when this returns.
     bool LoadCatalogue(const QString &listUrl, const std::function<void()> &badEntry);
 
+    // The pages of the last load or search, in the order they were scanned.
+    const QList<ScannedPage> &scannedPages() const { return m_pages; }
+    // The last LoadCatalogue got its whole list and ran to its end.
+    bool listRead() const { return m_listRead; }
+
     // Told of every fetch of a load that brought no whole answer: its
     // address and how it ended (for a tool's log; the window shows none).
     void setFetchProblem(std::function<void(const QString &url, const FetchResult &result)> report)
@@ -76,13 +93,16 @@ public:
     }
 
 private:
-    bool FillGroup(const QString &Key, const QString &Category, const std::function<FetchResult()> &fetchPage);
+    bool FillGroup(const QString &URL, const QString &Key, const QString &Category,
+                   const std::function<FetchResult()> &fetchPage);
     void Report(const QString &url, const FetchResult &result) const;
 
     CatalogueTree &m_tree;
     Inet &m_inet;
     CatalogueState &m_state;
     std::function<void(const QString &, const FetchResult &)> m_fetchProblem;
+    QList<ScannedPage> m_pages;
+    bool m_listRead = false;
 };
 
 } // namespace velmora

@@ -4,21 +4,93 @@
 
 #include "catalogue/core/cataloguetree.h"
 
-#include <functional>
+#include <algorithm>
 
 namespace velmora {
+
+namespace {
+
+constexpr qsizetype kChunkBytes = 1 << 20;
+const QString kItemKeyPrefix = QStringLiteral("Node  ");
+
+// The number of a key written as an item's key ("Node  " and digits, no
+// leading zero); -1 for any other key.
+qint64 ItemKeyNumber(const QString &key)
+{
+    if (!key.startsWith(kItemKeyPrefix))
+        return -1;
+    const QStringView digits = QStringView(key).mid(kItemKeyPrefix.size());
+    if (digits.isEmpty() || digits.size() > 15 || (digits.size() > 1 && digits.front() == QLatin1Char('0')))
+        return -1;
+    qint64 n = 0;
+    for (const QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return -1;
+        n = n * 10 + (c.unicode() - '0');
+    }
+    return n;
+}
+
+} // namespace
 
 void CatalogueTree::clear()
 {
     m_nodes.clear();
+    m_strings.clear();
     m_byKey.clear();
+    m_risingNumbers.clear();
+    m_otherNumbers.clear();
     nodesCleared();
+}
+
+CatalogueTree::Text CatalogueTree::keep(const QString &s)
+{
+    const QByteArray bytes = s.toUtf8();
+    Text t;
+    t.size = qint32(bytes.size());
+    if (bytes.isEmpty())
+        return t;
+    // A text larger than a chunk gets one of its own.
+    if (m_strings.isEmpty() || m_strings.last().size() + bytes.size() > m_strings.last().capacity()) {
+        QByteArray chunk;
+        chunk.reserve(std::max(kChunkBytes, bytes.size()));
+        m_strings << chunk;
+    }
+    QByteArray &chunk = m_strings.last();
+    t.at = (qint64(m_strings.size() - 1) << 32) | chunk.size();
+    chunk.append(bytes);
+    return t;
+}
+
+QString CatalogueTree::read(const Text &t) const
+{
+    if (t.size == 0)
+        return QString();
+    const QByteArray &chunk = m_strings.at(t.at >> 32);
+    return QString::fromUtf8(chunk.constData() + (t.at & 0xffffffff), t.size);
+}
+
+qsizetype CatalogueTree::findKey(const QString &key) const
+{
+    const qint64 number = ItemKeyNumber(key);
+    if (number < 0)
+        return m_byKey.value(key, 0);
+    const auto it = std::lower_bound(m_risingNumbers.cbegin(), m_risingNumbers.cend(), number,
+                                     [](const std::pair<qint64, qsizetype> &e, qint64 n) { return e.first < n; });
+    if (it != m_risingNumbers.cend() && it->first == number)
+        return it->second;
+    return m_otherNumbers.value(number, 0);
+}
+
+qsizetype CatalogueTree::indexOfKey(const QString &key) const
+{
+    return findKey(key);
 }
 
 qsizetype CatalogueTree::addNode(const QString &parentKey, const QString &key, const QString &text, int image,
                                  const QString &tag)
 {
-    if (m_byKey.contains(key))
+    if (findKey(key) != 0)
         return 0;
     qsizetype parent = 0;
     if (!parentKey.isEmpty()) {
@@ -27,13 +99,20 @@ qsizetype CatalogueTree::addNode(const QString &parentKey, const QString &key, c
             return 0;
     }
     Node n;
-    n.key = key;
-    n.text = text;
-    n.tag = tag;
-    n.image = image;
-    n.parent = parent;
+    n.keyNumber = ItemKeyNumber(key);
+    if (n.keyNumber < 0)
+        n.key = keep(key);
+    n.text = keep(text);
+    n.tag = keep(tag);
+    n.image = qint8(image);
+    n.parent = qint32(parent);
     m_nodes.append(n);
-    m_byKey.insert(key, m_nodes.size());
+    if (n.keyNumber >= 0 && (m_risingNumbers.isEmpty() || m_risingNumbers.last().first < n.keyNumber))
+        m_risingNumbers.append({n.keyNumber, m_nodes.size()});
+    else if (n.keyNumber >= 0)
+        m_otherNumbers.insert(n.keyNumber, m_nodes.size());
+    else
+        m_byKey.insert(key, m_nodes.size());
     nodeAdded(m_nodes.size());
     return m_nodes.size();
 }
@@ -41,19 +120,27 @@ qsizetype CatalogueTree::addNode(const QString &parentKey, const QString &key, c
 QString CatalogueTree::key(qsizetype index) const
 {
     const Node *n = node(index);
-    return n ? n->key : QString();
+    if (!n)
+        return QString();
+    return n->keyNumber >= 0 ? kItemKeyPrefix + QString::number(n->keyNumber) : read(n->key);
 }
 
 QString CatalogueTree::text(qsizetype index) const
 {
     const Node *n = node(index);
-    return n ? n->text : QString();
+    return n ? read(n->text) : QString();
 }
 
 QString CatalogueTree::tag(qsizetype index) const
 {
     const Node *n = node(index);
-    return n ? n->tag : QString();
+    return n ? read(n->tag) : QString();
+}
+
+bool CatalogueTree::hasTag(qsizetype index) const
+{
+    const Node *n = node(index);
+    return n && n->tag.size > 0;
 }
 
 int CatalogueTree::image(qsizetype index) const
@@ -92,6 +179,11 @@ static QString OneLine(QString s)
 
 QString FormatTree(const CatalogueTree &tree)
 {
+    return FormatTree(tree, nullptr);
+}
+
+QString FormatTree(const CatalogueTree &tree, const std::function<QString(qsizetype)> &itemColumn)
+{
     const qsizetype n = tree.nodeCount();
     QList<QList<qsizetype>> children(n + 1);  // slot 0: the top level
     for (qsizetype i = 1; i <= n; ++i)
@@ -103,8 +195,11 @@ QString FormatTree(const CatalogueTree &tree)
         stack.append({children.at(0).at(j), 0});
     while (!stack.isEmpty()) {
         const auto [i, depth] = stack.takeLast();
-        out += QString(depth * 2, QLatin1Char(' ')) + OneLine(tree.text(i)) + QLatin1Char('\t') + OneLine(tree.tag(i))
-            + QLatin1Char('\n');
+        const QString tag = tree.tag(i);
+        out += QString(depth * 2, QLatin1Char(' ')) + OneLine(tree.text(i)) + QLatin1Char('\t') + OneLine(tag);
+        if (itemColumn && !tag.isEmpty())
+            out += QLatin1Char('\t') + OneLine(itemColumn(i));
+        out += QLatin1Char('\n');
         const QList<qsizetype> &kids = children.at(i);
         for (qsizetype j = kids.size() - 1; j >= 0; --j)
             stack.append({kids.at(j), depth + 1});

@@ -11,6 +11,9 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+#include <utility>
+
 namespace velmora {
 
 // Image numbers of the tree's two icons.
@@ -32,13 +35,15 @@ public:
                       const QString &tag = QString());
     qsizetype nodeCount() const { return m_nodes.size(); }
     // Index of the node with that key; 0 when there is none.
-    qsizetype indexOfKey(const QString &key) const { return m_byKey.value(key, 0); }
+    qsizetype indexOfKey(const QString &key) const;
 
     // Operations on an index that does not exist have no effect and read
     // empty values.
     QString key(qsizetype index) const;
     QString text(qsizetype index) const;
     QString tag(qsizetype index) const;
+    // The node has a non-empty Tag: it is an item.
+    bool hasTag(qsizetype index) const;
     int image(qsizetype index) const;
     qsizetype parentIndex(qsizetype index) const;  // 0 for a top-level node
     virtual bool isExpanded(qsizetype index) const;
@@ -51,16 +56,35 @@ protected:
     virtual void nodeAdded(qsizetype /*index*/) {}
 
 private:
+    // Each node a small fixed record; its texts live in m_strings as UTF-8.
+    // An item's key ("Node  " + its number) is kept as the number alone, so
+    // a page of hundreds of thousands of items costs little more than the
+    // texts it brings.
+    struct Text
+    {
+        qint64 at = 0;    // chunk << 32 | offset within the chunk
+        qint32 size = 0;  // bytes
+    };
     struct Node
     {
-        QString key, text, tag;
-        int image = 0;
-        qsizetype parent = 0;
+        Text key, text, tag;
+        qint64 keyNumber = -1;  // the number of an item's key; -1: the key is in `key`
+        qint32 parent = 0;
+        qint8 image = 0;
         bool expanded = false;
     };
+    Text keep(const QString &s);
+    QString read(const Text &t) const;
+    qsizetype findKey(const QString &key) const;
     const Node *node(qsizetype index) const { return exists(index) ? &m_nodes.at(index - 1) : nullptr; }
+
     QList<Node> m_nodes;
-    QHash<QString, qsizetype> m_byKey;
+    QList<QByteArray> m_strings;               // chunks that never move once written
+    QHash<QString, qsizetype> m_byKey;         // keys of the other nodes
+    // Item keys by their number: those added in rising order (all of a
+    // load's) in a sorted list, any other in the hash.
+    QList<std::pair<qint64, qsizetype>> m_risingNumbers;
+    QHash<qint64, qsizetype> m_otherNumbers;
 };
 
 // A tree held in memory only (tools and tests).
@@ -71,5 +95,8 @@ using MemoryTree = CatalogueTree;
 // each line "text<TAB>tag"; line breaks and tabs inside a text or tag are
 // written as spaces.
 QString FormatTree(const CatalogueTree &tree);
+// The same, each item line (a node with a Tag) followed by a third column,
+// "<TAB>" + itemColumn(index).
+QString FormatTree(const CatalogueTree &tree, const std::function<QString(qsizetype)> &itemColumn);
 
 } // namespace velmora

@@ -5,6 +5,7 @@
 #pragma once
 // The page scan: finds the quoted href links of a page whose address contains
 // a key and cuts out their address and cleaned inner text.
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -37,5 +38,11 @@ using LinkSink = std::function<bool(const QString &address, const QString &text)
 // and nothing after it is searched. Every step moves strictly forward, so
 // the scan always ends. Returns the number of links passed to sink.
 qsizetype ScanPage(QStringView page, QStringView key, const LinkSink &sink);
+
+// The same scan on a page held as valid UTF-8 bytes, with the same links,
+// addresses and texts as ScanPage on the decoded page: every marker is ASCII,
+// so it is found at the same places, and only the addresses and texts are
+// decoded, one link at a time. A large page is then held once, as it came.
+qsizetype ScanUtf8Page(QByteArrayView page, QStringView key, const LinkSink &sink);
 
 } // namespace velmora

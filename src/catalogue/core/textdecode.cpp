@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -127,6 +129,24 @@ bool DecodeWithCharset(const QByteArray &bytes, const QByteArray &charset, QStri
         return true;
     }
     return DecodeWithIconv(bytes, charset, text);
+}
+
+bool IsValidUtf8Page(const QByteArray &bytes, const QByteArray &contentType)
+{
+    QByteArray charset = CharsetFromContentType(contentType);
+    if (charset.isEmpty())
+        charset = CharsetFromMeta(bytes);
+    charset = charset.toLower();
+    if (!charset.isEmpty() && charset != "utf-8" && charset != "utf8")
+        return false;
+    // In slices, so that checking a large page does not make a second copy of it.
+    constexpr qsizetype kSlice = 1 << 20;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    for (qsizetype at = 0; at < bytes.size() && !utf8.hasError(); at += kSlice) {
+        const QString slice = utf8.decode(QByteArrayView(bytes).sliced(at, std::min(kSlice, bytes.size() - at)));
+        Q_UNUSED(slice);
+    }
+    return !utf8.hasError();
 }
 
 QString DecodeFetchedText(const QByteArray &bytes, const QByteArray &contentType)

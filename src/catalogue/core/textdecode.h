@@ -30,4 +30,9 @@ bool DecodeWithIconv(const QByteArray &bytes, const QByteArray &charset, QString
 // UTF-8, else GB18030 (the Chinese code page, a superset of GBK and GB2312).
 QString DecodeFetchedText(const QByteArray &bytes, const QByteArray &contentType = QByteArray());
 
+// DecodeFetchedText would read these bytes as UTF-8, and they are valid
+// UTF-8: the text is then the bytes themselves, and a scan may read them
+// without decoding the whole page.
+bool IsValidUtf8Page(const QByteArray &bytes, const QByteArray &contentType = QByteArray());
+
 } // namespace velmora

@@ -77,6 +77,38 @@ QIcon TreeIcon(int image)
     return image == 2 ? folder : disc;
 }
 
+static QPixmap MarkedDiscIcon(LibraryMark mark, qreal dpr)
+{
+    QPixmap pm = DiscIcon(dpr);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF badge(8.5, 8.5, 7, 7);
+    const QColor fill = mark == LibraryMark::OnDisk           ? QColor(40, 150, 60)
+                        : mark == LibraryMark::OnDiskMismatch ? QColor(230, 130, 20)
+                                                              : QColor(40, 110, 220);
+    p.setPen(QPen(Qt::white, 1));
+    p.setBrush(fill);
+    p.drawEllipse(badge);
+    p.setPen(QPen(Qt::white, 1.3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    if (mark == LibraryMark::OnDisk) {
+        const QPointF tick[] = {{10.3, 12.1}, {11.6, 13.4}, {13.8, 10.6}};
+        p.drawPolyline(tick, 3);
+    } else if (mark == LibraryMark::OnDiskMismatch) {
+        p.drawLine(QPointF(12, 10), QPointF(12, 12.2));
+        p.drawPoint(QPointF(12, 13.8));
+    }
+    return pm;
+}
+
+QIcon MarkedItemIcon(LibraryMark mark)
+{
+    if (mark == LibraryMark::None)
+        return TreeIcon(ImageRootOrItem);
+    QIcon icon(MarkedDiscIcon(mark, 1.0));
+    icon.addPixmap(MarkedDiscIcon(mark, 2.0));
+    return icon;
+}
+
 static void DrawBanner(QPainter &p, const QSize &size, const QColor &ink, const QString &subtitle)
 {
     p.setPen(ink);

@@ -7,6 +7,7 @@
 #include "about/ui/frmabout.h"
 #include "catalogue/core/handoff.h"
 #include "catalogue/core/inet.h"
+#include "catalogue/core/linkrefresh.h"
 #include "catalogue/core/search.h"
 #include "catalogue/ui/artwork.h"
 #include "catalogue/ui/frmsearch.h"
@@ -20,6 +21,8 @@
 #include "common/ui/placement.h"
 #include "common/ui/tooltip.h"
 #include "common/ui/uifont.h"
+#include "download/core/engine.h"
+#include "download/core/savelocation.h"
 #include "download/ui/frmdownload.h"
 
 #include <QAction>
@@ -300,6 +303,7 @@ void frmMain::cmdLoad_Click()
     });
     if (!finished || m_state.blnQuit)
         return;  // the window is closing: leave it as it is
+    ShowMarks(listUrl, m_loader.listRead());
 
     // A user who installed the program and loads from a server that is not
     // there learns which server was tried and where to change it.
@@ -313,6 +317,16 @@ void frmMain::cmdLoad_Click()
     setPointerBusy(false);
     m_cmdLoad->setEnabled(true);
     m_cmdSearch->setEnabled(true);
+}
+
+void frmMain::ShowMarks(const QString &listUrl, bool listRead)
+{
+    const QList<LibraryMark> marks =
+        MarkLoad(m_tree, m_loader.scannedPages(), listUrl, listRead, SaveFolderFor(CatalogueKindNow()));
+    for (qsizetype i = 1; i < marks.size(); ++i) {
+        if (marks.at(i) != LibraryMark::None)
+            m_tree.setMark(i, marks.at(i));
+    }
 }
 
 void frmMain::cmdSearch_Click()
@@ -340,6 +354,8 @@ void frmMain::RunSearch(const QString &words)
     m_loader.setFetchProblem([&page](const QString &, const FetchResult &result) { page = result; });
     LoadTrackList(address, QStringLiteral(".mp3"), kSearchGroup);
     m_loader.setFetchProblem({});
+    if (!m_state.blnQuit)
+        ShowMarks(address, true);
     const SearchOutcome outcome = SearchOutcomeOf(page);
     const bool answered = outcome == SearchOutcome::Answered || outcome == SearchOutcome::Stopped;
     setStatus(answered ? kDone : SearchProblemText(outcome, address, page.httpStatus));
@@ -387,6 +403,9 @@ void frmMain::cmdDownload_Click()
     auto *window = new frmDownload(this);
     PlaceOnScreen(window, Centre::OnOwner);
     m_download = window;
+    m_refresher = std::make_unique<PageLinkRefresher>(
+        *m_inet, OriginOfItem(m_tree, m_loader.scannedPages(), m_state.intSelectedIndex));
+    window->engine()->setLinkRefresher(m_refresher.get());
     emit downloadWindowOpened(window);
     QString user, password;
     window->DownloadFile(address, user, password);

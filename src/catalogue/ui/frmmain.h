@@ -30,6 +30,7 @@ class Inet;
 class WebBrowser;
 class clsToolTip;
 class frmDownload;
+class ILinkRefresher;
 
 class frmMain : public QWidget
 {
@@ -102,6 +103,9 @@ private:
     void setStatus(const QString &text);
     void setPointerBusy(bool busy);
     void SetListURL();
+    // Marks what the last load or search found: on disk, or new since the
+    // previous load of listUrl.
+    void ShowMarks(const QString &listUrl, bool listRead);
     void InitSettingsAction();
     void HandOnActivation();
 
@@ -124,6 +128,8 @@ private:
     CatalogueLoader m_loader;
 
     QPointer<frmDownload> m_download;
+    // Finds the running download's item again on its page when its link expired.
+    std::unique_ptr<ILinkRefresher> m_refresher;
 
     std::unique_ptr<clsToolTip> m_tipLoad, m_tipDownload, m_tipAbout, m_tipSearch, m_tipTree;
 

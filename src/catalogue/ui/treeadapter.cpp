@@ -32,6 +32,17 @@ void TreeWidgetAdapter::nodeAdded(qsizetype index)
     m_items.append(node);
 }
 
+void TreeWidgetAdapter::setMark(qsizetype index, LibraryMark mark)
+{
+    QTreeWidgetItem *n = item(index);
+    if (!n || tag(index).isEmpty())
+        return;
+    n->setIcon(0, mark == LibraryMark::None ? TreeIcon(image(index)) : MarkedItemIcon(mark));
+    const QString words = MarkText(mark);
+    n->setData(0, Qt::ToolTipRole, words.isEmpty() ? QVariant() : QVariant(words));
+    n->setData(0, Qt::AccessibleDescriptionRole, words.isEmpty() ? QVariant() : QVariant(words));
+}
+
 bool TreeWidgetAdapter::isExpanded(qsizetype index) const
 {
     const QTreeWidgetItem *n = item(index);

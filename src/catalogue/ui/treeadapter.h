@@ -7,6 +7,7 @@
 // carrying its Tag and index in item data roles; the expanded state is the
 // view's own, so the tree's glyphs change it too.
 #include "catalogue/core/cataloguetree.h"
+#include "catalogue/core/librarymarks.h"
 
 #include <QList>
 
@@ -24,6 +25,10 @@ public:
 
     bool isExpanded(qsizetype index) const override;
     void setExpanded(qsizetype index, bool expanded) override;
+
+    // Shows the mark of an item: the third icon, and the mark's words as the
+    // item's tooltip and accessible description. Its text and Tag stay.
+    void setMark(qsizetype index, LibraryMark mark);
 
     QTreeWidgetItem *item(qsizetype index) const { return exists(index) ? m_items.at(index - 1) : nullptr; }
     // Index of a node of this tree (0 when it is none of them).

@@ -24,7 +24,25 @@ QSettings OpenSettings()
     return QSettings(SettingsFile(), QSettings::IniFormat);
 }
 
+QString SaveFolderKey(CatalogueKind kind)
+{
+    return kind == CatalogueKind::Anime ? QStringLiteral("save/anime") : QStringLiteral("save/music");
+}
+
 } // namespace
+
+QString StoredSaveFolder(CatalogueKind kind)
+{
+    return OpenSettings().value(SaveFolderKey(kind)).toString();
+}
+
+StoreResult StoreSaveFolder(CatalogueKind kind, const QString &folder)
+{
+    QSettings settings = OpenSettings();
+    settings.setValue(SaveFolderKey(kind), folder);
+    settings.sync();
+    return settings.status() == QSettings::NoError ? StoreResult::Stored : StoreResult::NotWritable;
+}
 
 QString SettingsFile()
 {

@@ -40,6 +40,18 @@ enum class StoreResult {
 // `hostPort` must have passed CheckServer.
 StoreResult StoreServer(Server which, const QString &hostPort);
 
+// The two catalogues, each with a save folder of its own.
+enum class CatalogueKind {
+    Anime,
+    Music,
+};
+
+// The folder the user last saved a download of this kind into, as kept in
+// the settings file; empty when there is none yet.
+QString StoredSaveFolder(CatalogueKind kind);
+// Keeps `folder` as the one last saved into for this kind.
+StoreResult StoreSaveFolder(CatalogueKind kind, const QString &folder);
+
 // The file the settings live in.
 QString SettingsFile();
 

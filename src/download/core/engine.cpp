@@ -4,6 +4,8 @@
 
 #include "download/core/engine.h"
 
+#include "download/core/linkrefresher.h"
+
 #include "download/core/diskspace.h"
 #include "download/core/filename.h"
 #include "download/core/origin.h"
@@ -262,6 +264,15 @@ DownloadEngine::Next DownloadEngine::transferOnce()
     Next next = askLength();
     while (next == Next::GoOn) {
         next = transferSteps();
+        if (next == Next::Refreshed) {
+            // On with the new address as a resume of what is on disk: the
+            // overlap check and the first answer's validator make sure the
+            // part belongs to the file behind it.
+            m_file.close();
+            m_run.resume = m_run.resume || m_run.received > 0;
+            next = askLength();
+            continue;
+        }
         if (next != Next::Restart)
             break;
         // What is on disk is not the start of this file: all of it is fetched anew.
@@ -290,6 +301,7 @@ DownloadEngine::Next DownloadEngine::transferSteps()
 DownloadEngine::Next DownloadEngine::askLength()
 {
     qint64 &received = m_run.received;
+    const qint64 receivedBefore = received;
     if (m_run.resume) {
         m_view->SetPhase(Phase::Resuming);
         // The last bytes of what is on disk are fetched again: the end of an
@@ -310,6 +322,12 @@ DownloadEngine::Next DownloadEngine::askLength()
     m_transfer->setCredentials(m_run.userName, m_run.password);
     if (request(QByteArray(), true) != Next::GoOn)
         return Next::Finish;
+    // A resumed download learns of an expired address here, before its range.
+    const int status = m_transfer->status();
+    if ((status == 403 || status == 404 || status == 410) && refreshLink(status) == Next::Refreshed) {
+        received = receivedBefore;
+        return askLength();
+    }
     // One second before now, so the first rate is not a division by almost nothing.
     m_run.startTime = clockSeconds() - 1.0;
     // A request that failed is told as what failed, not as a file of no length.
@@ -418,13 +436,37 @@ DownloadEngine::Next DownloadEngine::checkStatus(int status)
         return stopWith(Problem::EmptyContent, m_run.address);
     case 401:
         return stopWith(Problem::NoPermission, m_run.address);
+    case 403:
+    case 410:
+        if (refreshLink(status) == Next::Refreshed)
+            return Next::Refreshed;
+        return stopWith(Problem::BadAnswer, m_run.address);
     case 404:
+        if (refreshLink(status) == Next::Refreshed)
+            return Next::Refreshed;
         return stopWith(Problem::FileNotFound, m_run.address);
     case 0:  // no status at all: the connection failed before an answer
         return stopWith(Problem::CannotConnect, m_run.address);
     default:
         return stopWith(Problem::BadAnswer, m_run.address);
     }
+}
+
+DownloadEngine::Next DownloadEngine::refreshLink(int status)
+{
+    if (!m_refresher || m_run.linkRefreshed)
+        return Next::Stop;
+    m_run.linkRefreshed = true;
+    const QString fresh = m_refresher->FreshAddress(m_run.address, status);
+    if (fresh.isEmpty() || fresh == m_run.address || m_state.blnCancel)
+        return Next::Stop;
+    m_run.address = fresh;
+    m_run.remoteName = SplitPath(fresh, true, true);
+    // Nothing on disk yet: the failed answers named no version of the file.
+    if (m_run.received == 0 && !m_run.resume)
+        m_run.validator.clear();
+    m_view->SetStatusLabel(QStringLiteral("链接已更新"));
+    return Next::Refreshed;
 }
 
 DownloadEngine::Next DownloadEngine::stopWith(const DownloadProblem &problem, const QString &file)

@@ -62,6 +62,8 @@ public:
     virtual void Beep() {}
 };
 
+class ILinkRefresher;
+
 class ISaveDialog
 {
 public:
@@ -118,6 +120,9 @@ public:
     DownloadState &state() { return m_state; }
     void setProblemAnswerer(IProblemAnswerer *answerer) { m_answerer = answerer; }
     void setSaveDialog(ISaveDialog *dialog) { m_saveDialog = dialog; }
+    // Asked for a fresh address once per failure when the server answers
+    // 403, 404 or 410 (none by default: the problem is shown).
+    void setLinkRefresher(ILinkRefresher *refresher) { m_refresher = refresher; }
     // Time limits of the probe and the transfer (velmora-fetch --timeout).
     void setNetSettings(const net::NetSettings &limits);
 
@@ -142,6 +147,7 @@ private:
         Resume,  // the finish asks to continue the file: back to the length request
         Restart, // the local file turned out not to be a part of this one: fetch it from byte 0
         Refetch, // the whole file did not match and the user asked for it once more from byte 0
+        Refreshed, // the address expired and was found again: on with the new one, keeping what is on disk
     };
 
     // Everything one call of DownloadFile knows about its download.
@@ -171,6 +177,7 @@ private:
         double bodySeconds = 0;
         double bodySince = -1;   // clock seconds the running transfer began; -1: none runs
         qint64 fetched = 0;
+        bool linkRefreshed = false; // the address was found again once: a second failure is shown
         qint64 received = 0;  // bytes of the file that are on disk (or held for the check)
         qint64 total = 0;     // the file's length, from the length request
         QList<Expectation> expected;  // what the name and the answer vouch for; set when hashing starts
@@ -189,6 +196,7 @@ private:
     Next restartFromZero();
     Next judgeStatus();
     Next checkStatus(int status);
+    Next refreshLink(int status);
     Next openTarget();
     Next receiveBody();
     Next checkResumedBytes(QByteArrayView chunk, bool last);
@@ -230,6 +238,7 @@ private:
     DownloadView *m_view;
     ISaveDialog *m_saveDialog;
     IProblemAnswerer *m_answerer;
+    ILinkRefresher *m_refresher = nullptr;
     Probe *m_probe;
     net::Transfer *m_transfer;
     net::NetSettings m_limits;

@@ -4,6 +4,7 @@
 
 #include "download/core/savelocation.h"
 
+#include "common/core/globals.h"
 #include "common/core/paths.h"
 
 #include <QDir>
@@ -26,6 +27,33 @@ QString SaveDialogStartFolder(const QString &preferred)
     if (!preferred.isEmpty() && QFileInfo(preferred).isDir())
         return preferred;
     return UserMusicFolder();
+}
+
+CatalogueKind CatalogueKindNow()
+{
+    return blnAnimeMode ? CatalogueKind::Anime : CatalogueKind::Music;
+}
+
+QString SaveFolderFor(CatalogueKind kind)
+{
+    const QString stored = StoredSaveFolder(kind);
+    // A folder since removed (an unplugged disk) is not where downloads go.
+    if (!stored.isEmpty() && QFileInfo(stored).isDir())
+        return stored;
+    return InitialSaveFolder();
+}
+
+void RememberSaveFolder(CatalogueKind kind, const QString &savePath)
+{
+    if (savePath.isEmpty())
+        return;
+    const QFileInfo chosen(savePath);
+    const QString folder = chosen.absolutePath();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return;
+    // Remembering is a convenience: a settings file that cannot be written
+    // costs the user nothing but the next dialog's starting folder.
+    StoreSaveFolder(kind, QDir::cleanPath(folder));
 }
 
 } // namespace velmora

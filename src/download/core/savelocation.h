@@ -4,6 +4,8 @@
 
 #pragma once
 // Where the Save-As dialog starts and what it filters on.
+#include "common/core/settings.h"
+
 #include <QString>
 
 namespace velmora {
@@ -21,5 +23,17 @@ QString InitialSaveFolder();
 // otherwise the user's music folder, otherwise the home folder; never the
 // folder the program happens to be started from.
 QString SaveDialogStartFolder(const QString &preferred);
+
+// The kind of the catalogue the main window shows now.
+CatalogueKind CatalogueKindNow();
+
+// The folder downloads of this kind go to: the one the user last saved into
+// while it still exists, "My Music" (InitialSaveFolder) until then.
+QString SaveFolderFor(CatalogueKind kind);
+
+// Remembers the folder of savePath, a path the user chose in Save-As, as the
+// one to open next time for this kind. A path without a folder is no choice
+// to remember.
+void RememberSaveFolder(CatalogueKind kind, const QString &savePath);
 
 } // namespace velmora

@@ -23,11 +23,14 @@ QString FileSaveDialog::ShowSaveDialog(const QString &DefaultName, const QString
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(SaveDialogFilter(FileType));
-    dialog.setDirectory(SaveDialogStartFolder(InitialSaveFolder()));
+    const CatalogueKind kind = CatalogueKindNow();
+    dialog.setDirectory(SaveDialogStartFolder(SaveFolderFor(kind)));
     dialog.selectFile(DefaultName);
     if (dialog.exec() != QDialog::Accepted)
         return QString();
-    return dialog.selectedFiles().value(0);
+    const QString chosen = dialog.selectedFiles().value(0);
+    RememberSaveFolder(kind, chosen);
+    return chosen;
 }
 
 bool ShellOpen(const QString &path)

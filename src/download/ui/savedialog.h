@@ -15,7 +15,8 @@ class FileSaveDialog : public ISaveDialog
 public:
     explicit FileSaveDialog(QWidget *parent = nullptr) : m_parent(parent) {}
     // Titled "另存为", one filter entry for the type, starting in
-    // SaveDialogStartFolder(InitialSaveFolder()) with DefaultName filled in;
+    // the folder last saved into for the catalogue shown now (SaveFolderFor)
+    // with DefaultName filled in, and remembers the folder of the choice;
     // "" when cancelled.
     QString ShowSaveDialog(const QString &DefaultName, const QString &FileType) override;
 
