@@ -3,6 +3,7 @@
 #include "net/transfer.h"
 
 #include "common/core/version.h"
+#include "net/piecestream.h"
 #include "net/proxy.h"
 
 #include <QFile>
@@ -48,6 +49,30 @@ int StatusOfLine(const QByteArray &line)
         code = code * 10 + (line[i] - '0');
     }
     return code;
+}
+
+// The first byte of "bytes=N-", a range open to the end of the file; -1 for any other.
+qint64 OpenRangeStart(const QByteArray &range)
+{
+    if (!range.startsWith("bytes=") || !range.endsWith('-'))
+        return -1;
+    bool ok = false;
+    const qint64 from = range.mid(6, range.size() - 7).toLongLong(&ok);
+    return ok && from >= 0 ? from : -1;
+}
+
+// The file's length when contentRange is exactly "bytes from-(length-1)/length"; -1 otherwise.
+qint64 LengthOfRestFrom(const QByteArray &contentRange, qint64 from)
+{
+    const QByteArray text = contentRange.trimmed();
+    const int slash = text.indexOf('/');
+    bool ok = false;
+    const qint64 length = slash < 0 ? -1 : text.mid(slash + 1).toLongLong(&ok);
+    if (!ok || length <= from)
+        return -1;
+    const QByteArray asked = "bytes " + QByteArray::number(from) + '-' + QByteArray::number(length - 1) + '/'
+        + QByteArray::number(length);
+    return text == asked ? length : -1;
 }
 
 const QByteArray &UserAgent()
@@ -196,6 +221,7 @@ void Transfer::configure(CURL *easy, const QUrl &url)
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onBodyBytes);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAX_RECV_SPEED_LARGE, curl_off_t(m_limits.maxBytesPerSecond));
     if (!m_limits.caFile.isEmpty())
         curl_easy_setopt(easy, CURLOPT_CAINFO, QFile::encodeName(m_limits.caFile).constData());
 
@@ -285,6 +311,9 @@ bool Transfer::endOfHead()
         m_discarding = true;
         return true;
     }
+    // A server that says it is overloaded gets its connection back.
+    if (m_status == 429 || m_status == 503)
+        curl_easy_setopt(m_easy, CURLOPT_FORBID_REUSE, 1L);
     m_headersIn = true;
     m_headTimer.stop();
     m_lastBodyByte.start();
@@ -306,7 +335,83 @@ bool Transfer::endOfHead()
         m_discarding = true;
         return true;
     }
+    if (m_status == 206)
+        planPieces();
     return true;
+}
+
+// Inside libcurl's callback: decides only; the piece requests start once it has returned.
+void Transfer::planPieces()
+{
+    const qint64 from = OpenRangeStart(m_range);
+    if (m_limits.connections < 2 || from < 0 || m_lengthEnds >= 0)
+        return;
+    const qint64 total = LengthOfRestFrom(header("Content-Range"), from);
+    // Pieces of two versions must never be joined: without a version named,
+    // or with another than the one asked for, one connection brings it all.
+    const QByteArray validator = ValidatorOf(header("ETag"), header("Last-Modified"));
+    if (total < 0 || validator.isEmpty() || (!m_ifRange.isEmpty() && m_ifRange != validator))
+        return;
+    if (total - from < PieceStream::kMinimumRest)
+        return;
+    PieceSource source;
+    source.address = m_url.toString();
+    if (sameOrigin(m_url)) {
+        source.userName = m_userName;
+        source.password = m_password;
+    }
+    source.validator = validator;
+    source.total = total;
+    source.settings = m_limits;
+    // This connection brings the first piece only, and ends with it.
+    m_lengthEnds = PieceStream::kPieceSize;
+    m_pieces = std::make_unique<PieceStream>(m_multi, source, from + PieceStream::kPieceSize, m_limits.connections);
+    connect(m_pieces.get(), &PieceStream::wake, this, &Transfer::wake);
+    QMetaObject::invokeMethod(this, &Transfer::beginPieces, Qt::QueuedConnection);
+}
+
+void Transfer::beginPieces()
+{
+    if (!m_pieces)
+        return;
+    // The limit is shared by every connection of the download.
+    if (m_easy && m_limits.maxBytesPerSecond > 0)
+        curl_easy_setopt(m_easy, CURLOPT_MAX_RECV_SPEED_LARGE,
+                         curl_off_t(std::max<qint64>(1, m_limits.maxBytesPerSecond / m_limits.connections)));
+    m_pieces->begin();
+}
+
+bool Transfer::piecesFollow() const
+{
+    // Only after this connection's piece came whole do the others' continue it.
+    return m_pieces && m_ended && m_complete;
+}
+
+bool Transfer::bodyEnded() const
+{
+    return m_ended && (!piecesFollow() || m_pieces->ended());
+}
+
+bool Transfer::complete() const
+{
+    return m_complete && (!m_pieces || m_pieces->complete());
+}
+
+qint64 Transfer::bufferedBytes() const
+{
+    return m_body.size() + (piecesFollow() ? m_pieces->readyBytes() : 0);
+}
+
+int Transfer::pieceConnections() const
+{
+    return m_pieces ? m_pieces->running() : 0;
+}
+
+QByteArrayView Transfer::peek(qint64 size)
+{
+    if (m_body.size() > 0 || !piecesFollow())
+        return m_body.peek(size);
+    return m_pieces->peek(size);
 }
 
 size_t Transfer::onBodyBytes(char *data, size_t size, size_t count, void *self)
@@ -437,6 +542,14 @@ void Transfer::fail(NetFailure why, const QString &error)
 
 void Transfer::finish()
 {
+    if (m_pieces) {
+        // This connection's piece came whole: it is free for the others'.
+        // Ended short, the body ends here, and so do the pieces after it.
+        if (m_complete)
+            QMetaObject::invokeMethod(m_pieces.get(), &PieceStream::headDone, Qt::QueuedConnection);
+        else
+            m_pieces->stop();
+    }
     dropEasy();
     m_headTimer.stop();
     m_idleTimer.stop();
@@ -459,6 +572,7 @@ void Transfer::dropEasy()
 
 void Transfer::cancel()
 {
+    m_pieces.reset();
     dropEasy();
     m_headTimer.stop();
     m_idleTimer.stop();
@@ -508,8 +622,12 @@ QByteArray Transfer::getChunk(qint64 size)
 
 void Transfer::consume(qint64 bytes)
 {
-    m_body.consume(bytes);
-    resumeIfRoom();
+    if (m_body.size() > 0 || !piecesFollow()) {
+        m_body.consume(bytes);
+        resumeIfRoom();
+        return;
+    }
+    m_pieces->consume(bytes);
 }
 
 void Transfer::bodyTimedOut()

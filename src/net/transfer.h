@@ -13,9 +13,16 @@
 // What a server can make us hold is bounded: the header bytes of an answer,
 // interim answers included, by kMaxHeaderBytes; the body by kBodyBuffer
 // (libcurl is paused while the buffer is full, and resumed as it is taken).
+//
+// A ranged body that is long enough, from a server that named its version,
+// comes over several connections (NetSettings::connections): this one brings
+// its first piece, the others the pieces after it, and the reader takes them
+// in order as one body (see PieceStream).
 #include "net/bodybuffer.h"
 #include "net/curlmulti.h"
 #include "net/failure.h"
+
+#include <memory>
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -27,6 +34,8 @@
 #include <QUrl>
 
 namespace velmora::net {
+
+class PieceStream;
 
 class Transfer : public QObject
 {
@@ -62,10 +71,10 @@ public:
     // Until the final answer's headers are in, or the request has ended.
     bool stillExecuting() const;
     // No more body will come (what is buffered can still be taken).
-    bool bodyEnded() const { return m_ended; }
+    bool bodyEnded() const;
     NetFailure failure() const { return m_failure; }
     // The answer came whole: its body ended where the server said it would.
-    bool complete() const { return m_complete; }
+    bool complete() const;
     CertificateProblem certificateProblem() const { return m_certificate; }
     // libcurl's words for what went wrong, for logs ("" when nothing did).
     QString errorString() const { return m_error; }
@@ -83,11 +92,13 @@ public:
     // The next body bytes where they lie, up to size (at most
     // BodyBuffer::kMaxPeek); valid until consume(), cancel() or the next
     // request. Reading them does not take them: consume() does.
-    QByteArrayView peek(qint64 size) { return m_body.peek(size); }
+    QByteArrayView peek(qint64 size);
     void consume(qint64 bytes);
     // A chunk of size bytes is in, or the end.
-    bool chunkReady(qint64 size) const { return bufferedBytes() >= size || m_ended; }
-    qint64 bufferedBytes() const { return m_body.size(); }
+    bool chunkReady(qint64 size) const { return bufferedBytes() >= size || bodyEnded(); }
+    qint64 bufferedBytes() const;
+    // Connections bringing pieces of the body besides this one, at this moment.
+    int pieceConnections() const;
 
     void cancel();
 
@@ -113,6 +124,9 @@ private:
     void bodyTimedOut();
     bool sameOrigin(const QUrl &url) const;
     NetFailure failureOf(CURLcode result);
+    void planPieces();
+    void beginPieces();
+    bool piecesFollow() const;
 
     CurlMulti *m_multi;
     CURL *m_easy = nullptr;
@@ -160,6 +174,8 @@ private:
     // The body.
     BodyBuffer m_body{kBodyBuffer};
     bool m_paused = false;
+    // The rest of a long ranged body, over more connections, after this one's first piece.
+    std::unique_ptr<PieceStream> m_pieces;
 };
 
 // An address as it may be shown or logged: without user name and password.
