@@ -349,6 +349,10 @@ private slots:
         server.addRule({.path = path, .when = When::WithRange, .count = drops, .dropAfter = dropAfter, .noValidator = !validator});
         server.addRule({.path = path, .noValidator = !validator});
         Download h(savePathOf(path));
+        // The drops are the one connection's: more would bring the rest around them.
+        net::NetSettings one;
+        one.connections = 1;
+        h.engine.setNetSettings(one);
         h.answerer.setFileAnswers({drops < 0 ? 2 : 1});
         QList<qint64> onDisk;
         bool prefix = true;
