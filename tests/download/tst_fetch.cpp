@@ -81,6 +81,51 @@ private slots:
                                      QStringLiteral("result: incomplete")}));
     }
 
+    // Several connections from the engine's side: the saved file is the
+    // file, the server never sees more connections at once than allowed,
+    // and a piece of another version leads to the reset question and a
+    // resume, never to a file of two versions.
+    void connections_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("most");
+        QTest::addColumn<bool>("piecesChange");
+        QTest::newRow("default") << QStringList() << 4 << false;
+        QTest::newRow("one") << QStringList({QStringLiteral("--connections"), QStringLiteral("1")}) << 1 << false;
+        QTest::newRow("eight, limited")
+            << QStringList({QStringLiteral("--connections"), QStringLiteral("8"), QStringLiteral("--limit-rate"),
+                            QStringLiteral("40M")})
+            << 8 << false;
+        QTest::newRow("pieces of another version") << QStringList() << 4 << true;
+    }
+    void connections()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, most);
+        QFETCH(bool, piecesChange);
+        const qint64 size = 9 * 1024 * 1024 + 3;
+        server.addGeneratedFile(QStringLiteral("/many.bin"), size);
+        server.addFile(QStringLiteral("/other.bin"), QByteArray(size, 'x'));
+        if (piecesChange)
+            server.addRule({.path = QStringLiteral("/many.bin"), .when = Rule::When::ClosedRange, .count = 1,
+                            .servePath = QStringLiteral("/other.bin"), .ignoreIfRange = true});
+        server.setDefaultRate(8 * 1024 * 1024);
+        const QString save = dir.filePath(QStringLiteral("many-%1.bin").arg(QTest::currentDataTag()));
+        QStringList lines;
+        const int status = fetch(QStringList({server.url(QStringLiteral("/many.bin")), QStringLiteral("--save"), save}) + options, &lines);
+        server.setDefaultRate(0);
+        QCOMPARE(status, 0);
+        QCOMPARE(lines.last(), QStringLiteral("result: complete %1").arg(size));
+        QCOMPARE(velmora::testing::Sha256OfFile(save), HttpServer::GeneratedSha256(size));
+        QCOMPARE(lines.size(), piecesChange ? 2 : 1);  // the reset question, answered with a resume
+        QVERIFY(server.peakConnections() <= most);
+        const auto log = server.requestsFor(QStringLiteral("/many.bin"));
+        const auto pieces = std::count_if(log.begin(), log.end(), [](const auto &e) {
+            return !e.request.range.isEmpty() && !e.request.range.endsWith('-');
+        });
+        QCOMPARE(pieces > 0, most > 1);
+    }
+
     void serverThatAlwaysDrops()
     {
         // Every drop comes before the resume margin is made up: a resume
