@@ -147,6 +147,8 @@ private:
     Next probe();
     Next chooseTarget();
     Next askExistingFile();
+    void takeKeptVersion();
+    void keepVersion();
     Next transferOnce();
     Next transferSteps();
     Next askLength();
