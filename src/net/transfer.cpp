@@ -182,22 +182,8 @@ bool Transfer::startHop(const QUrl &url)
 {
     dropEasy();
     m_url = url;
-    m_headersIn = false;
-    m_discarding = false;
-    m_discarded = 0;
-    m_stopAtHead = false;
-    m_redirecting = false;
-    m_retryAuth = false;
-    m_pendingFailure = NetFailure::None;
-    m_headerBytes = 0;
-    m_lengthEnds = -1;
-    m_bodyTaken = 0;
-    m_endedAtLength = false;
-    m_status = 0;
-    m_statusLine.clear();
-    m_headers.clear();
+    m_hop = Hop{};
     m_body.clear();
-    m_paused = false;
     m_easy = curl_easy_init();
     if (!m_easy)
         return false;
@@ -261,9 +247,9 @@ size_t Transfer::onHeaderLine(char *data, size_t size, size_t count, void *self)
 {
     auto *t = static_cast<Transfer *>(self);
     const size_t bytes = size * count;
-    t->m_headerBytes += qint64(bytes);
-    if (t->m_headerBytes > kMaxHeaderBytes) {
-        t->m_pendingFailure = NetFailure::BadAnswer;
+    t->m_hop.headerBytes += qint64(bytes);
+    if (t->m_hop.headerBytes > kMaxHeaderBytes) {
+        t->m_hop.pendingFailure = NetFailure::BadAnswer;
         return 0;
     }
     return t->takeHeaderLine(QByteArray(data, qsizetype(bytes))) == bytes ? bytes : 0;
@@ -276,45 +262,43 @@ size_t Transfer::takeHeaderLine(QByteArray line)
         line.chop(1);
     if (line.startsWith("HTTP/")) {
         // Each answer, interim or final, starts its own header list.
-        m_status = StatusOfLine(line);
-        m_statusLine = line;
-        m_headers.clear();
+        m_hop.status = StatusOfLine(line);
+        m_hop.statusLine = line;
+        m_hop.headers.clear();
         return bytes;
     }
     if (line.isEmpty())
         return endOfHead() ? bytes : 0;
-    if ((line.startsWith(' ') || line.startsWith('\t')) && !m_headers.isEmpty()) {
-        m_headers.last().second += ' ' + line.trimmed();
+    if ((line.startsWith(' ') || line.startsWith('\t')) && !m_hop.headers.isEmpty()) {
+        m_hop.headers.last().second += ' ' + line.trimmed();
         return bytes;
     }
     const int colon = line.indexOf(':');
     if (colon <= 0) {
-        m_pendingFailure = NetFailure::BadAnswer;  // a header line that is none
+        m_hop.pendingFailure = NetFailure::BadAnswer;  // a header line that is none
         return 0;
     }
-    m_headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+    m_hop.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
     return bytes;
 }
 
-// The blank line after a head. False ends the transfer.
+// The blank line after a head: what this answer makes of the hop. False ends the transfer.
 bool Transfer::endOfHead()
 {
-    if (m_status < 200)
+    const int status = m_hop.status;
+    if (status < 200)
         return true;  // an interim answer: the final one follows
-    if (IsRedirect(m_status) && m_hops < kMaxHops && !header("Location").isEmpty()) {
-        m_redirecting = true;  // libcurl resolves the Location once the hop ends
-        m_discarding = true;
+    if (IsRedirect(status) && m_hops < kMaxHops && !header("Location").isEmpty()) {
+        m_hop.state = HopState::Redirect;  // libcurl resolves the Location once the hop ends
         return true;
     }
-    if (m_status == 401 && !m_sendAuth && !m_userName.isEmpty() && sameOrigin(m_url)) {
-        m_retryAuth = true;
-        m_discarding = true;
+    if (status == 401 && !m_sendAuth && !m_userName.isEmpty() && sameOrigin(m_url)) {
+        m_hop.state = HopState::AuthRetry;
         return true;
     }
     // A server that says it is overloaded gets its connection back.
-    if (m_status == 429 || m_status == 503)
+    if (status == 429 || status == 503)
         curl_easy_setopt(m_easy, CURLOPT_FORBID_REUSE, 1L);
-    m_headersIn = true;
     m_headTimer.stop();
     m_lastBodyByte.start();
     m_idleTimer.start(m_limits.idleMs);
@@ -324,18 +308,16 @@ bool Transfer::endOfHead()
     const QByteArray coding = header("Transfer-Encoding");
     bool lengthKnown = false;
     const qint64 length = header("Content-Length").toLongLong(&lengthKnown);
-    m_lengthEnds = !coding.isEmpty() && !coding.contains("chunked") && lengthKnown ? length : -1;
+    m_hop.lengthEnds = !coding.isEmpty() && !coding.contains("chunked") && lengthKnown ? length : -1;
     if (m_headersOnly) {
         // A short body is read to its end so the connection stays usable;
         // a long one is not fetched.
-        if (!lengthKnown || length > kDrainLimit) {
-            m_stopAtHead = true;
-            return false;
-        }
-        m_discarding = true;
-        return true;
+        const bool drain = lengthKnown && length <= kDrainLimit;
+        m_hop.state = drain ? HopState::Drain : HopState::Ended;
+        return drain;
     }
-    if (m_status == 206)
+    m_hop.state = HopState::Body;
+    if (status == 206)
         planPieces();
     return true;
 }
@@ -344,7 +326,7 @@ bool Transfer::endOfHead()
 void Transfer::planPieces()
 {
     const qint64 from = OpenRangeStart(m_range);
-    if (m_limits.connections < 2 || from < 0 || m_lengthEnds >= 0)
+    if (m_limits.connections < 2 || from < 0 || m_hop.lengthEnds >= 0)
         return;
     const qint64 total = LengthOfRestFrom(header("Content-Range"), from);
     // Pieces of two versions must never be joined: without a version named,
@@ -364,7 +346,7 @@ void Transfer::planPieces()
     source.total = total;
     source.settings = m_limits;
     // This connection brings the first piece only, and ends with it.
-    m_lengthEnds = PieceStream::kPieceSize;
+    m_hop.lengthEnds = PieceStream::kPieceSize;
     m_pieces = std::make_unique<PieceStream>(m_multi, source, from + PieceStream::kPieceSize, m_limits.connections);
     connect(m_pieces.get(), &PieceStream::wake, this, &Transfer::wake);
     QMetaObject::invokeMethod(this, &Transfer::beginPieces, Qt::QueuedConnection);
@@ -421,27 +403,29 @@ size_t Transfer::onBodyBytes(char *data, size_t size, size_t count, void *self)
 
 size_t Transfer::takeBody(const char *data, size_t bytes)
 {
-    if (m_discarding) {
-        m_discarded += qint64(bytes);
-        if (m_headersIn)
+    Hop &hop = m_hop;
+    if (discarding()) {
+        hop.discarded += qint64(bytes);
+        if (hop.state == HopState::Drain) {
             m_lastBodyByte.start();
-        if (m_headersIn && m_lengthEnds >= 0 && m_discarded >= m_lengthEnds)
-            return endAtLength();
-        return m_discarded > kDrainLimit ? 0 : bytes;
+            if (hop.lengthEnds >= 0 && hop.discarded >= hop.lengthEnds)
+                return endAtLength();
+        }
+        return hop.discarded > kDrainLimit ? 0 : bytes;
     }
     // Nothing beyond the length that ends the body is kept.
-    const qint64 wanted = m_lengthEnds >= 0 ? qMin(qint64(bytes), m_lengthEnds - m_bodyTaken) : qint64(bytes);
+    const qint64 wanted = hop.lengthEnds >= 0 ? qMin(qint64(bytes), hop.lengthEnds - hop.bodyTaken) : qint64(bytes);
     if (wanted > m_body.room()) {
         // Full: libcurl keeps these bytes and stops reading until we take some.
-        m_paused = true;
+        hop.paused = true;
         m_idleTimer.stop();
         return CURL_WRITEFUNC_PAUSE;
     }
     m_body.write(data, wanted);
-    m_bodyTaken += qint64(bytes);
+    hop.bodyTaken += qint64(bytes);
     // A time stamp only: restarting a timer for every write costs more than the copy.
     m_lastBodyByte.start();
-    if (m_lengthEnds >= 0 && m_bodyTaken >= m_lengthEnds)
+    if (hop.lengthEnds >= 0 && hop.bodyTaken >= hop.lengthEnds)
         return endAtLength();
     return bytes;
 }
@@ -449,7 +433,8 @@ size_t Transfer::takeBody(const char *data, size_t bytes)
 // Ends the transfer from inside libcurl's callback; hopEnded takes it as complete.
 size_t Transfer::endAtLength()
 {
-    m_endedAtLength = true;
+    m_hop.state = HopState::Ended;
+    m_hop.whole = true;
     return 0;
 }
 
@@ -463,32 +448,32 @@ void Transfer::hopEnded(CURLcode result)
         const bool name = error.contains(QLatin1String("target host name"));
         m_certificate = name || verify == 0 ? CertificateProblem::WrongName : CertificateProblemOf(verify);
     }
-    if (m_pendingFailure != NetFailure::None)
-        return fail(m_pendingFailure, QStringLiteral("the answer's head is too long or malformed"));
-    if (m_stopAtHead)
+    if (m_hop.pendingFailure != NetFailure::None)
+        return fail(m_hop.pendingFailure, QStringLiteral("the answer's head is too long or malformed"));
+    switch (m_hop.state) {
+    case HopState::Ended:
+        m_complete = m_hop.whole;
         return finish();
-    if (m_endedAtLength) {
-        m_complete = true;
-        return finish();
-    }
-    if (m_redirecting) {
+    case HopState::Redirect:
         followRedirect();
         return;
-    }
-    if (m_retryAuth) {
+    case HopState::AuthRetry:
         m_sendAuth = true;
         if (!startHop(m_url))
             fail(NetFailure::Unreachable, QStringLiteral("cannot start a request"));
         return;
+    case HopState::Head:
+        if (result != CURLE_OK)
+            return fail(failureOf(result), error);
+        break;
+    case HopState::Drain:
+    case HopState::Body:
+        break;
     }
-    if (result == CURLE_OK || m_headersIn) {
-        // After the head a broken connection is a body that ended short:
-        // the caller sees how much came.
-        m_error = result == CURLE_OK ? QString() : error;
-        m_complete = result == CURLE_OK;
-        return finish();
-    }
-    fail(failureOf(result), error);
+    // After the head a broken connection is a body that ended short: the caller sees how much came.
+    m_error = result == CURLE_OK ? QString() : error;
+    m_complete = result == CURLE_OK;
+    finish();
 }
 
 bool Transfer::followRedirect()
@@ -533,9 +518,7 @@ void Transfer::fail(NetFailure why, const QString &error)
 {
     m_failure = why;
     m_error = error;
-    m_headersIn = false;
-    m_headers.clear();
-    m_statusLine.clear();
+    m_hop = Hop{};
     m_body.clear();
     finish();
 }
@@ -577,20 +560,22 @@ void Transfer::cancel()
     m_headTimer.stop();
     m_idleTimer.stop();
     m_ended = true;
-    m_headersIn = false;
+    // The hop is over; the answer's headers stay readable.
+    Hop over;
+    over.headers = std::move(m_hop.headers);
+    m_hop = std::move(over);
     m_body.clear();
-    m_paused = false;
 }
 
 bool Transfer::stillExecuting() const
 {
     // A length request waits until its short body has been read off the connection.
-    return !m_ended && (!m_headersIn || m_discarding);
+    return !m_ended && m_hop.state != HopState::Body && m_hop.state != HopState::Ended;
 }
 
 QByteArray Transfer::header(const QByteArray &name) const
 {
-    for (const auto &h : m_headers)
+    for (const auto &h : m_hop.headers)
         if (h.first.compare(name, Qt::CaseInsensitive) == 0)
             return h.second;
     return {};
@@ -598,10 +583,10 @@ QByteArray Transfer::header(const QByteArray &name) const
 
 QString Transfer::headerText() const
 {
-    if (!m_headersIn)
+    if (!headIn())
         return QString();
-    QByteArray text = m_statusLine + "\r\n";
-    for (const auto &h : m_headers)
+    QByteArray text = m_hop.statusLine + "\r\n";
+    for (const auto &h : m_hop.headers)
         text += h.first + ": " + h.second + "\r\n";
     return QString::fromLatin1(text);
 }
@@ -640,7 +625,7 @@ void Transfer::bodyTimedOut()
     }
     // Silence in the body: the transfer counts as dropped, like a reset
     // connection. A body nobody wanted may stall: the answer's head is all that counted.
-    if (!m_discarding) {
+    if (!discarding()) {
         m_failure = NetFailure::TimedOut;
         m_error = QStringLiteral("the body stalled");
     }
@@ -650,9 +635,9 @@ void Transfer::bodyTimedOut()
 void Transfer::resumeIfRoom()
 {
     // libcurl's held bytes come back in one go when resumed: room for its whole buffer.
-    if (!m_paused || !m_easy || m_body.room() < kCurlBuffer)
+    if (!m_hop.paused || !m_easy || m_body.room() < kCurlBuffer)
         return;
-    m_paused = false;
+    m_hop.paused = false;
     m_lastBodyByte.start();
     m_idleTimer.start(m_limits.idleMs);
     // libcurl hands over the bytes it kept at once, then reads on.

@@ -81,7 +81,7 @@ public:
 
     // The final answer: its status (0 when none came), one header's value
     // ("" when absent) and all of them as "<status line>" CR LF "Name: value" CR LF ...
-    int status() const { return m_headersIn ? m_status : 0; }
+    int status() const { return headIn() ? m_hop.status : 0; }
     QByteArray header(const QByteArray &name) const;
     QString headerText() const;
     // Where the answer came from, after redirects.
@@ -150,30 +150,49 @@ private:
 
     // What happened to it.
     bool m_ended = true;
-    bool m_headersIn = false;
     bool m_complete = false;
-    bool m_discarding = false;  // a body nobody wants: a redirect's, a 401's, a length request's
-    qint64 m_discarded = 0;
-    bool m_stopAtHead = false;  // ended by us once the head was in
-    qint64 m_lengthEnds = -1;   // body length that ends the answer when its framing does not
-    qint64 m_bodyTaken = 0;
-    bool m_endedAtLength = false;
-    bool m_redirecting = false;
-    bool m_retryAuth = false;
     NetFailure m_failure = NetFailure::None;
-    NetFailure m_pendingFailure = NetFailure::None;  // decided inside a libcurl callback
     CertificateProblem m_certificate = CertificateProblem::None;
     QString m_error;
 
-    // The answer.
-    qint64 m_headerBytes = 0;
-    int m_status = 0;
-    QByteArray m_statusLine;
-    QList<QPair<QByteArray, QByteArray>> m_headers;
+    // Where one hop (one request and its answer) stands. An answer rule is
+    // one case here, decided where the head ends.
+    enum class HopState {
+        Head,       // waiting for the final answer's head
+        Redirect,   // a redirect's head is in: its body is read off, then the next hop starts
+        AuthRetry,  // a 401 to be asked again with the credentials: its body is read off
+        Drain,      // a length request's short body, read off so the connection stays usable
+        Body,       // the final answer's body is wanted
+        Ended,      // ended by us: at the head (a length request's long body) or at the length that ends it
+    };
+    struct Hop
+    {
+        HopState state = HopState::Head;
+        bool whole = false;  // Ended at the length that ends the body
+        NetFailure pendingFailure = NetFailure::None;  // decided inside a libcurl callback
+        qint64 headerBytes = 0;   // interim answers included
+        int status = 0;
+        QByteArray statusLine;
+        QList<QPair<QByteArray, QByteArray>> headers;
+        qint64 lengthEnds = -1;   // body length that ends the answer when its framing does not
+        qint64 bodyTaken = 0;     // body bytes of a wanted body, kept or beyond lengthEnds
+        qint64 discarded = 0;     // body bytes nobody wants, read off
+        bool paused = false;      // libcurl waits for room in the body buffer
+    };
+    Hop m_hop;
+    // The final answer's head is in (the hop may have ended since).
+    bool headIn() const
+    {
+        return m_hop.state == HopState::Body || m_hop.state == HopState::Drain || m_hop.state == HopState::Ended;
+    }
+    bool discarding() const
+    {
+        return m_hop.state == HopState::Redirect || m_hop.state == HopState::AuthRetry
+            || m_hop.state == HopState::Drain;
+    }
 
     // The body.
     BodyBuffer m_body{kBodyBuffer};
-    bool m_paused = false;
     // The rest of a long ranged body, over more connections, after this one's first piece.
     std::unique_ptr<PieceStream> m_pieces;
 };
