@@ -40,11 +40,12 @@ PieceFetch::PieceFetch(CurlMulti *multi, const PieceSource &source, QObject *par
 
 PieceFetch::~PieceFetch() = default;
 
-void PieceFetch::start(qint64 from, qint64 to, qint64 bytesPerSecond)
+void PieceFetch::start(qint64 from, qint64 to, qint64 bytesPerSecond, QByteArray buffer)
 {
     m_from = from;
     m_to = to;
-    m_bytes.clear();
+    m_bytes = std::move(buffer);
+    m_bytes.resize(0);  // keeps its memory
     m_bytes.reserve(qsizetype(to - from + 1));
     m_headJudged = false;
     m_retryAfterMs = -1;

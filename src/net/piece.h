@@ -47,7 +47,10 @@ public:
     ~PieceFetch() override;
 
     // Asks for bytes from..to (inclusive), at most bytesPerSecond (0 = no limit).
-    void start(qint64 from, qint64 to, qint64 bytesPerSecond);
+    // The bytes go into buffer's memory when it has room: a piece's memory,
+    // once read, serves the next one, and the system need not hand out and
+    // clear fresh pages for every piece.
+    void start(qint64 from, qint64 to, qint64 bytesPerSecond, QByteArray buffer = QByteArray());
     void cancel();
     Outcome outcome() const { return m_outcome; }
     bool running() const { return m_outcome == Outcome::Running && m_asked; }

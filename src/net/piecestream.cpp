@@ -142,7 +142,13 @@ void PieceStream::startOn(Slot &slot, Piece &piece, bool second)
     slot.piece = piece.from;
     slot.second = second;
     const qint64 rate = m_source.settings.maxBytesPerSecond / m_connections;
-    slot.fetch->start(from, piece.to, m_source.settings.maxBytesPerSecond > 0 ? std::max<qint64>(rate, 1) : 0);
+    QByteArray buffer;
+    if (!m_spare.empty()) {
+        buffer = std::move(m_spare.back());
+        m_spare.pop_back();
+    }
+    slot.fetch->start(from, piece.to, m_source.settings.maxBytesPerSecond > 0 ? std::max<qint64>(rate, 1) : 0,
+                      std::move(buffer));
 }
 
 void PieceStream::onEnded(Slot &slot)
@@ -261,8 +267,11 @@ void PieceStream::consume(qint64 bytes)
         const qint64 n = std::min(bytes, p.size() - p.taken);
         p.taken += n;
         bytes -= n;
-        if (p.taken == p.size())
+        if (p.taken == p.size()) {
+            if (qsizetype(m_spare.size()) < m_connections)
+                m_spare.push_back(std::move(p.bytes));
             m_pieces.pop_front();
+        }
     }
     schedule();
 }

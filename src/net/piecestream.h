@@ -19,6 +19,7 @@
 #include <QObject>
 
 #include <deque>
+#include <vector>
 
 
 class QTimer;
@@ -105,7 +106,8 @@ private:
     const int m_connections;
     qint64 m_next;  // first byte no piece has been made for yet
     std::deque<Piece> m_pieces;
-    std::deque<Slot> m_slots;  // grows at the back only: references stay valid
+    std::deque<Slot> m_slots;
+    std::vector<QByteArray> m_spare;  // memory of pieces read, for the next ones  // grows at the back only: references stay valid
     bool m_headDone = false;
     bool m_begun = false;
     bool m_stopped = false;
