@@ -322,7 +322,7 @@ bool Transfer::endOfHead()
     return true;
 }
 
-// Inside libcurl's callback: decides only; the piece requests start once it has returned.
+// Inside libcurl's callback: whether this body may come in pieces; when is for considerPieces().
 void Transfer::planPieces()
 {
     const qint64 from = OpenRangeStart(m_range);
@@ -345,9 +345,29 @@ void Transfer::planPieces()
     source.validator = validator;
     source.total = total;
     source.settings = m_limits;
-    // This connection brings the first piece only, and ends with it.
-    m_hop.lengthEnds = PieceStream::kPieceSize;
-    m_pieces = std::make_unique<PieceStream>(m_multi, source, from + PieceStream::kPieceSize, m_limits.connections);
+    m_hop.piecePlan = source;
+    m_hop.planFrom = from;
+    m_hop.sinceHead.start();
+}
+
+// Inside libcurl's callback, after a body write: once the pace of this
+// connection is known, the rest is split into pieces, or left to it.
+void Transfer::considerPieces()
+{
+    Hop &hop = m_hop;
+    if (hop.bodyTaken >= kFastAlone) {
+        hop.piecePlan.reset();
+        return;
+    }
+    if (hop.sinceHead.elapsed() < kPaceMs)
+        return;
+    const PieceSource source = *std::exchange(hop.piecePlan, std::nullopt);
+    // This connection brings one piece more, and ends with it.
+    const qint64 cut = hop.bodyTaken + PieceStream::kPieceSize;
+    if (source.total - (hop.planFrom + cut) < PieceStream::kMinimumRest)
+        return;
+    hop.lengthEnds = cut;
+    m_pieces = std::make_unique<PieceStream>(m_multi, source, hop.planFrom + cut, m_limits.connections);
     connect(m_pieces.get(), &PieceStream::wake, this, &Transfer::wake);
     QMetaObject::invokeMethod(this, &Transfer::beginPieces, Qt::QueuedConnection);
 }
@@ -425,6 +445,8 @@ size_t Transfer::takeBody(const char *data, size_t bytes)
     hop.bodyTaken += qint64(bytes);
     // A time stamp only: restarting a timer for every write costs more than the copy.
     m_lastBodyByte.start();
+    if (hop.piecePlan)
+        considerPieces();
     if (hop.lengthEnds >= 0 && hop.bodyTaken >= hop.lengthEnds)
         return endAtLength();
     return bytes;

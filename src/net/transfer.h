@@ -21,8 +21,10 @@
 #include "net/bodybuffer.h"
 #include "net/curlmulti.h"
 #include "net/failure.h"
+#include "net/piece.h"
 
 #include <memory>
+#include <optional>
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -47,6 +49,12 @@ public:
     // and then keeps a copy of what it read; room for two of its buffers and
     // more makes that rare.
     static constexpr qint64 kBodyBuffer = 4 * kCurlBuffer;
+    // A body that brings this much in its first kPaceMs is fast enough on
+    // its own connection: more connections would only cost (loopback, a
+    // host that does not throttle each connection). Otherwise the pieces
+    // begin then.
+    static constexpr qint64 kFastAlone = 32 * 1024 * 1024;
+    static constexpr qint64 kPaceMs = 500;
     // Redirects followed before an answer is taken as it is.
     static constexpr int kMaxHops = 10;
     // A body this small is read to its end and dropped (a redirect's, or a
@@ -125,6 +133,7 @@ private:
     bool sameOrigin(const QUrl &url) const;
     NetFailure failureOf(CURLcode result);
     void planPieces();
+    void considerPieces();
     void beginPieces();
     bool piecesFollow() const;
 
@@ -178,6 +187,10 @@ private:
         qint64 bodyTaken = 0;     // body bytes of a wanted body, kept or beyond lengthEnds
         qint64 discarded = 0;     // body bytes nobody wants, read off
         bool paused = false;      // libcurl waits for room in the body buffer
+        // Pieces this body may be split into, decided once the head connection's pace is known.
+        std::optional<PieceSource> piecePlan;
+        qint64 planFrom = 0;      // the file offset the body starts at
+        QElapsedTimer sinceHead;
     };
     Hop m_hop;
     // The final answer's head is in (the hop may have ended since).

@@ -109,7 +109,7 @@ private slots:
         if (piecesChange)
             server.addRule({.path = QStringLiteral("/many.bin"), .when = Rule::When::ClosedRange, .count = 1,
                             .servePath = QStringLiteral("/other.bin"), .ignoreIfRange = true});
-        server.setDefaultRate(8 * 1024 * 1024);
+        server.setDefaultRate(4 * 1024 * 1024);
         const QString save = dir.filePath(QStringLiteral("many-%1.bin").arg(QTest::currentDataTag()));
         QStringList lines;
         const int status = fetch(QStringList({server.url(QStringLiteral("/many.bin")), QStringLiteral("--save"), save}) + options, &lines);
