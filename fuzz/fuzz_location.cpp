@@ -41,7 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     net::NoProxyMatches(noProxy, location);
     FUZZ_CHECK(net::NoProxyMatches(QStringLiteral("*"), location));
+    // A proxy address that was set never means "straight to the server": it is
+    // used (and names a host) or it is unusable, and then every request fails.
     const net::ProxyChoice proxy = net::ParseProxyAddress(noProxy);
-    FUZZ_CHECK(proxy.direct() || !proxy.host.isEmpty());
+    FUZZ_CHECK(!proxy.direct());
+    FUZZ_CHECK(proxy.kind == net::ProxyChoice::Kind::Unusable || !proxy.host.isEmpty());
     return 0;
 }

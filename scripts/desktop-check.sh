@@ -19,7 +19,9 @@
 #                             download window stays above it
 #   keys-*-s1, -s1.5, -s2     a walk without the mouse at display scales 1,
 #                             1.5 and 2: chooser, loaded tree, Save-As,
-#                             finished download, problem dialog, About window
+#                             finished download, the main window restored
+#                             during it, the item's context menu, problem
+#                             dialog, About window
 # and prints what it checked, with the AT-SPI listing (names and roles) of
 # every window of the walk at scale 1. Needs: xvfb openbox xdotool wmctrl
 # imagemagick python3-pyatspi at-spi2-core.
@@ -84,6 +86,13 @@ hover() {
   xdotool mousemove --window "$1" "$2" "$3"
   sleep 0.1
   xdotool mousemove --window "$1" $(($2 + 1)) $(($3 + 1))
+}
+# Whether the frame of window $1 (title bar and close box) is on the screen.
+on_screen() {
+  local x y w h
+  read -r x y w h < <(wmctrl -lG | awk -v id="$(printf '0x%08x' "$1")" '$1 == id {print $3, $4, $5, $6}')
+  eval "$(xwininfo -root | awk '/Width:/ {print "sw=" $2} /Height:/ {print "sh=" $2}')"
+  [ -n "$x" ] && [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le "$sw" ] && [ $((y + h)) -le "$sh" ]
 }
 # Whether window $1 still exists.
 alive() { xdotool getwindowname "$1" >/dev/null 2>&1; }
@@ -168,6 +177,11 @@ download=$(window "Velmora 1.13" "$main")
 click "$main" 100 400  # a click on the greyed main window, beside the download window
 sleep 0.8
 shot main-click-download
+if [ "$(xdotool getactivewindow)" = "$download" ]; then
+  echo "check: the click on the greyed main window activates the download window"
+else
+  echo "check: FAILED, the greyed main window stays active after a click on it"
+fi
 stack=" $(xprop -root _NET_CLIENT_LIST_STACKING | cut -d'#' -f2 | tr -d ',') "
 below=${stack%% $(printf '0x%x' "$main") *}
 if [ "$below" != "$stack" ] && [[ "$below" != *"$(printf '0x%x' "$download")"* ]]; then
@@ -188,8 +202,11 @@ wait "$app" 2>/dev/null || true
 
 # --- Without the mouse -------------------------------------------------
 # The keyboard alone: the chooser by Tab and Enter, Alt+L, the third item of
-# the first group by arrow keys, Alt+D; Save-As must propose that item's
-# file name. At scale 1 the AT-SPI listing of each window is printed.
+# the first group by arrow keys, Enter on it; Save-As must propose that
+# item's file name. During the download the main window is minimised and
+# restored: the download window must have the keyboard again. The second
+# download comes from the item's context menu (the menu key, then D). At
+# scale 1 the AT-SPI listing of each window is printed.
 atspi() { QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 /usr/bin/python3 scripts/atspi-list.py "$@" || true; }
 focus_role() { /usr/bin/python3 scripts/atspi-list.py --focused 2>/dev/null | cut -d: -f1; }
 keyboard_walk() {
@@ -219,11 +236,18 @@ keyboard_walk() {
     xdotool key Tab
     sleep 0.2
   done
-  xdotool key Home Down Down Down Down  # root, first group, items 1 to 3
+  xdotool key Home Down Return  # root, first group: Enter closes it...
+  sleep 0.3
+  xdotool key Return Down Down Down  # ...and opens it again; items 1 to 3
   sleep 0.3
   shot "keys-main-s$s"
+  if on_screen "$main"; then
+    echo "check: scale $s, the main window is whole on the screen ($(wmctrl -lG | awk -v id="$(printf '0x%08x' "$main")" '$1 == id {print $3 "," $4, $5 "x" $6}'))"
+  else
+    echo "check: FAILED, scale $s, the main window reaches off the screen"
+  fi
   [ "$list" = 1 ] && { echo "atspi: main window"; atspi; }
-  xdotool key alt+d
+  xdotool key Return  # Enter on the item downloads it
   saveas=$(window "另存为")
   sleep 0.8
   shot "keys-saveas-s$s"
@@ -237,10 +261,28 @@ keyboard_walk() {
   sleep 2
   shot "keys-download-s$s"
   [ "$list" = 1 ] && { echo "atspi: download window"; atspi; }
+  local download
+  download=$(window "Velmora 1.13" "$main")
+  # Minimised and restored while the download window is open: the window
+  # manager activates the greyed main window, which hands on the keyboard.
+  xdotool windowminimize "$main"
+  sleep 0.8
+  wmctrl -i -a "$main"
+  sleep 1
+  shot "keys-restored-s$s"
+  if [ "$(xdotool getactivewindow)" = "$download" ] && [ "$(focus_role)" = "push button" ]; then
+    echo "check: scale $s, after a restore the download window has the keyboard"
+  else
+    echo "check: FAILED, scale $s, after a restore the keyboard is not in the download window ($(focus_role))"
+  fi
   xdotool key Return  # the download window's close button has the focus
   sleep 0.8
-  # The same item again: the file is there now, so the problem dialog asks.
-  xdotool key alt+d
+  # The same item again, from its context menu: the file is there now, so
+  # the problem dialog asks.
+  xdotool key Menu
+  sleep 0.5
+  shot "keys-menu-s$s"
+  xdotool key d
   window "另存为" >/dev/null
   sleep 0.5
   xdotool key Return

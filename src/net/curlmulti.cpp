@@ -34,9 +34,12 @@ CurlMulti::CurlMulti(QObject *parent) : QObject(parent)
 
 CurlMulti::~CurlMulti()
 {
-    for (auto &entry : m_done)
+    for (auto &entry : m_running)
         curl_multi_remove_handle(m_multi, entry.first);
-    m_done.clear();
+    for (CURL *easy : m_kept)
+        curl_multi_remove_handle(m_multi, easy);
+    m_running.clear();
+    m_kept.clear();
     curl_multi_cleanup(m_multi);
     curl_share_cleanup(m_share);
     for (auto &entry : m_watches) {
@@ -45,10 +48,10 @@ CurlMulti::~CurlMulti()
     }
 }
 
-void CurlMulti::add(CURL *easy, std::function<void(CURLcode)> done)
+void CurlMulti::add(CURL *easy, std::function<void(CURLcode)> done, AfterDone after)
 {
     curl_easy_setopt(easy, CURLOPT_SHARE, m_share);
-    m_done[easy] = std::move(done);
+    m_running[easy] = Running{std::move(done), after};
     curl_multi_add_handle(m_multi, easy);
     // Started at once, not at the next turn of the event loop: a caller that
     // blocks for a while first (a page scan, a modal dialog) does not hold
@@ -64,7 +67,7 @@ void CurlMulti::add(CURL *easy, std::function<void(CURLcode)> done)
 
 void CurlMulti::remove(CURL *easy)
 {
-    if (m_done.erase(easy))
+    if (m_running.erase(easy) + m_kept.erase(easy) > 0)
         curl_multi_remove_handle(m_multi, easy);
 }
 
@@ -148,13 +151,16 @@ void CurlMulti::takeFinished()
             continue;
         CURL *easy = msg->easy_handle;
         const CURLcode result = msg->data.result;
-        const auto it = m_done.find(easy);
-        if (it == m_done.end())
+        const auto it = m_running.find(easy);
+        if (it == m_running.end())
             continue;
-        std::function<void(CURLcode)> done = std::move(it->second);
-        m_done.erase(it);
-        curl_multi_remove_handle(m_multi, easy);
-        done(result);
+        Running ended = std::move(it->second);
+        m_running.erase(it);
+        if (ended.after == AfterDone::Keep)
+            m_kept.insert(easy);
+        else
+            curl_multi_remove_handle(m_multi, easy);
+        ended.done(result);
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 
 class QSocketNotifier;
 
@@ -24,10 +25,16 @@ public:
     explicit CurlMulti(QObject *parent = nullptr);
     ~CurlMulti() override;
 
+    // What becomes of an easy handle once it has ended.
+    enum class AfterDone {
+        Remove,  // taken out of this multi
+        Keep,    // left in it until remove(): a bare connection (CONNECT_ONLY) lives only there
+    };
+
     // Runs easy until it ends; then done(result) is called, outside libcurl's
-    // own callbacks, and easy is no longer part of this multi.
-    void add(CURL *easy, std::function<void(CURLcode)> done);
-    // Takes easy out without calling its done function.
+    // own callbacks, and easy is taken out of this multi unless it is to be kept.
+    void add(CURL *easy, std::function<void(CURLcode)> done, AfterDone after = AfterDone::Remove);
+    // Takes easy out (without calling its done function when it is still running).
     void remove(CURL *easy);
     // The share handle that keeps the DNS answers and TLS sessions of these transfers.
     CURLSH *share() const { return m_share; }
@@ -54,7 +61,13 @@ private:
     CURLSH *m_share = nullptr;
     QTimer m_timer;
     std::map<curl_socket_t, Watch> m_watches;
-    std::map<CURL *, std::function<void(CURLcode)>> m_done;
+    struct Running
+    {
+        std::function<void(CURLcode)> done;
+        AfterDone after = AfterDone::Remove;
+    };
+    std::map<CURL *, Running> m_running;
+    std::set<CURL *> m_kept;  // ended, still added
     bool m_acting = false;
 };
 

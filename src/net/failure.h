@@ -26,7 +26,9 @@ enum class NetFailure {
     Certificate,    // the TLS certificate was refused (see CertificateProblem)
     Downgrade,      // a redirect from https to plain http, refused
     Refused,        // a redirect to something other than http or https
-    Proxy,          // the proxy could not be reached or would not forward
+    Proxy,          // the proxy could not be reached, would not forward, or its address is unusable
+    ProxyCredentials,    // the proxy refused our user name and password (407, or SOCKS refusing them)
+    NoSecureConnection,  // no TLS could be agreed (protocol versions, ciphers), with the server or proxy
 };
 
 // Time limits of a request, in milliseconds, whom it trusts, and how much of

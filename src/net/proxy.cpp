@@ -11,7 +11,7 @@ namespace velmora::net {
 
 namespace {
 
-// curl's port for a proxy address that names none, whatever its kind.
+// curl's port for a proxy address that names none (but an https one).
 constexpr quint16 kDefaultProxyPort = 1080;
 
 QString Env(const char *name)
@@ -87,11 +87,32 @@ QString Unbracketed(QString host)
     return host.toLower();
 }
 
+struct KindName
+{
+    ProxyChoice::Kind kind;
+    const char *scheme;
+};
+
+// The proxy schemes libcurl speaks, by the names curl gives them.
+constexpr KindName kKinds[] = {
+    {ProxyChoice::Kind::Http, "http"},       {ProxyChoice::Kind::Https, "https"},
+    {ProxyChoice::Kind::Socks4, "socks4"},   {ProxyChoice::Kind::Socks4a, "socks4a"},
+    {ProxyChoice::Kind::Socks5, "socks5"},   {ProxyChoice::Kind::Socks5h, "socks5h"},
+};
+
+QByteArray SchemeOf(ProxyChoice::Kind kind)
+{
+    for (const KindName &k : kKinds)
+        if (k.kind == kind)
+            return QByteArray(k.scheme) + "://";
+    return "http://";
+}
+
 } // namespace
 
 QByteArray ProxyChoice::curlAddress() const
 {
-    const char *scheme = kind == Kind::Socks5 ? "socks5://" : kind == Kind::Socks5h ? "socks5h://" : "http://";
+    const QByteArray scheme = SchemeOf(kind);
     QByteArray h = QUrl::toAce(host);
     if (h.isEmpty())
         h = host.toLatin1();
@@ -107,19 +128,19 @@ ProxyChoice ParseProxyAddress(const QString &text)
         address.prepend(QLatin1String("http://"));
     const QUrl url(address, QUrl::StrictMode);
     ProxyChoice choice;
+    // A proxy the user set is never silently left out: what we cannot use fails.
+    choice.kind = ProxyChoice::Kind::Unusable;
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty())
         return choice;
-    if (scheme == QLatin1String("http"))
-        choice.kind = ProxyChoice::Kind::Http;
-    else if (scheme == QLatin1String("socks5"))
-        choice.kind = ProxyChoice::Kind::Socks5;
-    else if (scheme == QLatin1String("socks5h"))
-        choice.kind = ProxyChoice::Kind::Socks5h;
-    else
+    for (const KindName &k : kKinds)
+        if (scheme == QLatin1String(k.scheme))
+            choice.kind = k.kind;
+    if (choice.kind == ProxyChoice::Kind::Unusable)
         return choice;
     choice.host = url.host();
-    choice.port = quint16(url.port(kDefaultProxyPort));
+    // curl's default ports: 443 for a proxy reached over TLS, 1080 for all others.
+    choice.port = quint16(url.port(choice.kind == ProxyChoice::Kind::Https ? 443 : kDefaultProxyPort));
     choice.userName = url.userName(QUrl::FullyDecoded);
     choice.password = url.password(QUrl::FullyDecoded);
     return choice;

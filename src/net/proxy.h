@@ -17,8 +17,12 @@ struct ProxyChoice
     enum class Kind {
         None,     // straight to the server
         Http,     // an HTTP proxy: absolute-form requests for http, CONNECT for https
+        Https,    // the same, reached over TLS (its certificate checked like a server's)
+        Socks4,   // SOCKS4, the name resolved here
+        Socks4a,  // SOCKS4a, the name resolved by the proxy
         Socks5,   // SOCKS5, the name resolved here
         Socks5h,  // SOCKS5, the name resolved by the proxy
+        Unusable, // set, but not an address we can use: every request fails, none goes direct
     };
     Kind kind = Kind::None;
     QString host;
@@ -35,7 +39,7 @@ struct ProxyChoice
 ProxyChoice ProxyFor(const QUrl &url);
 
 // A proxy address as the environment gives it ("host:port", "http://u:p@host:port",
-// "socks5h://host"); Kind::None when it cannot be used.
+// "socks5h://host"); Kind::Unusable when it cannot be used.
 ProxyChoice ParseProxyAddress(const QString &text);
 
 // Whether host is named by a no_proxy list ("*", names, ".domain" suffixes).

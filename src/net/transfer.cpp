@@ -4,9 +4,7 @@
 
 #include "common/core/version.h"
 #include "net/piecestream.h"
-#include "net/proxy.h"
-
-#include <QFile>
+#include "net/route.h"
 
 namespace velmora::net {
 
@@ -15,16 +13,6 @@ namespace {
 bool IsRedirect(int status)
 {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
-bool IsHttps(const QUrl &url)
-{
-    return url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
-}
-
-bool IsWebScheme(const QUrl &url)
-{
-    return IsHttps(url) || url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0;
 }
 
 // Text that may stand in a header value as it is.
@@ -155,7 +143,7 @@ bool Transfer::execute(const QString &address, const QByteArray &range, bool hea
     QUrl url(address, QUrl::TolerantMode);
     if (!url.isValid() || url.isRelative() || url.host().isEmpty() || !IsWebScheme(url) || !IsPlainField(range)
         || !IsPlainField(ifRange)) {
-        m_error = QStringLiteral("无效的地址");
+        m_error = QStringLiteral("not an address that can be asked for");
         return false;
     }
     // A name and password written into the address are the origin's, like those given.
@@ -165,6 +153,7 @@ bool Transfer::execute(const QString &address, const QByteArray &range, bool hea
     }
     url.setUserInfo(QString());
     m_origin = url;
+    m_originEndpoint = Endpoint::of(url);
     m_range = range;
     m_ifRange = ifRange;
     m_ended = false;
@@ -172,7 +161,7 @@ bool Transfer::execute(const QString &address, const QByteArray &range, bool hea
     if (!startHop(url)) {
         m_headTimer.stop();
         m_ended = true;
-        m_error = QStringLiteral("无效的地址");
+        m_error = QStringLiteral("not an address that can be asked for");
         return false;
     }
     return true;
@@ -184,6 +173,12 @@ bool Transfer::startHop(const QUrl &url)
     m_url = url;
     m_hop = Hop{};
     m_body.clear();
+    m_endpoint = Endpoint::of(url);
+    if (m_endpoint.proxy.kind == ProxyChoice::Kind::Unusable) {
+        // A proxy the user set is never gone round: the request fails instead.
+        fail(NetFailure::Proxy, QStringLiteral("the proxy address cannot be used"));
+        return true;
+    }
     m_easy = curl_easy_init();
     if (!m_easy)
         return false;
@@ -195,11 +190,9 @@ bool Transfer::startHop(const QUrl &url)
 void Transfer::configure(CURL *easy, const QUrl &url)
 {
     curl_easy_setopt(easy, CURLOPT_URL, url.toEncoded().constData());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    ConfigureRoute(easy, m_endpoint, m_limits);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, UserAgent().constData());
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(m_limits.connectMs));
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kCurlBuffer);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_errorBuffer);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeaderLine);
@@ -208,18 +201,7 @@ void Transfer::configure(CURL *easy, const QUrl &url)
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(easy, CURLOPT_MAX_RECV_SPEED_LARGE, curl_off_t(m_limits.maxBytesPerSecond));
-    if (!m_limits.caFile.isEmpty())
-        curl_easy_setopt(easy, CURLOPT_CAINFO, QFile::encodeName(m_limits.caFile).constData());
-
-    // The proxy is decided here, by the same rules as the probe's, and given explicitly.
-    const ProxyChoice proxy = ProxyFor(url);
-    curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
-    curl_easy_setopt(easy, CURLOPT_PROXY, proxy.direct() ? "" : proxy.curlAddress().constData());
-    if (!proxy.direct() && !proxy.userName.isEmpty()) {
-        curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, proxy.userName.toUtf8().constData());
-        curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, proxy.password.toUtf8().constData());
-    }
-    if (m_sendAuth && sameOrigin(url)) {
+    if (m_sendAuth && sameOrigin()) {
         curl_easy_setopt(easy, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
         curl_easy_setopt(easy, CURLOPT_USERNAME, m_userName.toUtf8().constData());
         curl_easy_setopt(easy, CURLOPT_PASSWORD, m_password.toUtf8().constData());
@@ -236,11 +218,9 @@ void Transfer::configure(CURL *easy, const QUrl &url)
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_requestHeaders);
 }
 
-bool Transfer::sameOrigin(const QUrl &url) const
+bool Transfer::sameOrigin() const
 {
-    const auto portOf = [](const QUrl &u) { return u.port(IsHttps(u) ? 443 : 80); };
-    return url.scheme().compare(m_origin.scheme(), Qt::CaseInsensitive) == 0
-        && url.host().compare(m_origin.host(), Qt::CaseInsensitive) == 0 && portOf(url) == portOf(m_origin);
+    return m_endpoint.sameOrigin(m_originEndpoint);
 }
 
 size_t Transfer::onHeaderLine(char *data, size_t size, size_t count, void *self)
@@ -292,7 +272,12 @@ bool Transfer::endOfHead()
         m_hop.state = HopState::Redirect;  // libcurl resolves the Location once the hop ends
         return true;
     }
-    if (status == 401 && !m_sendAuth && !m_userName.isEmpty() && sameOrigin(m_url)) {
+    // Plain http through an HTTP proxy: a 407 is the proxy's own answer, not the server's.
+    if (status == 407 && m_endpoint.proxyTakesRequest()) {
+        m_hop.pendingFailure = NetFailure::ProxyCredentials;
+        return false;
+    }
+    if (status == 401 && !m_sendAuth && !m_userName.isEmpty() && sameOrigin()) {
         m_hop.state = HopState::AuthRetry;
         return true;
     }
@@ -338,7 +323,7 @@ void Transfer::planPieces()
         return;
     PieceSource source;
     source.address = m_url.toString();
-    if (sameOrigin(m_url)) {
+    if (sameOrigin()) {
         source.userName = m_userName;
         source.password = m_password;
     }
@@ -463,15 +448,10 @@ size_t Transfer::endAtLength()
 void Transfer::hopEnded(CURLcode result)
 {
     const QString error = QString::fromUtf8(m_errorBuffer);
-    if (m_easy && result == CURLE_PEER_FAILED_VERIFICATION) {
-        long verify = 0;
-        curl_easy_getinfo(m_easy, CURLINFO_SSL_VERIFYRESULT, &verify);
-        // libcurl checks the name itself, after OpenSSL, and says so in its words.
-        const bool name = error.contains(QLatin1String("target host name"));
-        m_certificate = name || verify == 0 ? CertificateProblem::WrongName : CertificateProblemOf(verify);
-    }
     if (m_hop.pendingFailure != NetFailure::None)
-        return fail(m_hop.pendingFailure, QStringLiteral("the answer's head is too long or malformed"));
+        return fail(m_hop.pendingFailure, m_hop.pendingFailure == NetFailure::ProxyCredentials
+                                              ? QStringLiteral("the proxy refused the credentials")
+                                              : QStringLiteral("the answer's head is too long or malformed"));
     switch (m_hop.state) {
     case HopState::Ended:
         m_complete = m_hop.whole;
@@ -486,7 +466,7 @@ void Transfer::hopEnded(CURLcode result)
         return;
     case HopState::Head:
         if (result != CURLE_OK)
-            return fail(failureOf(result), error);
+            return fail(FailureOf(m_easy, result, error, &m_certificate), error);
         break;
     case HopState::Drain:
     case HopState::Body:
@@ -518,22 +498,6 @@ bool Transfer::followRedirect()
         return false;
     }
     return true;
-}
-
-NetFailure Transfer::failureOf(CURLcode result)
-{
-    switch (result) {
-    case CURLE_COULDNT_RESOLVE_HOST: return NetFailure::CannotResolve;
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_PROXY: return NetFailure::Proxy;
-    case CURLE_OPERATION_TIMEDOUT: return NetFailure::TimedOut;
-    case CURLE_PEER_FAILED_VERIFICATION: return NetFailure::Certificate;
-    case CURLE_WEIRD_SERVER_REPLY:
-    case CURLE_UNSUPPORTED_PROTOCOL:
-    case CURLE_BAD_CONTENT_ENCODING:
-    case CURLE_FILESIZE_EXCEEDED: return NetFailure::BadAnswer;
-    default: return NetFailure::Unreachable;
-    }
 }
 
 void Transfer::fail(NetFailure why, const QString &error)

@@ -15,13 +15,15 @@
 // (libcurl is paused while the buffer is full, and resumed as it is taken).
 //
 // A ranged body that is long enough, from a server that named its version,
-// comes over several connections (NetSettings::connections): this one brings
-// its first piece, the others the pieces after it, and the reader takes them
-// in order as one body (see PieceStream).
+// and whose connection is held back (see kFastAlone), comes over several
+// connections (NetSettings::connections): this one brings its start, the
+// others the pieces after it, and the reader takes them in order as one
+// body (see PieceStream).
 #include "net/bodybuffer.h"
 #include "net/curlmulti.h"
 #include "net/failure.h"
 #include "net/piece.h"
+#include "net/route.h"
 
 #include <memory>
 #include <optional>
@@ -130,8 +132,8 @@ private:
     void dropEasy();
     void resumeIfRoom();
     void bodyTimedOut();
-    bool sameOrigin(const QUrl &url) const;
-    NetFailure failureOf(CURLcode result);
+    // The hop under way goes to the address the user's name and password were given for.
+    bool sameOrigin() const;
     void planPieces();
     void considerPieces();
     void beginPieces();
@@ -150,7 +152,9 @@ private:
     QString m_userName;
     QString m_password;
     QUrl m_origin;
+    Endpoint m_originEndpoint;
     QUrl m_url;
+    Endpoint m_endpoint;  // where the hop under way goes, and by which proxy
     QByteArray m_range;
     QByteArray m_ifRange;
     bool m_headersOnly = false;

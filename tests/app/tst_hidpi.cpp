@@ -83,7 +83,7 @@ private slots:
         bar.DrawSeek(0);
         QVERIFY(ShowAt(&bar, ratio));
         const QImage shown = bar.grab().toImage().convertToFormat(QImage::Format_ARGB32);
-        const QImage knob = SeekBar::KnobPicture(false, ratio).convertToFormat(QImage::Format_ARGB32);
+        const QImage knob = SeekBar::KnobPicture(ratio).convertToFormat(QImage::Format_ARGB32);
         QCOMPARE(knob.size(), QSize(141, 111) * ratio);
         int compared = 0;
         for (int y = 0; y < knob.height(); ++y) {

@@ -149,6 +149,8 @@ private slots:
         BalloonTip *tip = (anime ? chooser->tipAnime : chooser->tipMusic).tipWindow();
         QTEST(tip->title(), "title");
         QTEST(tip->text(), "text");
+        // The main window's banner names the kind as the chooser does.
+        QVERIFY(tip->title().startsWith(anime ? kAnimeKindName : kMusicKindName));
         QCOMPARE(b->shownImage(), 0);
         const qreal w = b->width(), h = b->height();
 

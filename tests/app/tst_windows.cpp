@@ -179,6 +179,63 @@ private slots:
         QVERIFY(!main->downloadWindow());
     }
 
+    // The window manager activates the greyed main window during a download
+    // (restored from the taskbar, or clicked): the activation and the
+    // keyboard go on to the download window, or to the dialog above it.
+    void activatingTheMainWindowHandsOn()
+    {
+        save.path = dir.filePath(QStringLiteral("handed.mp3"));
+        QVERIFY(testing::WriteFile(save.path, QByteArray(10, 'x')));  // a problem dialog comes first
+        server.setDefaultRate(256 * 1024);
+        QPointer<frmDownload> window;
+        answerSaveAs(window);
+        QList<QWindow *> focused;
+        const auto f = connect(qApp, &QGuiApplication::focusWindowChanged, this, [&](QWindow *w) { focused << w; });
+        // The main window had the activation, and then `to` took it over.
+        const auto handedTo = [&](QWidget *to) {
+            const qsizetype m = focused.indexOf(main->windowHandle());
+            return m >= 0 && focused.lastIndexOf(to->windowHandle()) > m && QApplication::activeWindow() == to;
+        };
+        bool toDialog = false, toWindow = false;
+        const auto d = connect(AlertDialogs::instance(), &AlertDialogs::aboutToShow, this, [&](QDialog *dialog) {
+            auto *p = qobject_cast<ProblemDialog *>(dialog);
+            QTimer::singleShot(0, p, [&, p] {  // shown by now
+                QVERIFY(testing::ActivateWindow(p));
+                focused.clear();
+                main->activateWindow();
+                toDialog = QTest::qWaitFor([&] { return handedTo(p); });
+                p->comOperation()->setCurrentIndex(1);  // download it again
+                p->cmdNext()->click();
+            });
+        });
+        enum class Step { Waiting, Asked, Handed } step = Step::Waiting;
+        connect(main, &frmMain::downloadWindowOpened, this, [&](frmDownload *w) {
+            connect(w->engine(), &DownloadEngine::bodyProgress, w, [&, w](qint64 received, qint64 total) {
+                if (received * 4 < total || step == Step::Handed)
+                    return;
+                if (step == Step::Waiting) {
+                    focused.clear();
+                    main->activateWindow();
+                    step = Step::Asked;
+                } else if (handedTo(w)) {
+                    toWindow = w->focusWidget() == testing::Control<QPushButton>(w, "CancelButton");
+                    step = Step::Handed;
+                }
+            });
+        });
+        main->cmdDownload_Click();
+        disconnect(f);
+        disconnect(d);
+        QVERIFY(toDialog);
+        QVERIFY(toWindow);
+        QVERIFY(window && window->isVisible());
+        const qint64 size = QFileInfo(save.path).size();
+        QCOMPARE(testing::Sha256OfFile(save.path), httpd::HttpServer::GeneratedSha256(size));
+        testing::Control<QPushButton>(window, "CancelButton")->click();  // "关闭"
+        QTRY_VERIFY(!window);
+        QVERIFY(main->isEnabled());
+    }
+
     // An existing file, left alone: both problem dialogs that follow are modal
     // and owned by the download window, also as the window system sees it,
     // and the file keeps its bytes.

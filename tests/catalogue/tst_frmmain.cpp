@@ -20,6 +20,7 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -270,9 +271,9 @@ private slots:
         QVERIFY(m_w->cmdLoad()->isEnabled() && m_w->cmdSearch()->isEnabled());
         QVERIFY(strSearchWord.isEmpty());
 
-        // a result page that cannot be fetched: an empty group and n = 0
+        // a page without any link is a result too: n = 0
         m_boxes->texts.clear();
-        m_server.addRule({.path = "/m", .status = 503});
+        m_server.addFile("/m", "<p>nothing</p>");
         searchFor(QStringLiteral("无"));
         QCOMPARE(m_w->tree().nodeCount(), 2);
         QCOMPARE(m_boxes->texts, QStringList{QStringLiteral("Velmora 已完成对 Internet 的搜索并找到 0 项相关内容.")});
@@ -288,6 +289,126 @@ private slots:
         QVERIFY(strSearchWord.isEmpty());
         QVERIFY(m_server.waitForNoOpenRequests(5000));  // the result page's fetch ended with the window
         QTRY_VERIFY(m_w.isNull());
+    }
+
+    // A search service that cannot be reached, or answers with an error, is
+    // named in the status line and the message; it never reads as a search
+    // that found nothing.
+    void searchServiceNotAnswering_data()
+    {
+        QTest::addColumn<bool>("down");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("nothing listens") << true << QStringLiteral("无法连接到搜索服务 %1, 搜索没有进行. ");
+        QTest::newRow("error answer") << false << QStringLiteral("搜索服务 %1 未能完成搜索 (HTTP 503). ");
+    }
+
+    void searchServiceNotAnswering()
+    {
+        QFETCH(bool, down);
+        QFETCH(QString, told);
+        const QString service = down ? testing::DeadHostPort() : m_server.hostPort();
+        qputenv("VELMORA_SEARCH_SERVER", service.toUtf8());
+        m_server.addRule({.path = "/m", .status = 503});
+        openLoaded();
+        m_status.clear();
+        searchFor(QStringLiteral("夏日"));
+        qputenv("VELMORA_SEARCH_SERVER", m_server.hostPort().toUtf8());
+
+        const QString text = told.arg(service) + QStringLiteral("按 Ctrl+, 或在状态栏上单击右键可设置服务器.");
+        QCOMPARE(m_boxes->texts, QStringList{text});
+        QCOMPARE(m_w->statusText(), text);
+        QVERIFY(!m_status.contains(kDone));
+        QCOMPARE(m_w->tree().nodeCount(), 2);  // the result group stays empty
+        QVERIFY(m_w->cmdLoad()->isEnabled() && m_w->cmdSearch()->isEnabled());
+        QCOMPARE(m_w->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    // Enter and a double-click on a node: a group (or the root) opens or
+    // closes, an item goes where the Download button sends it. Neither
+    // reaches the window's default button, which would load the list again.
+    void enterAndDoubleClickInTheTree()
+    {
+        openLoaded();
+        const TreeWidgetAdapter &t = m_w->tree();
+        QTreeWidget *tree = m_w->tvSingle();
+        const qsizetype listFetches = m_server.requestsFor("/quillon/albums.txt").size();
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_Home);
+        QTest::keyClick(tree, Qt::Key_Down);  // the first group, open
+        for (const bool open : {false, true}) {
+            QTest::keyClick(tree, Qt::Key_Return);
+            QCOMPARE(t.isExpanded(2), open);
+        }
+        QTest::keyClick(tree, Qt::Key_Home);
+        QTest::keyClick(tree, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(!t.isExpanded(1));
+        QTest::keyClick(tree, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(t.isExpanded(1));
+        QCOMPARE(m_server.requestsFor("/quillon/albums.txt").size(), listFetches);
+        QCOMPARE(t.nodeCount(), 9);
+        QCOMPARE(m_w->state().intSelectedIndex, 1);
+
+        // A double-click leaves a closed group open and closes an open one.
+        for (const bool open : {true, false}) {
+            doubleClickNode(5);
+            QCOMPARE(t.isExpanded(5), open);
+        }
+        QVERIFY(m_desktop.urls.isEmpty());
+
+        // The ftp item goes to the desktop, by Enter and by a double-click.
+        tree->expandItem(t.item(5));
+        tree->setCurrentItem(t.item(6));
+        QTest::keyClick(tree, Qt::Key_Return);
+        QTRY_COMPARE(m_desktop.urls.size(), 1);
+        doubleClickNode(6);
+        QTRY_COMPARE(m_desktop.urls, QList<QUrl>(2, QUrl("ftp://h/b1.mp3")));
+        QVERIFY(m_boxes->texts.isEmpty());
+        QCOMPARE(m_server.requestsFor("/quillon/albums.txt").size(), listFetches);
+        QCOMPARE(m_w->state().intSelectedIndex, 6);
+    }
+
+    // The context menu of an item, by the mouse or the keyboard: download
+    // it, copy its caption or its address. Groups and the root have none.
+    void itemContextMenu()
+    {
+        openLoaded();
+        const TreeWidgetAdapter &t = m_w->tree();
+        QClipboard *clip = QGuiApplication::clipboard();
+        const struct { qsizetype node; Qt::Key key; QString clipboard; } picks[] = {
+            {4, Qt::Key_C, QStringLiteral("A two")},
+            {4, Qt::Key_L, QStringLiteral("http://h/a2.mp3")},
+            {9, Qt::Key_L, QStringLiteral("http://h/c1.MP3")},
+        };
+        for (const auto &pick : picks) {
+            clip->setText(QStringLiteral("sentinel"));
+            QMenu *menu = contextMenuAt(pick.node);
+            QVERIFY(menu);
+            QStringList texts;
+            for (const QAction *a : menu->actions())
+                texts << a->text();
+            QCOMPARE(texts, QStringList({QStringLiteral("下载(&D)"), QStringLiteral("复制名称(&C)"), QStringLiteral("复制链接(&L)")}));
+            QCOMPARE(m_w->state().intSelectedIndex, pick.node);  // the menu's item is the highlighted one
+            QTest::keyClick(menu, pick.key);
+            QVERIFY(!QApplication::activePopupWidget());
+            QCOMPARE(clip->text(), pick.clipboard);
+        }
+        for (const qsizetype none : {1, 2, 7})
+            QVERIFY(!contextMenuAt(none));
+
+        // From the keyboard (the menu key, or Shift+F10) on the highlighted item: Download.
+        m_w->tvSingle()->expandItem(t.item(5));
+        m_w->tvSingle()->setCurrentItem(t.item(6));
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        QApplication::sendEvent(m_w->tvSingle(), &key);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QTest::keyClick(menu, Qt::Key_D);
+        QTRY_COMPARE(m_desktop.urls, QList<QUrl>{QUrl("ftp://h/b1.mp3")});
+        QTest::keyClick(m_w->tvSingle(), Qt::Key_F10, Qt::ShiftModifier);
+        menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QTest::keyClick(menu, Qt::Key_D);
+        QTRY_COMPARE(m_desktop.urls, QList<QUrl>(2, QUrl("ftp://h/b1.mp3")));
     }
 
     // Whatever highlights a node (click, arrows, Home/End, typing) is what
@@ -494,6 +615,32 @@ private:
                     w->close();
             }, Qt::QueuedConnection);
         });
+    }
+
+    void doubleClickNode(qsizetype index)
+    {
+        QTreeWidgetItem *item = m_w->tree().item(index);
+        QVERIFY(item);
+        const QRect r = m_w->tvSingle()->visualItemRect(item);
+        QVERIFY(r.isValid());
+        // as the window system brings it: a click, then the second press as a double-click
+        QTest::mouseClick(m_w->tvSingle()->viewport(), Qt::LeftButton, {}, r.center());
+        QTest::mouseDClick(m_w->tvSingle()->viewport(), Qt::LeftButton, {}, r.center());
+        QTest::mouseRelease(m_w->tvSingle()->viewport(), Qt::LeftButton, {}, r.center());
+    }
+
+    // Right-clicks the node and returns its context menu (null when none opened).
+    QMenu *contextMenuAt(qsizetype index)
+    {
+        QTreeWidgetItem *item = m_w->tree().item(index);
+        QWidget *viewport = m_w->tvSingle()->viewport();
+        m_w->tvSingle()->scrollToItem(item);
+        const QPoint at = m_w->tvSingle()->visualItemRect(item).center();
+        QTest::mousePress(viewport, Qt::RightButton, {}, at);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &event);
+        QTest::mouseRelease(viewport, Qt::RightButton, {}, at);
+        return qobject_cast<QMenu *>(QApplication::activePopupWidget());
     }
 
     void copy() { QTest::keyClick(m_w->tvSingle(), Qt::Key_C, Qt::ControlModifier); }

@@ -205,8 +205,11 @@ private slots:
         // The probe gets a plain answer; the length request meets the fault.
         QTest::newRow("length: none") << Rule {.when = When::WithoutRange, .noContentLength = true}
                                       << QStringLiteral("文件长度为零");
+        // A length request that fails is told as what failed, never as a zero length.
         QTest::newRow("length: endless head") << Rule {.when = When::WithoutRange, .endlessHeaders = true}
-                                              << QStringLiteral("文件长度为零");
+                                              << kBadAnswer;
+        QTest::newRow("length: no answer") << Rule {.when = When::WithoutRange, .closeWithoutAnswer = true}
+                                           << QStringLiteral("无法建立连接");
         // A body longer than the length the server measured never makes a complete file.
         QTest::newRow("body too long") << Rule {.when = range, .extraBytes = 1} << kBadAnswer;
         // A server that says nothing: the engine blocks until its time limit
@@ -393,6 +396,26 @@ private slots:
             const QByteArray range = entry.request.range;
             QCOMPARE(entry.request.header("If-Range").isEmpty(), range.isEmpty() || range == "bytes=0-");
         }
+    }
+
+    // The server goes away while the user is asked whether to continue: the
+    // resumed length request cannot connect, and says so; asked again, the
+    // user gives up and what came is kept.
+    void serverGoneOnResume()
+    {
+        HttpServer gone;
+        QVERIFY(gone.start());
+        gone.addGeneratedFile(QStringLiteral("/gone.bin"), 100000);
+        gone.addRule({.path = QStringLiteral("/gone.bin"), .when = When::WithRange, .dropAfter = 30000});
+        Download h(target(QStringLiteral("gone.bin")));
+        h.answerer.setFileAnswers({1, 2});
+        h.answerer.onQuestion = [&gone](const testing::ScriptedProblemAnswerer::Question &q) {
+            if (q.title == kReset)
+                gone.stop();
+        };
+        QVERIFY(!h.run(gone.url(QStringLiteral("/gone.bin"))));
+        QCOMPARE(h.answerer.asked, QStringList({kReset, QStringLiteral("无法建立连接"), kReset, kIncomplete}));
+        QCOMPARE(testing::Sha256OfFile(h.dialog.path), HttpServer::GeneratedSha256(30000));
     }
 
     // Cancel from the event loop while the body runs: every counted byte is

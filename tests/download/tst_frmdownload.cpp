@@ -226,6 +226,8 @@ private slots:
         QCOMPARE(shown(window), QStringList({kProductTitle, "Theme.mp3 来自 Quillon", saveDialog.path, "保存",
                                              "100% 已完成 (Theme.mp3)", "下载完毕:", CompletedTimeText(size, elapsed),
                                              "2", "关闭"}));
+        // A long path shows only its end: the tip holds all of it.
+        QCOMPARE(Box(window, "ToLabel")->toolTip(), saveDialog.path);
         testing::SaveScreenshot(window, QStringLiteral("frmdownload-complete"));
         Button(window, "OpenButton")->click();
         QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(saveDialog.path)}));
@@ -376,10 +378,11 @@ private slots:
         QCOMPARE(server.requests().size(), 1);  // the probe only
     }
 
-    void seekBarPaintingAndHover()
+    // The bar only shows: an arrow pointer, and the pointer over it changes nothing.
+    void seekBarPainting()
     {
         SeekBar bar;
-        QCOMPARE(bar.cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(bar.cursor().shape(), Qt::ArrowCursor);
         bar.show();
         QVERIFY(QTest::qWaitForWindowExposed(&bar));
         // The band is painted exactly up to the knob, whose picture ends 140 px
@@ -395,15 +398,8 @@ private slots:
         bar.setProgress(0.5f);
         const QImage normal = Grab(bar);
         Move(&bar, QPointF(50, 50));
-        QVERIFY(bar.inSeek());
-        const QImage hover = Grab(bar);
-        QVERIFY(hover != normal);
-        QCOMPARE(PaintedColumns(bar, hover).last(), PaintedColumns(bar, normal).last());  // same place
-        Move(&bar, QPointF(bar.width(), bar.height()));  // the bounds count as inside
-        QVERIFY(bar.inSeek());
-        Move(&bar, QPointF(bar.width() + 1, 10));
-        QVERIFY(!bar.inSeek());
         QCOMPARE(Grab(bar), normal);
+        QVERIFY(QWidget::mouseGrabber() != &bar);
     }
 
     // The file dialog (flag = blnReset) or the general one (flag = blnOfferCancel);

@@ -101,7 +101,6 @@ private slots:
 
         // Addresses that cannot be asked for at all.
         QVERIFY(!t.execute(QStringLiteral("ftp://127.0.0.1/x"), QByteArray(), false));
-        QCOMPARE(t.errorString(), QStringLiteral("无效的地址"));
         QVERIFY(!t.execute(QStringLiteral("/relative"), QByteArray(), false));
         QVERIFY(!t.execute(server.url(QStringLiteral("/x")), "bytes=0-\r\nX-Evil: 1", false));
     }

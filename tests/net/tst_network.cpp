@@ -166,6 +166,10 @@ private slots:
         QTest::newRow("https_proxy, http") << false << QByteArray("https_proxy") << "http" << false;
         QTest::newRow("all_proxy socks5") << false << QByteArray("all_proxy") << "socks5" << true;
         QTest::newRow("ALL_PROXY socks5h, https") << true << QByteArray("ALL_PROXY") << "socks5h" << true;
+        // A proxy reached over TLS: plain http goes to it as an ordinary request, https through CONNECT.
+        QTest::newRow("https proxy, http") << false << QByteArray("http_proxy") << "https" << true;
+        QTest::newRow("https proxy, https") << true << QByteArray("https_proxy") << "https" << true;
+        QTest::newRow("all_proxy https proxy, https") << true << QByteArray("all_proxy") << "https" << true;
     }
     void proxies()
     {
@@ -178,8 +182,10 @@ private slots:
         server.addGeneratedFile(QStringLiteral("/f.bin"), 70000);
         HttpProxy httpProxy;
         Socks5Proxy socks;
-        const bool isHttp = proxyKind == QLatin1String("http");
+        const bool isHttp = proxyKind.startsWith(QLatin1String("http"));
         ProxyBase &proxy = isHttp ? static_cast<ProxyBase &>(httpProxy) : socks;
+        if (proxyKind == QLatin1String("https"))
+            QVERIFY(httpProxy.setTls(TestCerts().good.certificate, TestCerts().good.key));
         // Plain http to an HTTP proxy is an ordinary request, so a proxy that
         // tunnels only to 443 serves it.
         httpProxy.setConnectOnlyTo443(!https);
@@ -192,21 +198,109 @@ private slots:
         QVERIFY2(d.ok, qPrintable(d.asked()));
         QCOMPARE(Sha256OfFile(d.h.dialog.path), HttpServer::GeneratedSha256(70000));
         const auto log = proxy.requests();
-        QCOMPARE(!log.isEmpty(), used);
+        // The probe's connection is its own, so a proxy that was used saw it and the transfer's.
+        QCOMPARE(log.size() >= 2, used);
+        QCOMPARE(log.isEmpty(), !used);
         for (const auto &entry : log) {
             QCOMPARE(entry.tunnel, https || !isHttp);
             QCOMPARE(entry.byName, proxyKind == QLatin1String("socks5h"));
             if (!entry.tunnel)
                 QVERIFY(entry.target.startsWith("http://localhost:"));  // absolute form
-            if (entry.status != 407)  // what the proxy let through carried the user's credentials
-                QCOMPARE(isHttp ? entry.proxyAuthorization : entry.user + ':' + entry.password,
-                         isHttp ? QByteArray("Basic cHU6cHA=") : QByteArray("pu:pp"));
+            // Every request, the probe's included, carried the proxy's credentials and was let through.
+            QCOMPARE(isHttp ? entry.proxyAuthorization : entry.user + ':' + entry.password,
+                     isHttp ? QByteArray("Basic cHU6cHA=") : QByteArray("pu:pp"));
+            QVERIFY(entry.status != 407);
         }
+        // The probe's own bytes reached the server, through the proxy when one was set.
+        QCOMPARE(server.requests().value(0).request.header("User-Agent"),
+                 QByteArray("Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)"));
         // Over TLS each request names the server; the proxy's credentials never reach it.
         for (const auto &entry : server.requests()) {
             QCOMPARE(entry.serverName, https ? QByteArray("localhost") : QByteArray());
             QVERIFY(entry.request.header("Proxy-Authorization").isEmpty());
         }
+    }
+
+    // A proxy that cannot be used as set is never gone round: a wrong password
+    // is told as the proxy's refusal (a 407 is no answer of the server's), an
+    // address we cannot use fails, an https proxy's certificate is refused
+    // like a server's. The server hears nothing in any case.
+    void refusedByProxy_data()
+    {
+        QTest::addColumn<QString>("proxyKind");  // "http", "https", "socks5"; "socks9": no proxy we know
+        QTest::addColumn<bool>("https");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<NetFailure>("failure");
+        const QString refused = QStringLiteral("代理服务器拒绝了用户名或密码");
+        QTest::newRow("http proxy, http") << "http" << false << refused << NetFailure::ProxyCredentials;
+        QTest::newRow("http proxy, CONNECT") << "http" << true << refused << NetFailure::ProxyCredentials;
+        QTest::newRow("https proxy, http") << "https" << false << refused << NetFailure::ProxyCredentials;
+        QTest::newRow("https proxy, CONNECT") << "https" << true << refused << NetFailure::ProxyCredentials;
+        QTest::newRow("socks5") << "socks5" << false << refused << NetFailure::ProxyCredentials;
+        QTest::newRow("unknown kind") << "socks9" << false << QStringLiteral("无法建立连接") << NetFailure::Proxy;
+        // The right password, but a proxy whose certificate nobody vouches for.
+        QTest::newRow("https proxy, self-signed") << "https-self" << true << QStringLiteral("证书不受信任")
+                                                  << NetFailure::Certificate;
+    }
+    void refusedByProxy()
+    {
+        QFETCH(QString, proxyKind);
+        QFETCH(bool, https);
+        QFETCH(QString, text);
+        QFETCH(NetFailure, failure);
+        auto tls = https ? TlsServer(TestCerts().good) : nullptr;
+        HttpServer &server = https ? *tls : plain;
+        server.addGeneratedFile(QStringLiteral("/f.bin"), 70000);
+        HttpProxy httpProxy;
+        Socks5Proxy socks;
+        ProxyBase &proxy = proxyKind.startsWith(QLatin1String("socks")) ? static_cast<ProxyBase &>(socks) : httpProxy;
+        if (proxyKind.startsWith(QLatin1String("https"))) {
+            const CertificatePair &pair = proxyKind == QLatin1String("https") ? TestCerts().good : TestCerts().selfSigned;
+            QVERIFY(httpProxy.setTls(pair.certificate, pair.key));
+        }
+        proxy.setCredentials("pu", "pp");
+        QVERIFY(proxy.start());
+        const QString password = failure == NetFailure::ProxyCredentials ? QStringLiteral("wrong") : QStringLiteral("pp");
+        qputenv("all_proxy",
+                (proxyKind.section(QLatin1Char('-'), 0, 0) + QStringLiteral("://pu:") + password + QLatin1Char('@')
+                 + proxy.hostPort()).toUtf8());
+        const QString url = LocalhostUrl(server, QStringLiteral("/f.bin"));
+
+        Download d(url, nextPath());
+        QVERIFY(!d.ok);
+        QCOMPARE(d.h.answerer.asked, QStringList({text, QStringLiteral("下载未完成")}));
+        QCOMPARE(d.h.dialog.shown, 0);  // the probe met it
+        Transfer t;
+        t.setSettings(QuickSettings());
+        QVERIFY(RunToHead(t, url));
+        QCOMPARE(t.failure(), failure);
+        QCOMPARE(t.status(), 0);
+        if (failure == NetFailure::Certificate)
+            QCOMPARE(t.certificateProblem(), CertificateProblem::Untrusted);
+        Inet inet;
+        inet.setNetSettings(QuickSettings());
+        QCOMPARE(inet.Fetch(url).status, FetchStatus::Failed);
+        QVERIFY(server.requests().isEmpty());
+    }
+
+    // TLS that cannot be agreed: a server that offers only TLS 1.0 and 1.1,
+    // which our OpenSSL refuses. Told as no secure connection, never as a
+    // name not found, and nothing is asked of the server.
+    void noSecureConnection()
+    {
+        HttpServer server;
+        QVERIFY(server.setTls(TestCerts().good.certificate, TestCerts().good.key, TlsVersions::OldOnly));
+        QVERIFY(server.start());
+        server.addGeneratedFile(QStringLiteral("/f.bin"), 70000);
+        const QString url = LocalhostUrl(server, QStringLiteral("/f.bin"));
+        Download d(url, nextPath());
+        QVERIFY(!d.ok);
+        QCOMPARE(d.h.answerer.asked, QStringList({QStringLiteral("无法建立安全连接"), QStringLiteral("下载未完成")}));
+        Transfer t;
+        t.setSettings(QuickSettings());
+        QVERIFY(RunToHead(t, url));
+        QVERIFY2(t.failure() == NetFailure::NoSecureConnection, qPrintable(t.errorString()));
+        QVERIFY(server.requests().isEmpty());
     }
 
     void noProxyAndSystemFallback()
@@ -237,9 +331,10 @@ private slots:
             << Rule {.interimCount = 3, .interimStatus = 103, .identityEncoding = true} << QStringList();
         // Slow but never silent for the limit: the body's whole time is several limits long.
         QTest::newRow("body slow, steady") << Rule {.when = Rule::When::WithRange, .rate = 30000} << QStringList();
-        // The probe's answer comes whole; the length request's drips.
+        // The probe's answer comes whole; the length request's drips past its limit: a
+        // connection that could not deliver, not a file of no length.
         QTest::newRow("head dripped") << Rule {.when = Rule::When::WithoutRange, .dripMs = 100}
-                                      << QStringList {QStringLiteral("文件长度为零"), unfinished};
+                                      << QStringList {QStringLiteral("无法建立连接"), unfinished};
         QTest::newRow("body stalls") << Rule {.when = Rule::When::WithRange, .stallAfter = 30000}
                                      << QStringList {QStringLiteral("服务器连接重置"), unfinished};
     }

@@ -814,24 +814,13 @@ QString HttpServer::url(const QString &path) const
     return (isTls() ? QStringLiteral("https://") : QStringLiteral("http://")) + hostPort() + path;
 }
 
-bool HttpServer::setTls(const QString &certificateFile, const QString &keyFile)
+bool HttpServer::setTls(const QString &certificateFile, const QString &keyFile, TlsVersions versions)
 {
     QSslConfiguration tls;
     if (!certificateFile.isEmpty() || !keyFile.isEmpty()) {
-        QFile certFile(certificateFile), key(keyFile);
-        if (!certFile.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
+        tls = ServerTls(certificateFile, keyFile, versions);
+        if (tls.isNull())
             return false;
-        const QList<QSslCertificate> chain = QSslCertificate::fromData(certFile.readAll(), QSsl::Pem);
-        const QByteArray keyPem = key.readAll();
-        QSslKey privateKey(keyPem, QSsl::Ec, QSsl::Pem);
-        if (privateKey.isNull())
-            privateKey = QSslKey(keyPem, QSsl::Rsa, QSsl::Pem);
-        if (chain.isEmpty() || privateKey.isNull())
-            return false;
-        tls = QSslConfiguration::defaultConfiguration();
-        tls.setLocalCertificateChain(chain);
-        tls.setPrivateKey(privateKey);
-        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
     }
     QMutexLocker lock(&m_shared->mutex);
     m_shared->tls = tls;

@@ -7,6 +7,8 @@
 // program is shown against, and the server the tests break on purpose.
 // It runs on a thread of its own, so a caller may block in its own event loop
 // (or not run one at all) while the server answers.
+#include "listener.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -121,9 +123,9 @@ public:
     QString url(const QString &path) const;     // "http://" (or "https://") + hostPort() + path
 
     // From the next start() on, speak HTTPS with this certificate and key
-    // (PEM files); empty names go back to plain HTTP. False when the files
-    // cannot be read as a certificate and its key.
-    bool setTls(const QString &certificateFile, const QString &keyFile);
+    // (PEM files) in these versions; empty names go back to plain HTTP. False
+    // when the files cannot be read as a certificate and its key.
+    bool setTls(const QString &certificateFile, const QString &keyFile, TlsVersions versions = TlsVersions::Current);
     bool isTls() const;
     // Connections accepted so far, TLS handshakes that failed included.
     qint64 connectionCount() const;

@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "listener.h"
 
+#include <QFile>
 #include <QSocketNotifier>
+#include <QSslKey>
 #include <QSslSocket>
 
 #include <cerrno>
@@ -87,6 +89,32 @@ QByteArray Listener::ServerNameOf(const QByteArray &clientHello)
             return HostNameIn(body);
     }
     return {};
+}
+
+QSslConfiguration ServerTls(const QString &certificateFile, const QString &keyFile, TlsVersions versions)
+{
+    QFile certFile(certificateFile), key(keyFile);
+    if (!certFile.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
+        return {};
+    const QList<QSslCertificate> chain = QSslCertificate::fromData(certFile.readAll(), QSsl::Pem);
+    const QByteArray keyPem = key.readAll();
+    QSslKey privateKey(keyPem, QSsl::Ec, QSsl::Pem);
+    if (privateKey.isNull())
+        privateKey = QSslKey(keyPem, QSsl::Rsa, QSsl::Pem);
+    if (chain.isEmpty() || privateKey.isNull())
+        return {};
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificateChain(chain);
+    tls.setPrivateKey(privateKey);
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    if (versions == TlsVersions::OldOnly) {
+        // OpenSSL's own settings: its default security level refuses these versions outright.
+        tls.setProtocol(QSsl::AnyProtocol);
+        tls.setBackendConfigurationOption("MinProtocol", QByteArrayLiteral("TLSv1"));
+        tls.setBackendConfigurationOption("MaxProtocol", QByteArrayLiteral("TLSv1.1"));
+        tls.setBackendConfigurationOption("CipherString", QByteArrayLiteral("DEFAULT:@SECLEVEL=0"));
+    }
+    return tls;
 }
 
 Listener::Listener(Accepted accepted, QObject *parent) : QTcpServer(parent), m_accepted(std::move(accepted)) {}

@@ -17,6 +17,17 @@ class QTcpSocket;
 
 namespace velmora::httpd {
 
+// Which TLS versions a test server offers.
+enum class TlsVersions {
+    Current,  // what the system's OpenSSL allows by default
+    OldOnly,  // TLS 1.0 and 1.1 alone, as a server long out of date offers them
+};
+
+// Server TLS with the certificate and key of these PEM files (an EC or RSA
+// key); a null configuration when they cannot be read.
+QSslConfiguration ServerTls(const QString &certificateFile, const QString &keyFile,
+                            TlsVersions versions = TlsVersions::Current);
+
 class Listener : public QTcpServer
 {
 public:

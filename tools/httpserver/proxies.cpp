@@ -27,6 +27,7 @@ struct ProxyBase::Shared
     QByteArray password;
     bool connectOnlyTo443 = false;
     QHash<quint16, quint16> portMap;
+    QSslConfiguration tls;      // null: clients speak plain TCP to the proxy
 };
 
 namespace {
@@ -465,6 +466,10 @@ bool ProxyBase::start(quint16 port, const QHostAddress &address)
                     s->setParent(root);
                 },
                 root);
+            {
+                QMutexLocker lock(&shared->mutex);
+                listener->setTls(shared->tls);
+            }
             result = listener->listen(address, port) ? listener->serverPort() : 0;
         },
         Qt::BlockingQueuedConnection);
@@ -483,6 +488,19 @@ void ProxyBase::stop()
 }
 
 QString ProxyBase::hostPort() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+
+bool ProxyBase::setTls(const QString &certificateFile, const QString &keyFile)
+{
+    QSslConfiguration tls;
+    if (!certificateFile.isEmpty() || !keyFile.isEmpty()) {
+        tls = ServerTls(certificateFile, keyFile);
+        if (tls.isNull())
+            return false;
+    }
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->tls = tls;
+    return true;
+}
 
 void ProxyBase::setCredentials(const QByteArray &user, const QByteArray &password)
 {
@@ -523,7 +541,11 @@ bool ProxyBase::waitForRequestCount(qsizetype count, int timeoutMs) const
 
 HttpProxy::HttpProxy() : ProxyBase(Protocol::Http) {}
 
-QString HttpProxy::url() const { return QStringLiteral("http://") + hostPort(); }
+QString HttpProxy::url() const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return (m_shared->tls.isNull() ? QStringLiteral("http://") : QStringLiteral("https://")) + hostPort();
+}
 
 void HttpProxy::setConnectOnlyTo443(bool only)
 {

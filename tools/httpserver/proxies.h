@@ -43,6 +43,11 @@ public:
     quint16 port() const { return m_port; }
     QString hostPort() const;  // "127.0.0.1:port"
 
+    // From the next start() on, clients reach the proxy over TLS with this
+    // certificate and key (PEM files); empty names: plain TCP. False when
+    // they cannot be read.
+    bool setTls(const QString &certificateFile, const QString &keyFile);
+
     // Require this user and password (empty user = none asked for).
     void setCredentials(const QByteArray &user, const QByteArray &password);
     // Connections the client asks for on port `asked` go to port `actual`
@@ -75,7 +80,7 @@ class HttpProxy : public ProxyBase
 {
 public:
     HttpProxy();
-    QString url() const;  // "http://127.0.0.1:port"
+    QString url() const;  // "http://127.0.0.1:port", "https://..." over TLS
     // Refuse CONNECT (403) to any port but 443, as Squid does by default.
     void setConnectOnlyTo443(bool only);
 };

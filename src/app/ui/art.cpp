@@ -4,6 +4,7 @@
 
 #include "app/ui/art.h"
 
+#include "common/core/globals.h"
 #include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
 
@@ -220,9 +221,9 @@ QPixmap ChooserBackground(qreal dpr)
         p.setPen(QColor(0xd8, 0xd4, 0xf4));
         p.drawText(subRect, Qt::AlignCenter, sub);
     };
-    heading(QRect(199, 86, 122, 24), QStringLiteral("动画下载"), QStringLiteral("TV 版 · OVA 版 · 剧场版"),
+    heading(QRect(199, 86, 122, 24), kAnimeKindName, QStringLiteral("TV 版 · OVA 版 · 剧场版"),
             QRect(185, 250, 150, 16));
-    heading(QRect(64, 128, 122, 24), QStringLiteral("动漫音乐"), QStringLiteral("歌曲 · 单曲集 · 原声集"),
+    heading(QRect(64, 128, 122, 24), kMusicKindName, QStringLiteral("歌曲 · 单曲集 · 原声集"),
             QRect(50, 280, 150, 16));
 
     // The partner's title.

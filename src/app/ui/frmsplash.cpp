@@ -8,6 +8,7 @@
 #include "app/ui/frmtype.h"
 #include "app/ui/startup.h"
 #include "common/core/version.h"
+#include "common/ui/placement.h"
 #include "common/ui/uifont.h"
 
 #include <QFontMetrics>
@@ -28,11 +29,7 @@ frmSplash::frmSplash()
     setAutoFillBackground(false);
     m_picture = SharpPixmap([](qreal dpr) { return art::SplashImage(dpr); });
 
-    if (QScreen *s = QGuiApplication::primaryScreen()) {
-        QRect r(QPoint(0, 0), size());
-        r.moveCenter(s->availableGeometry().center());
-        move(r.topLeft());
-    }
+    PlaceOnScreen(this);
 
     Timer1.setInterval(30);
     timStep1.setInterval(1000);

@@ -11,6 +11,7 @@
 #include "common/ui/accessible.h"
 #include "common/ui/focusstyle.h"
 #include "common/ui/sharp.h"
+#include "common/ui/placement.h"
 #include "common/ui/uifont.h"
 
 #include <QApplication>
@@ -233,11 +234,7 @@ frmType::frmType(QWidget *parent)
     connect(imgPartner, &LinkArea::clicked, this, [this] { OpenPage(kPartnerPage); });
 
     // Centred on the screen (the chooser has no owner).
-    if (QScreen *s = QGuiApplication::primaryScreen()) {
-        QRect r(QPoint(0, 0), size());
-        r.moveCenter(s->availableGeometry().center());
-        move(r.topLeft());
-    }
+    PlaceOnScreen(this);
 
     Form_Load();
     emit ShellEvents::instance()->chooserOpened(this);

@@ -7,6 +7,7 @@
 #include "catalogue/core/textdecode.h"
 
 #include "net/curlmulti.h"
+#include "net/route.h"
 #include "net/transfer.h"
 
 #include <QEventLoop>
@@ -18,16 +19,10 @@ namespace velmora {
 
 namespace {
 
-bool IsWebScheme(const QString &scheme)
-{
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
-}
-
 QString ServerOf(const QUrl &url)
 {
-    const QString scheme = url.scheme().toLower();
-    return scheme + QLatin1String("://") + url.host().toLower() + QLatin1Char(':')
-        + QString::number(url.port(scheme == QLatin1String("https") ? 443 : 80));
+    return url.scheme().toLower() + QLatin1String("://") + url.host().toLower() + QLatin1Char(':')
+        + QString::number(net::PortOf(url));
 }
 
 // A limit of 0 means none: a day stands for never.
@@ -69,10 +64,10 @@ Inet::Ticket Inet::Start(const QString &url)
     job.url = url;
     const QUrl address(url);
     const QString scheme = address.scheme().toLower();
-    if (!address.isValid() || scheme.isEmpty() || (IsWebScheme(scheme) && address.host().isEmpty())) {
+    if (!address.isValid() || scheme.isEmpty() || (net::IsWebScheme(address) && address.host().isEmpty())) {
         job.result.error = QStringLiteral("not a usable address");
         job.done = true;
-    } else if (!IsWebScheme(scheme)) {
+    } else if (!net::IsWebScheme(address)) {
         job.result.status = FetchStatus::Refused;
         job.result.error = QStringLiteral("only http and https are fetched");
         job.done = true;

@@ -4,6 +4,7 @@
 
 #include "catalogue/ui/artwork.h"
 
+#include "common/core/globals.h"
 #include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
 
@@ -109,7 +110,7 @@ QPixmap AnimeBackground(const QSize &size, qreal dpr)
         p.drawEllipse(QRectF(-5, -2.5, 10, 5));
         p.restore();
     }
-    DrawBanner(p, size, QColor(150, 40, 80), QStringLiteral("动画下载"));
+    DrawBanner(p, size, QColor(150, 40, 80), kAnimeKindName);
     return pm;
 }
 
@@ -133,7 +134,7 @@ QPixmap MusicBackground(const QSize &size, qreal dpr)
         p.drawEllipse(QRectF(x, y, 9, 7));
         p.drawLine(QPointF(x + 9, y + 3), QPointF(x + 9, y - 18));
     }
-    DrawBanner(p, size, QColor(40, 60, 130), QStringLiteral("动画音乐"));
+    DrawBanner(p, size, QColor(40, 60, 130), kMusicKindName);
     return pm;
 }
 

@@ -16,6 +16,7 @@
 #include "common/core/settings.h"
 #include "common/core/version.h"
 #include "common/ui/msgbox.h"
+#include "common/ui/placement.h"
 #include "common/ui/tooltip.h"
 #include "common/ui/uifont.h"
 #include "download/ui/frmdownload.h"
@@ -27,12 +28,15 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTreeWidget>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace velmora {
 
@@ -43,6 +47,21 @@ const QString kSearchGroup = QStringLiteral("搜索 Internet 的结果");
 const QString kNoHandlerText = QStringLiteral("系统中没有可以打开此地址的程序:");
 constexpr int kClientWidth = 751;
 constexpr int kClientHeight = 443;
+// The smallest the window gets on a small screen: the buttons and a useful tree.
+constexpr int kMinClientWidth = 480;
+constexpr int kMinClientHeight = 300;
+
+// What the status line and the message say when the search service gave no
+// result page: which service was asked, and where to change it.
+QString SearchProblemText(SearchOutcome outcome, const QString &address, int httpStatus)
+{
+    const QString service = QUrl(address).authority();
+    const QString hint = QStringLiteral("按 Ctrl+, 或在状态栏上单击右键可设置服务器.");
+    if (outcome == SearchOutcome::ErrorAnswer)
+        return QStringLiteral("搜索服务 %1 未能完成搜索 (HTTP %2). ").arg(service).arg(httpStatus) + hint;
+    return QStringLiteral("无法连接到搜索服务 %1, 搜索没有进行. ").arg(service) + hint;
+}
+
 } // namespace
 
 // Marks a handler as running. A window closed meanwhile is only hidden; it is
@@ -79,23 +98,36 @@ frmMain::frmMain(QWidget *parent)
       m_loader(m_tree, *m_inet, m_state)
 {
     setFont(UiFont(9));
-    setFixedSize(kClientWidth, kClientHeight);
+    // On a small screen (or a large display scale) the window gives up the
+    // room it lacks from the tree, so it opens whole, its close box and the
+    // tree's left edge on the screen.
+    const QSize room = RoomOnScreen(this, screen());
+    const QSize client = room.isValid() ? QSize(std::clamp(room.width(), kMinClientWidth, kClientWidth),
+                                                std::clamp(room.height(), kMinClientHeight, kClientHeight))
+                                        : QSize(kClientWidth, kClientHeight);
+    setFixedSize(client);
+    const int narrower = kClientWidth - client.width();
+    const int lower = kClientHeight - client.height();
 
-    m_tvSingle->setGeometry(12, 72, 568, 340);
+    m_tvSingle->setGeometry(12, 72, 568 - narrower, 340 - lower);
     m_tvSingle->setHeaderHidden(true);
     m_tvSingle->setColumnCount(1);
     m_tvSingle->setIconSize(QSize(16, 16));
     m_tvSingle->setRootIsDecorated(true);
     m_tvSingle->setUniformRowHeights(true);
-    m_tvSingle->setExpandsOnDoubleClick(true);
+    // A double-click is handled as Enter is: a group opens or closes, an item downloads.
+    m_tvSingle->setExpandsOnDoubleClick(false);
     m_tvSingle->installEventFilter(this);
+    m_tvSingle->viewport()->installEventFilter(this);
     connect(m_tvSingle, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item, int) { tvSingle_NodeClick(item); });
+    connect(m_tvSingle, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem *item, int) { tvSingle_DoubleClick(item); });
     connect(m_tvSingle, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem *current) { tvSingle_CurrentChanged(current); });
 
     QPushButton *buttons[] = {m_cmdLoad, m_cmdDownload, m_cmdSearch, m_cmdAbout};
     for (int i = 0; i < 4; ++i) {
-        buttons[i]->setGeometry(596, 72 + i * 42, 143, 30);
+        buttons[i]->setGeometry(596 - narrower, 72 + i * 42, 143, 30);
         buttons[i]->setAutoDefault(false);
     }
     m_cmdLoad->setDefault(true);
@@ -109,10 +141,9 @@ frmMain::frmMain(QWidget *parent)
 
     m_statusBar->setSizeGripEnabled(false);
     m_statusBar->addWidget(m_panel1, 1);
-    m_statusBar->setGeometry(0, kClientHeight - 22, kClientWidth, 22);
+    m_statusBar->setGeometry(0, client.height() - 22, client.width(), 22);
     InitSettingsAction();
 
-    const QSize client = size();
     m_picRes = SharpPixmap([client](qreal dpr) { return AnimeBackground(client, dpr); });
     m_background = SharpPixmap([client](qreal dpr) { return MusicBackground(client, dpr); });
 
@@ -122,10 +153,7 @@ frmMain::frmMain(QWidget *parent)
     connect(&m_timTimer, &QTimer::timeout, this, &frmMain::timTimer_Timer);
     m_timTimer.start();
 
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - rect().center());
-    }
+    PlaceOnScreen(this);
 
     Form_Load();
     // Nothing looks chosen before the user clicks: the tree has no current
@@ -285,26 +313,40 @@ void frmMain::cmdSearch_Click()
         frmSearch dlg(this);
         dlg.exec();
     }
-    if (!strSearchWord.trimmed().isEmpty() && !m_closed) {
-        const QString words = strSearchWord;
-        const QString address = BuildSearchAddress(SearchServer(), words);
-        setStatus(QStringLiteral("正在通过 Internet 搜索与\"") + words + QStringLiteral("\"相关的内容, 请稍候..."));
-        setPointerBusy(true);
-        m_cmdLoad->setEnabled(false);
-        m_cmdSearch->setEnabled(false);
-        InitNode();
-        LoadTrackList(address, QStringLiteral(".mp3"), kSearchGroup);
-        setStatus(kDone);
-        setPointerBusy(false);
-        m_cmdLoad->setEnabled(true);
-        m_cmdSearch->setEnabled(true);
-        if (m_tree.nodeCount() >= 2 && !m_state.blnQuit) {
-            ShowMessage(this, QMessageBox::Information,
-                        QStringLiteral("Velmora 已完成对 Internet 的搜索并找到 ") + QString::number(m_tree.nodeCount() - 2)
-                            + QStringLiteral(" 项相关内容."));
-        }
-    }
+    if (!strSearchWord.trimmed().isEmpty() && !m_closed)
+        RunSearch(strSearchWord);
     strSearchWord.clear();
+}
+
+void frmMain::RunSearch(const QString &words)
+{
+    const QString address = BuildSearchAddress(SearchServer(), words);
+    setStatus(QStringLiteral("正在通过 Internet 搜索与\"") + words + QStringLiteral("\"相关的内容, 请稍候..."));
+    setPointerBusy(true);
+    m_cmdLoad->setEnabled(false);
+    m_cmdSearch->setEnabled(false);
+    InitNode();
+    FetchResult page;
+    page.status = FetchStatus::Ok;  // the loader tells only fetches that went wrong
+    m_loader.setFetchProblem([&page](const QString &, const FetchResult &result) { page = result; });
+    LoadTrackList(address, QStringLiteral(".mp3"), kSearchGroup);
+    m_loader.setFetchProblem({});
+    const SearchOutcome outcome = SearchOutcomeOf(page);
+    const bool answered = outcome == SearchOutcome::Answered || outcome == SearchOutcome::Stopped;
+    setStatus(answered ? kDone : SearchProblemText(outcome, address, page.httpStatus));
+    setPointerBusy(false);
+    m_cmdLoad->setEnabled(true);
+    m_cmdSearch->setEnabled(true);
+    if (m_tree.nodeCount() < 2 || m_state.blnQuit)
+        return;
+    // A service that could not be asked found nothing: "0 项" would read as
+    // an empty result, so the message names the service instead.
+    if (answered)
+        ShowMessage(this, QMessageBox::Information,
+                    QStringLiteral("Velmora 已完成对 Internet 的搜索并找到 ") + QString::number(m_tree.nodeCount() - 2)
+                        + QStringLiteral(" 项相关内容."));
+    else
+        ShowMessage(this, QMessageBox::Warning, SearchProblemText(outcome, address, page.httpStatus));
 }
 
 void frmMain::cmdDownload_Click()
@@ -334,6 +376,7 @@ void frmMain::cmdDownload_Click()
     setEnabled(false);
     // Owned by this window: it stays above it and shares its taskbar entry.
     auto *window = new frmDownload(this);
+    PlaceOnScreen(window, Centre::OnOwner);
     m_download = window;
     emit downloadWindowOpened(window);
     QString user, password;
@@ -361,14 +404,84 @@ void frmMain::timTimer_Timer()
 
 void frmMain::tvSingle_NodeClick(QTreeWidgetItem *node)
 {
-    NodeClick(m_tree, m_state, TreeWidgetAdapter::indexOf(node));
+    const qsizetype index = TreeWidgetAdapter::indexOf(node);
+    m_lastClick = {index, m_tree.isExpanded(index)};
+    NodeClick(m_tree, m_state, index);
+}
+
+// The first click of a double-click has already opened a closed group: the
+// double-click leaves it so, and closes a group that was open before it.
+void frmMain::tvSingle_DoubleClick(QTreeWidgetItem *node)
+{
+    const qsizetype index = TreeWidgetAdapter::indexOf(node);
+    if (m_tree.tag(index).isEmpty() && m_lastClick.index == index) {
+        m_tree.setExpanded(index, !m_lastClick.wasExpanded);
+        return;
+    }
+    tvSingle_Activate(node);
+}
+
+// Enter on a node: an item is downloaded as by the Download button, a group
+// (or the root) opens or closes. The download starts from the event loop,
+// not from inside the tree's key or mouse handling.
+void frmMain::tvSingle_Activate(QTreeWidgetItem *node)
+{
+    const qsizetype index = TreeWidgetAdapter::indexOf(node);
+    if (!m_tree.exists(index))
+        return;
+    if (m_tree.tag(index).isEmpty()) {
+        m_tree.setExpanded(index, !m_tree.isExpanded(index));
+        return;
+    }
+    DownloadLater(index);
+}
+
+void frmMain::DownloadLater(qsizetype index)
+{
+    m_state.intSelectedIndex = index;
+    QMetaObject::invokeMethod(this, [this, index] {
+        if (!m_closed && isEnabled() && m_state.intSelectedIndex == index)
+            cmdDownload_Click();
+    }, Qt::QueuedConnection);
+}
+
+// The context menu of an item: download it, or copy its caption or its address.
+void frmMain::tvSingle_ContextMenu(QContextMenuEvent *event)
+{
+    QTreeWidgetItem *node = event->reason() == QContextMenuEvent::Mouse
+        ? m_tvSingle->itemAt(m_tvSingle->viewport()->mapFromGlobal(event->globalPos()))
+        : m_tvSingle->currentItem();
+    const qsizetype index = TreeWidgetAdapter::indexOf(node);
+    if (m_tree.tag(index).isEmpty())
+        return;
+    m_tvSingle->setCurrentItem(node);
+    QPoint at = event->globalPos();
+    if (event->reason() != QContextMenuEvent::Mouse) {  // below the item's row, in sight
+        m_tvSingle->scrollToItem(node);
+        const QRect row = m_tvSingle->visualItemRect(node);
+        at = m_tvSingle->viewport()->mapToGlobal(QPoint(row.left() + row.height(), row.bottom()));
+    }
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("mnuItem"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const auto add = [menu](const char *name, const QString &text, auto &&run) {
+        QAction *action = menu->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, menu, run);
+    };
+    add("actDownload", QStringLiteral("下载(&D)"), [this, index] { DownloadLater(index); });
+    add("actCopyName", QStringLiteral("复制名称(&C)"),
+        [this, index] { QGuiApplication::clipboard()->setText(m_tree.text(index)); });
+    add("actCopyLink", QStringLiteral("复制链接(&L)"),
+        [this, index] { QGuiApplication::clipboard()->setText(m_tree.tag(index)); });
+    menu->popup(at);
 }
 
 // The highlighted node is the selected one, however it got there: a click,
 // the arrow keys, Home/End, Page Up/Down or typing its first letters. Moving
-// by keyboard only selects; opening and closing groups stays with clicks and
-// the tree's own keys (Left/Right, +/-), so a group never closes under the
-// user's keys.
+// by keyboard only selects; opening and closing groups stays with clicks,
+// Enter and the tree's own keys (Left/Right, +/-), so a group never closes
+// while the user only moves through the tree.
 void frmMain::tvSingle_CurrentChanged(QTreeWidgetItem *current)
 {
     m_state.intSelectedIndex = TreeWidgetAdapter::indexOf(current);
@@ -389,8 +502,25 @@ void frmMain::tvSingle_KeyDown(int key, Qt::KeyboardModifiers modifiers)
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    const bool tree = watched == m_tvSingle || watched == m_tvSingle->viewport();
+    if (tree && event->type() == QEvent::ContextMenu) {
+        tvSingle_ContextMenu(static_cast<QContextMenuEvent *>(event));
+        return true;
+    }
     if (watched == m_tvSingle && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
+        // Enter belongs to the highlighted node, not to the window's default button.
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            tvSingle_Activate(m_tvSingle->currentItem());
+            return true;
+        }
+        // Shift+F10 opens the context menu as the menu key does.
+        if (key->key() == Qt::Key_F10 && (key->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier) {
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+            tvSingle_ContextMenu(&menu);
+            return true;
+        }
         tvSingle_KeyDown(key->key(), key->modifiers());
         // The tree's own copy would take its current row, not the clicked node.
         if (key->matches(QKeySequence::Copy))
@@ -411,6 +541,31 @@ void frmMain::keyPressEvent(QKeyEvent *event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+// While a download runs this window is disabled: when the window manager
+// makes it active anyway (restored from the taskbar, clicked), the keyboard
+// would sit on a window that takes no key. The activation goes on to the
+// download window, or to the dialog that waits above it.
+bool frmMain::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        HandOnActivation();
+    return QWidget::event(event);
+}
+
+void frmMain::HandOnActivation()
+{
+    QWidget *target = QApplication::activeModalWidget();
+    if (!target && !isEnabled() && m_download && m_download->isVisible())
+        target = m_download;
+    if (!target || target == this)
+        return;
+    // From the event loop: the window manager finishes this activation first.
+    QMetaObject::invokeMethod(target, [target] {
+        target->raise();
+        target->activateWindow();
+    }, Qt::QueuedConnection);
 }
 
 void frmMain::paintEvent(QPaintEvent *)

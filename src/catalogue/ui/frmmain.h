@@ -17,6 +17,7 @@
 
 #include <memory>
 
+class QContextMenuEvent;
 class QLabel;
 class QPushButton;
 class QStatusBar;
@@ -76,6 +77,7 @@ signals:
     void downloadWindowOpened(velmora::frmDownload *window);
 
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -88,14 +90,20 @@ private:
     void InitNode();
     void LoadTrackList(const QString &URL, const QString &Key, const QString &Category);
     void InitToolTip();
+    void RunSearch(const QString &words);
     void timTimer_Timer();
     void tvSingle_NodeClick(QTreeWidgetItem *node);
     void tvSingle_CurrentChanged(QTreeWidgetItem *current);
     void tvSingle_KeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void tvSingle_DoubleClick(QTreeWidgetItem *node);
+    void tvSingle_Activate(QTreeWidgetItem *node);
+    void tvSingle_ContextMenu(QContextMenuEvent *event);
+    void DownloadLater(qsizetype index);
     void setStatus(const QString &text);
     void setPointerBusy(bool busy);
     void SetListURL();
     void InitSettingsAction();
+    void HandOnActivation();
 
     QTreeWidget *m_tvSingle;
     QPushButton *m_cmdLoad;
@@ -118,6 +126,14 @@ private:
     QPointer<frmDownload> m_download;
 
     std::unique_ptr<clsToolTip> m_tipLoad, m_tipDownload, m_tipAbout, m_tipSearch, m_tipTree;
+
+    // The last click in the tree: its node, and whether that node was open before.
+    struct LastClick
+    {
+        qsizetype index = 0;
+        bool wasExpanded = false;
+    };
+    LastClick m_lastClick;
 
     bool m_listUnanswered = false;  // the last load got no usable list from the server
 

@@ -7,6 +7,7 @@
 #include "common/core/globals.h"
 #include "common/ui/msgbox.h"
 #include "common/ui/tooltip.h"
+#include "common/ui/placement.h"
 #include "common/ui/uifont.h"
 
 #include <QGuiApplication>
@@ -96,11 +97,7 @@ void frmSearch::cmdCancel_Click()
 
 void frmSearch::showEvent(QShowEvent *event)
 {
-    if (QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-        QRect r = frameGeometry();
-        r.moveCenter(s->availableGeometry().center());
-        move(r.topLeft());
-    }
+    PlaceOnScreen(this);
     QDialog::showEvent(event);
     txtWord->setFocus();
 }

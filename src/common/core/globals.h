@@ -18,6 +18,11 @@ extern bool blnExitOnChooserClose;   // closing the chooser ends the program; th
 extern QString strListURL;           // catalogue list address of the chosen kind; frmMain::SetListURL
 extern QString strSearchWord;        // words typed into the search dialog; frmSearch (the main window clears it once used)
 
+// The names of the two catalogue kinds, the same in the chooser and on the
+// main window's banner.
+inline const QString kAnimeKindName = QStringLiteral("动画下载");
+inline const QString kMusicKindName = QStringLiteral("动漫音乐");
+
 // Puts every shared variable back to its start value (tests, a fresh start).
 void ResetGlobals();
 

@@ -201,10 +201,11 @@ DownloadEngine::Next DownloadEngine::probe()
         return m_run.probeOutcome;
     if (!m_run.headReceived) {
         m_probe->close();
-        // A server that never answers is not a name that does not resolve.
-        const Problem otherwise = m_probe->failure() == net::NetFailure::TimedOut ? Problem::CannotConnect
-                                                                                   : Problem::CannotResolve;
-        showAlert(ProblemOfNet(m_probe->failure(), m_probe->certificateProblem(), otherwise), address, false);
+        // A server that never answers, or a proxy that cannot be used, is not a name that does not resolve.
+        const net::NetFailure failure = m_probe->failure();
+        const bool noConnection = failure == net::NetFailure::TimedOut || failure == net::NetFailure::Proxy;
+        const Problem otherwise = noConnection ? Problem::CannotConnect : Problem::CannotResolve;
+        showAlert(ProblemOfNet(failure, m_probe->certificateProblem(), otherwise), address, false);
         return Next::Finish;
     }
     return Next::GoOn;
@@ -313,12 +314,16 @@ DownloadEngine::Next DownloadEngine::askLength()
         return Next::Finish;
     // One second before now, so the first rate is not a division by almost nothing.
     m_run.startTime = clockSeconds() - 1.0;
-    // An answer that was no answer (headers without end) has no length either.
-    m_run.total = m_transfer->failure() == net::NetFailure::None ? LeadingNumber(m_transfer->header("Content-Length")) : 0;
+    // A request that failed is told as what failed, not as a file of no length.
+    if (m_transfer->failure() != net::NetFailure::None) {
+        showAlert(ProblemOfFailedRequest(m_transfer->failure(), m_transfer->certificateProblem()), m_run.address,
+                  false);
+        return Next::Finish;
+    }
+    m_run.total = LeadingNumber(m_transfer->header("Content-Length"));
     takeValidator();
     if (m_run.total == 0) {
-        showAlert(ProblemOfNet(m_transfer->failure(), m_transfer->certificateProblem(), Problem::ZeroLength),
-                  m_run.address, false);
+        showAlert(Problem::ZeroLength, m_run.address, false);
         return Next::Finish;
     }
     return Next::GoOn;
@@ -340,7 +345,7 @@ void DownloadEngine::takeValidator()
 DownloadEngine::Next DownloadEngine::request(const QByteArray &range, bool headersOnly, const QByteArray &ifRange)
 {
     if (!m_transfer->execute(m_run.address, range, headersOnly, ifRange)) {
-        showAlert(DownloadProblem::Unexpected(m_transfer->errorString()), m_run.address, false);
+        showAlert(Problem::InvalidAddress, m_run.address, false);
         return Next::Finish;
     }
     if (!waitUntil([this] { return !m_transfer->stillExecuting(); }))
@@ -388,10 +393,8 @@ DownloadEngine::Next DownloadEngine::judgeStatus()
     if (!waitUntil([this] { return !m_transfer->stillExecuting(); }))
         return Next::Finish;
     const net::NetFailure failure = m_transfer->failure();
-    if (failure == net::NetFailure::BadAnswer)
-        return stopWith(Problem::BadAnswer, m_run.address);
-    if (failure == net::NetFailure::Certificate || failure == net::NetFailure::Downgrade)
-        return stopWith(ProblemOfNet(failure, m_transfer->certificateProblem(), Problem::BadAnswer), m_run.address);
+    if (failure != net::NetFailure::None && m_transfer->status() == 0)
+        return stopWith(ProblemOfFailedRequest(failure, m_transfer->certificateProblem()), m_run.address);
     return checkStatus(m_transfer->status());
 }
 

@@ -6,11 +6,6 @@
 
 #include "net/proxy.h"
 
-#include <QNetworkProxy>
-#include <QSslCertificate>
-#include <QSslConfiguration>
-#include <QSslSocket>
-#include <QTcpSocket>
 #include <QUrl>
 
 namespace velmora {
@@ -94,13 +89,18 @@ QByteArray BuildProbeRequest(const QString &strRequestURL, const QString &strSer
 
 Probe::Probe(QObject *parent) : QObject(parent)
 {
-    m_connectTimer.setSingleShot(true);
     m_answerTimer.setSingleShot(true);
-    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
-        fail(net::NetFailure::TimedOut, QStringLiteral("no connection in time"));
-    });
     connect(&m_answerTimer, &QTimer::timeout, this, [this] {
         fail(net::NetFailure::TimedOut, QStringLiteral("no answer in time"));
+    });
+    connect(&m_connection, &net::Connection::opened, this, [this] {
+        m_connection.send(m_request);
+        emit wake();
+    });
+    connect(&m_connection, &net::Connection::readyRead, this, &Probe::onArrival);
+    connect(&m_connection, &net::Connection::failed, this, [this] {
+        m_certificate = m_connection.certificateProblem();
+        fail(m_connection.failure(), m_connection.errorString());
     });
 }
 
@@ -111,79 +111,17 @@ Probe::~Probe()
 
 namespace {
 
-net::CertificateProblem CertificateProblemOf(const QList<QSslError> &errors)
+// The probe's request with the proxy's credentials added for the proxy alone
+// (it takes them off before the request goes on); the rest byte for byte.
+QByteArray WithProxyCredentials(const QByteArray &request, const net::ProxyChoice &proxy)
 {
-    using net::CertificateProblem;
-    for (const QSslError &e : errors) {
-        switch (e.error()) {
-        case QSslError::SelfSignedCertificate:
-        case QSslError::SelfSignedCertificateInChain:
-        case QSslError::UnableToGetLocalIssuerCertificate:
-        case QSslError::UnableToGetIssuerCertificate:
-        case QSslError::UnableToVerifyFirstCertificate:
-        case QSslError::CertificateUntrusted:
-            return CertificateProblem::Untrusted;
-        case QSslError::CertificateExpired:
-        case QSslError::CertificateNotYetValid:
-            return CertificateProblem::Expired;
-        case QSslError::HostNameMismatch:
-            return CertificateProblem::WrongName;
-        default:
-            break;
-        }
-    }
-    return errors.isEmpty() ? CertificateProblem::None : CertificateProblem::Other;
-}
-
-net::NetFailure FailureOf(QAbstractSocket::SocketError error)
-{
-    switch (error) {
-    case QAbstractSocket::HostNotFoundError:
-        return net::NetFailure::CannotResolve;
-    case QAbstractSocket::ProxyAuthenticationRequiredError:
-    case QAbstractSocket::ProxyConnectionRefusedError:
-    case QAbstractSocket::ProxyConnectionClosedError:
-    case QAbstractSocket::ProxyConnectionTimeoutError:
-    case QAbstractSocket::ProxyNotFoundError:
-    case QAbstractSocket::ProxyProtocolError:
-        return net::NetFailure::Proxy;
-    case QAbstractSocket::SocketTimeoutError:
-        return net::NetFailure::TimedOut;
-    default:
-        return net::NetFailure::Unreachable;
-    }
-}
-
-QNetworkProxy QtProxyOf(const net::ProxyChoice &choice)
-{
-    using Kind = net::ProxyChoice::Kind;
-    if (choice.kind == Kind::None)
-        return QNetworkProxy(QNetworkProxy::NoProxy);
-    const auto type = choice.kind == Kind::Http ? QNetworkProxy::HttpProxy : QNetworkProxy::Socks5Proxy;
-    QNetworkProxy proxy(type, choice.host, choice.port, choice.userName, choice.password);
-    // socks5: the name is resolved here and the proxy is given the address.
-    if (choice.kind == Kind::Socks5)
-        proxy.setCapabilities(proxy.capabilities() & ~QNetworkProxy::HostNameLookupCapability);
-    return proxy;
+    if (proxy.userName.isEmpty() || !request.endsWith("\r\n\r\n"))
+        return request;
+    const QByteArray pair = (proxy.userName + QLatin1Char(':') + proxy.password).toUtf8();
+    return request.chopped(2) + "Proxy-Authorization: Basic " + pair.toBase64() + "\r\n\r\n";
 }
 
 } // namespace
-
-QTcpSocket *Probe::makeSocket(bool https, const QString &host, quint16 port, Route *route)
-{
-    QUrl target;
-    target.setScheme(https ? QStringLiteral("https") : QStringLiteral("http"));
-    target.setHost(host);
-    target.setPort(port);
-    const net::ProxyChoice proxy = net::ProxyFor(target);
-    // Plain http through an HTTP proxy: the probe's request already has the
-    // absolute form a proxy takes, so it goes to the proxy as it is.
-    const bool viaHttpProxy = !https && proxy.kind == net::ProxyChoice::Kind::Http;
-    *route = viaHttpProxy ? Route{proxy.host, proxy.port} : Route{host, port};
-    QTcpSocket *socket = https ? new QSslSocket(this) : new QTcpSocket(this);
-    socket->setProxy(viaHttpProxy ? QNetworkProxy(QNetworkProxy::NoProxy) : QtProxyOf(proxy));
-    return socket;
-}
 
 void Probe::start(bool https, const QString &host, quint16 port, const QByteArray &request,
                   const net::NetSettings &limits)
@@ -192,77 +130,55 @@ void Probe::start(bool https, const QString &host, quint16 port, const QByteArra
     m_failure = net::NetFailure::None;
     m_certificate = net::CertificateProblem::None;
     m_error.clear();
-    m_request = request;
     QString name = host;
     if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
         name = name.mid(1, name.size() - 2);
-    const QString ace = QString::fromLatin1(QUrl::toAce(name));
-    if (!ace.isEmpty())
-        name = ace;
-    Route route;
-    m_socket = makeSocket(https, name, port, &route);
-    const auto ready = [this] {
-        m_connectTimer.stop();
-        m_socket->write(m_request);
-        emit wake();
-    };
-    if (auto *ssl = qobject_cast<QSslSocket *>(m_socket)) {
-        if (!limits.caFile.isEmpty()) {
-            QSslConfiguration config = ssl->sslConfiguration();
-            config.setCaCertificates(QSslCertificate::fromPath(limits.caFile));
-            ssl->setSslConfiguration(config);
-        }
-        connect(ssl, &QSslSocket::encrypted, this, ready);
-        connect(ssl, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &errors) {
-            m_certificate = CertificateProblemOf(errors);
-        });
-    } else {
-        connect(m_socket, &QTcpSocket::connected, this, ready);
-    }
-    connect(m_socket, &QTcpSocket::readyRead, this, [this] {
-        QTcpSocket *s = m_socket;
-        m_answerTimer.stop();
-        const QString text = QString::fromUtf8(s->readAll());
-        // Only the first arrival matters: the connection is closed after it.
-        disconnect(s, nullptr, this, nullptr);
-        emit dataArrived(text);
-        emit wake();
-    });
-    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        const bool certificate = m_certificate != net::CertificateProblem::None;
-        fail(certificate ? net::NetFailure::Certificate : FailureOf(error), m_socket->errorString());
-    });
-    m_connectTimer.start(limits.connectMs);
+    QUrl target;
+    target.setScheme(https ? QStringLiteral("https") : QStringLiteral("http"));
+    target.setHost(name);
+    target.setPort(port);
+    const net::Endpoint endpoint = net::Endpoint::of(target);
+    // Plain http through an HTTP proxy: the probe's request already has the
+    // absolute form a proxy takes, so it goes to the proxy as it is.
+    m_proxyTakesRequest = endpoint.proxyTakesRequest();
+    m_request = m_proxyTakesRequest ? WithProxyCredentials(request, endpoint.proxy) : request;
+    m_running = true;
     m_answerTimer.start(limits.headMs);
-    // The name checked against the certificate (and sent for SNI) is the server's.
-    if (auto *ssl = qobject_cast<QSslSocket *>(m_socket))
-        ssl->connectToHostEncrypted(name, port);
-    else
-        m_socket->connectToHost(route.host, route.port);
+    m_connection.open(endpoint, limits);
+}
+
+void Probe::onArrival()
+{
+    const QString text = QString::fromUtf8(m_connection.readAll());
+    if (!m_running || text.isEmpty())
+        return;
+    m_answerTimer.stop();
+    // An answer from the proxy itself, not from the server: it wants other credentials.
+    if (m_proxyTakesRequest && StatusOf(text) == QLatin1String("407"))
+        return fail(net::NetFailure::ProxyCredentials, QStringLiteral("the proxy refused the credentials"));
+    // Only the first arrival matters: the connection is closed after it.
+    m_running = false;
+    emit dataArrived(text);
+    emit wake();
 }
 
 void Probe::fail(net::NetFailure why, const QString &error)
 {
-    if (!m_socket || failed())
+    if (!m_running || failed())
         return;
     m_failure = why;
     m_error = error;
-    m_connectTimer.stop();
+    m_running = false;
     m_answerTimer.stop();
+    m_connection.close();
     emit wake();
 }
 
 void Probe::close()
 {
-    m_connectTimer.stop();
     m_answerTimer.stop();
-    if (!m_socket)
-        return;
-    QTcpSocket *s = m_socket;
-    m_socket = nullptr;
-    disconnect(s, nullptr, this, nullptr);
-    s->abort();
-    s->deleteLater();
+    m_running = false;
+    m_connection.close();
 }
 
 } // namespace velmora

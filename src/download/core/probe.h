@@ -4,17 +4,16 @@
 
 #pragma once
 // The probe: one hand-written HTTP/1.1 GET, read only for its status code,
-// to follow one "302" and to reject a "404" early. It takes the transfer's
-// road: TLS for https (certificate checked, never clear text), and the proxy
-// the network layer chooses for the address.
+// to follow one "302" and to reject a "404" early. Its connection is opened
+// by the network layer on the transfer's road: the same proxy, TLS for https
+// (certificate checked, never clear text), the same limits and failures.
+#include "net/connection.h"
 #include "net/failure.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QTimer>
-
-class QTcpSocket;
 
 namespace velmora {
 
@@ -49,7 +48,9 @@ public:
     ~Probe() override;
 
     // Connects to host:port (over TLS when https); once connected the
-    // request is sent as it is. host may be an IPv6 literal in brackets.
+    // request is sent as it is (for an HTTP proxy that asks for them, with
+    // the proxy's credentials, which it keeps). host may be an IPv6 literal
+    // in brackets.
     void start(bool https, const QString &host, quint16 port, const QByteArray &request,
                const net::NetSettings &limits = net::NetSettings());
     // Closes the connection (repeatable).
@@ -66,18 +67,13 @@ signals:
     void wake();
 
 private:
-    // Where the socket connects: the server, or an HTTP proxy that takes the request as it is.
-    struct Route
-    {
-        QString host;
-        quint16 port = 0;
-    };
-    QTcpSocket *makeSocket(bool https, const QString &host, quint16 port, Route *route);
+    void onArrival();
     void fail(net::NetFailure why, const QString &error);
 
-    QTcpSocket *m_socket = nullptr;
+    net::Connection m_connection;
+    bool m_running = false;            // started, not yet closed
+    bool m_proxyTakesRequest = false;  // the request goes to an HTTP proxy as it is
     QByteArray m_request;
-    QTimer m_connectTimer;
     QTimer m_answerTimer;
     net::NetFailure m_failure = net::NetFailure::None;
     net::CertificateProblem m_certificate = net::CertificateProblem::None;

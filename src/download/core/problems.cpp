@@ -29,6 +29,8 @@ QString ProblemText(Problem problem)
     case Problem::CertificateWrongName: return QStringLiteral("证书与域名不符");
     case Problem::CertificateInvalid: return QStringLiteral("证书无效");
     case Problem::Downgrade: return QStringLiteral("拒绝从 https 转向 http");
+    case Problem::ProxyRefusedCredentials: return QStringLiteral("代理服务器拒绝了用户名或密码");
+    case Problem::NoSecureConnection: return QStringLiteral("无法建立安全连接");
     case Problem::Unexpected: break;
     }
     return QString();
@@ -37,15 +39,27 @@ QString ProblemText(Problem problem)
 Problem ProblemOfNet(net::NetFailure failure, net::CertificateProblem certificate, Problem otherwise)
 {
     using net::CertificateProblem;
-    if (failure == net::NetFailure::Downgrade)
-        return Problem::Downgrade;
-    if (failure != net::NetFailure::Certificate)
-        return otherwise;
+    switch (failure) {
+    case net::NetFailure::Downgrade: return Problem::Downgrade;
+    case net::NetFailure::ProxyCredentials: return Problem::ProxyRefusedCredentials;
+    case net::NetFailure::NoSecureConnection: return Problem::NoSecureConnection;
+    case net::NetFailure::Certificate: break;
+    default: return otherwise;
+    }
     switch (certificate) {
     case CertificateProblem::Untrusted: return Problem::CertificateUntrusted;
     case CertificateProblem::Expired: return Problem::CertificateExpired;
     case CertificateProblem::WrongName: return Problem::CertificateWrongName;
     default: return Problem::CertificateInvalid;
+    }
+}
+
+Problem ProblemOfFailedRequest(net::NetFailure failure, net::CertificateProblem certificate)
+{
+    switch (failure) {
+    case net::NetFailure::CannotResolve: return Problem::CannotResolve;
+    case net::NetFailure::BadAnswer: return Problem::BadAnswer;
+    default: return ProblemOfNet(failure, certificate, Problem::CannotConnect);
     }
 }
 

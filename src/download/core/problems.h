@@ -35,6 +35,8 @@ enum class Problem {
     CertificateWrongName,  // "证书与域名不符"
     CertificateInvalid,    // "证书无效": refused for another reason
     Downgrade,         // "拒绝从 https 转向 http": a redirect that would drop the encryption
+    ProxyRefusedCredentials,  // "代理服务器拒绝了用户名或密码"
+    NoSecureConnection,       // "无法建立安全连接": no TLS version or cipher both sides accept
     Unexpected,        // an error that carries its own description
 };
 
@@ -42,8 +44,15 @@ enum class Problem {
 QString ProblemText(Problem problem);
 
 // The problem a failure of the network layer is shown as: certificate
-// problems and a refused downgrade by name, anything else as `otherwise`.
+// problems, a refused downgrade, refused proxy credentials and TLS that
+// could not be agreed by name, anything else as `otherwise`.
 Problem ProblemOfNet(net::NetFailure failure, net::CertificateProblem certificate, Problem otherwise);
+
+// The problem a failed request of the transfer (the length or the range
+// request) is shown as: what went wrong on the way, never a property of
+// the file. A name that does not resolve, an answer that is none, and
+// otherwise a connection that could not be made or held.
+Problem ProblemOfFailedRequest(net::NetFailure failure, net::CertificateProblem certificate);
 
 // One problem as the general dialog shows it.
 struct DownloadProblem

@@ -48,7 +48,12 @@ public:
     }
     void CloseWindow() override { w->Unload(); }
     void SetSourceLabel(const QString &t) override { w->SourceLabel->setText(t); }
-    void SetToLabel(const QString &t) override { w->ToLabel->setText(t); }
+    void SetToLabel(const QString &t) override
+    {
+        w->ToLabel->setText(t);
+        // A long path shows only its end in the box: the whole one is in the tip.
+        w->ToLabel->setToolTip(t);
+    }
     void SetStatusLabel(const QString &t) override { w->StatusLabel->setText(t); }
     // A text set outright comes after any figures still waiting, which must
     // not overwrite it later.
@@ -178,7 +183,6 @@ frmDownload::frmDownload(QWidget *mainWindow)
     picSeek = new SeekBar(this);
     picSeek->setObjectName(QStringLiteral("picSeek"));
     picSeek->setGeometry(8, 104, kSeekWidth, kSeekHeight);
-    picSeek->setCursor(Qt::PointingHandCursor);
     picSeek->DrawSeek(0);
 
     CompleteLabel = addTextBox(this, QStringLiteral("文件下载"), 12, 220, 416);

@@ -7,6 +7,7 @@
 #include "download/ui/alerts.h"
 #include "download/ui/artwork.h"
 #include "common/core/version.h"
+#include "common/ui/placement.h"
 #include "common/ui/sharp.h"
 #include "common/ui/uifont.h"
 #include "download/core/address.h"
@@ -134,8 +135,7 @@ bool ProblemDialog::event(QEvent *event)
 
 void ProblemDialog::showEvent(QShowEvent *event)
 {
-    if (QScreen *s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    PlaceOnScreen(this);
     m_comOperation->setFocus(Qt::OtherFocusReason);
     QDialog::showEvent(event);
 }

@@ -9,9 +9,7 @@
 #include "common/ui/sharp.h"
 
 #include <QAccessibleWidget>
-#include <QGuiApplication>
 #include <QLinearGradient>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -38,17 +36,17 @@ QImage MakeTexture()
     return img;
 }
 
-QImage MakeKnob(bool hover, qreal dpr)
+QImage MakeKnob(qreal dpr)
 {
     QImage img = CanvasImage(QSize(kKnobWidthPx, kKnobHeightPx), dpr);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
 
-    const QColor edge = hover ? QColor(0xd9, 0x6a, 0x00) : QColor(0x1b, 0x5f, 0xae);
-    const QColor top = hover ? QColor(0xff, 0xf1, 0xd6) : QColor(0xee, 0xf6, 0xff);
-    const QColor bottom = hover ? QColor(0xff, 0xc8, 0x6b) : QColor(0xb8, 0xd8, 0xf8);
-    const QColor accent = hover ? QColor(0xe8, 0x7a, 0x00) : QColor(0x22, 0x80, 0xdc);
+    const QColor edge(0x1b, 0x5f, 0xae);
+    const QColor top(0xee, 0xf6, 0xff);
+    const QColor bottom(0xb8, 0xd8, 0xf8);
+    const QColor accent(0x22, 0x80, 0xdc);
 
     // The balloon above the bar, with its pointer down to the knob.
     QPainterPath balloon;
@@ -92,13 +90,6 @@ QImage MakeKnob(bool hover, qreal dpr)
 
     // The knob itself, centred on the bar's middle line.
     const QPointF k(10.0, 88.5);
-    if (hover) {
-        QRadialGradient glow(k, 16.0);
-        glow.setColorAt(0.0, QColor(0xff, 0xb0, 0x40, 200));
-        glow.setColorAt(1.0, QColor(0xff, 0xb0, 0x40, 0));
-        p.setBrush(glow);
-        p.drawEllipse(k, 16.0, 16.0);
-    }
     QRadialGradient disc(k - QPointF(3, 3), 12.0);
     disc.setColorAt(0.0, Qt::white);
     disc.setColorAt(1.0, accent);
@@ -144,13 +135,6 @@ QAccessibleInterface *SeekBarFactory(const QString &key, QObject *object)
     return nullptr;
 }
 
-// Taking or dropping a grab while a mouse button is down would end the
-// press's own grab on X11 and lose its release.
-bool ButtonHeld()
-{
-    return QGuiApplication::mouseButtons() != Qt::NoButton;
-}
-
 } // namespace
 
 SeekBar::SeekBar(QWidget *parent) : QWidget(parent)
@@ -163,8 +147,7 @@ SeekBar::SeekBar(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("picSeek"));
     setAccessibleName(QStringLiteral("下载进度"));
     setFixedSize(kSeekWidth, kSeekHeight);
-    setCursor(Qt::PointingHandCursor);
-    setMouseTracking(true);
+    // It only shows: no hand pointer and no hover look, since a click does nothing.
 }
 
 int SeekBar::percent() const
@@ -179,9 +162,9 @@ QImage SeekBar::SeekTexture()
     return img;
 }
 
-QImage SeekBar::KnobPicture(bool hover, qreal dpr)
+QImage SeekBar::KnobPicture(qreal dpr)
 {
-    return MakeKnob(hover, dpr);
+    return MakeKnob(dpr);
 }
 
 int SeekBar::KnobPosition(float sngProgress)
@@ -212,57 +195,9 @@ void SeekBar::paintEvent(QPaintEvent *)
     const int x = m_seekLength;
     if (x > 0)
         p.drawImage(QRect(0, kBarTopPx, x, kBarHeightPx), SeekTexture());
-    QImage &knob = m_knob[m_inSeek ? 1 : 0];
-    if (knob.isNull() || !qFuzzyCompare(knob.devicePixelRatio(), devicePixelRatioF()))
-        knob = KnobPicture(m_inSeek, devicePixelRatioF());
-    p.drawImage(QPoint(x, 0), knob);
-}
-
-void SeekBar::setInSeek(bool in)
-{
-    m_inSeek = in;
-    if (ButtonHeld()) {
-        // the press routes the moves here already
-    } else if (in) {
-        // Keep receiving moves once the pointer leaves, to put back the normal look.
-        if (QWidget::mouseGrabber() != this)
-            grabMouse();
-    } else if (QWidget::mouseGrabber() == this) {
-        releaseMouse();
-    }
-    DrawSeek(m_seekLength);
-}
-
-void SeekBar::mouseMoveEvent(QMouseEvent *event)
-{
-    const QPointF pos = event->position();
-    setInSeek(pos.x() >= 0 && pos.x() <= width() && pos.y() >= 0 && pos.y() <= height());
-    QWidget::mouseMoveEvent(event);
-}
-
-void SeekBar::mouseReleaseEvent(QMouseEvent *event)
-{
-    // A press that ended outside: the hover look and its grab go now.
-    if (event->buttons() == Qt::NoButton && !rect().contains(event->position().toPoint()))
-        setInSeek(false);
-    QWidget::mouseReleaseEvent(event);
-}
-
-void SeekBar::leaveEvent(QEvent *event)
-{
-    // Normally the grab brings the first move outside; this covers a grab
-    // that some other window took away meanwhile.
-    if (m_inSeek && QWidget::mouseGrabber() != this)
-        setInSeek(false);
-    QWidget::leaveEvent(event);
-}
-
-void SeekBar::hideEvent(QHideEvent *event)
-{
-    if (QWidget::mouseGrabber() == this)
-        releaseMouse();
-    m_inSeek = false;
-    QWidget::hideEvent(event);
+    if (m_knob.isNull() || !qFuzzyCompare(m_knob.devicePixelRatio(), devicePixelRatioF()))
+        m_knob = KnobPicture(devicePixelRatioF());
+    p.drawImage(QPoint(x, 0), m_knob);
 }
 
 } // namespace velmora

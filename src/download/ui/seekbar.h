@@ -4,7 +4,7 @@
 
 #pragma once
 // picSeek: the drawn progress bar of the download window, with the picture
-// that rides on the end of the bar and its hover look.
+// that rides on the end of the bar. It only shows the progress.
 #include <QImage>
 #include <QWidget>
 
@@ -26,30 +26,21 @@ public:
     int seekLength() const { return m_seekLength; }
     // The share of the bar that is filled, in whole percent (0 to 100).
     int percent() const;
-    // blnInSeek: the pointer is over the bar.
-    bool inSeek() const { return m_inSeek; }
 
-    // The pictures: the 1 x 9 bar texture and the 141 x 111 knob (normal or
-    // hover), the knob drawn for a device pixel ratio.
+    // The pictures: the 1 x 9 bar texture and the 141 x 111 knob, the knob
+    // drawn for a device pixel ratio.
     static QImage SeekTexture();
-    static QImage KnobPicture(bool hover, qreal dpr = 1.0);
+    static QImage KnobPicture(qreal dpr = 1.0);
 
     static constexpr int kBarTopPx = 84;
     static constexpr int kBarHeightPx = 9;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void leaveEvent(QEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
 
 private:
-    void setInSeek(bool in);
-
     int m_seekLength = 0;
-    bool m_inSeek = false;
-    QImage m_knob[2];  // normal and hover, at the ratio last painted at
+    QImage m_knob;  // at the ratio last painted at
 };
 
 } // namespace velmora
