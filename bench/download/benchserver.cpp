@@ -4,7 +4,9 @@
 
 // Serves generated files for the download benchmark, a path that never
 // answers, and its own request log at /__log (one line per request:
-// path, range, status, body bytes sent).
+// path, range, status, body bytes sent). A second argument paces every
+// connection's body at that many bytes per second, evenly, with no burst
+// at the start of an answer: the strictest throttle a file host can set.
 #include "httpserver.h"
 
 #include <QCoreApplication>
@@ -29,6 +31,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const quint16 port = quint16(argc > 1 ? QByteArray(argv[1]).toUInt() : 18500);
     HttpServer server;
+    if (argc > 2)
+        server.setDefaultRate(QByteArray(argv[2]).toLongLong());
     server.addGeneratedFile(QStringLiteral("/64m.bin"), qint64(64) << 20);
     server.addGeneratedFile(QStringLiteral("/1g.bin"), qint64(1) << 30);
     server.addGeneratedFile(QStringLiteral("/stall.bin"), 1 << 20);

@@ -168,3 +168,6 @@ if [ "${PROFILE:-0}" = 1 ]; then
     profile velmora-fetch "$FETCH" "$URL" --save "$WORK/out.bin"
     profile velmora-fetch-window env DISPLAY=":$DISPLAY_NUMBER" QT_QPA_PLATFORM=xcb "$FETCH" "$URL" --save "$WORK/out.bin" --window
 fi
+
+# The throttled host, with its own servers.
+[ "${THROTTLED:-1}" = 1 ] && "$ROOT/bench/download/throttled.sh" "$BUILD"

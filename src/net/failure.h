@@ -31,7 +31,8 @@ enum class NetFailure {
     NoSecureConnection,  // no TLS could be agreed (protocol versions, ciphers), with the server or proxy
 };
 
-// Time limits of a request, in milliseconds, and whom it trusts.
+// Time limits of a request, in milliseconds, whom it trusts, and how much of
+// the server a download may take.
 struct NetSettings
 {
     int connectMs = 30000;  // TCP (and proxy) connection
@@ -40,6 +41,10 @@ struct NetSettings
     // Certificate authorities trusted instead of the system's (a PEM file;
     // "" = the system's). Tests use it for their own authority.
     QString caFile;
+    // Connections one download may use at once (1 = one, as a plain GET).
+    int connections = 4;
+    // Body bytes per second a download takes at most, over all its connections; 0 = no limit.
+    qint64 maxBytesPerSecond = 0;
 
     // The same limit for the head and for silence in the body (a command-line setting).
     static NetSettings withTimeout(int seconds)

@@ -3,6 +3,7 @@
 #include "net/transfer.h"
 
 #include "common/core/version.h"
+#include "net/piecestream.h"
 #include "net/route.h"
 
 namespace velmora::net {
@@ -36,6 +37,30 @@ int StatusOfLine(const QByteArray &line)
         code = code * 10 + (line[i] - '0');
     }
     return code;
+}
+
+// The first byte of "bytes=N-", a range open to the end of the file; -1 for any other.
+qint64 OpenRangeStart(const QByteArray &range)
+{
+    if (!range.startsWith("bytes=") || !range.endsWith('-'))
+        return -1;
+    bool ok = false;
+    const qint64 from = range.mid(6, range.size() - 7).toLongLong(&ok);
+    return ok && from >= 0 ? from : -1;
+}
+
+// The file's length when contentRange is exactly "bytes from-(length-1)/length"; -1 otherwise.
+qint64 LengthOfRestFrom(const QByteArray &contentRange, qint64 from)
+{
+    const QByteArray text = contentRange.trimmed();
+    const int slash = text.indexOf('/');
+    bool ok = false;
+    const qint64 length = slash < 0 ? -1 : text.mid(slash + 1).toLongLong(&ok);
+    if (!ok || length <= from)
+        return -1;
+    const QByteArray asked = "bytes " + QByteArray::number(from) + '-' + QByteArray::number(length - 1) + '/'
+        + QByteArray::number(length);
+    return text == asked ? length : -1;
 }
 
 const QByteArray &UserAgent()
@@ -146,22 +171,8 @@ bool Transfer::startHop(const QUrl &url)
 {
     dropEasy();
     m_url = url;
-    m_headersIn = false;
-    m_discarding = false;
-    m_discarded = 0;
-    m_stopAtHead = false;
-    m_redirecting = false;
-    m_retryAuth = false;
-    m_pendingFailure = NetFailure::None;
-    m_headerBytes = 0;
-    m_lengthEnds = -1;
-    m_bodyTaken = 0;
-    m_endedAtLength = false;
-    m_status = 0;
-    m_statusLine.clear();
-    m_headers.clear();
+    m_hop = Hop{};
     m_body.clear();
-    m_paused = false;
     m_endpoint = Endpoint::of(url);
     if (m_endpoint.proxy.kind == ProxyChoice::Kind::Unusable) {
         // A proxy the user set is never gone round: the request fails instead.
@@ -189,6 +200,7 @@ void Transfer::configure(CURL *easy, const QUrl &url)
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onBodyBytes);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAX_RECV_SPEED_LARGE, curl_off_t(m_limits.maxBytesPerSecond));
     if (m_sendAuth && sameOrigin()) {
         curl_easy_setopt(easy, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
         curl_easy_setopt(easy, CURLOPT_USERNAME, m_userName.toUtf8().constData());
@@ -215,9 +227,9 @@ size_t Transfer::onHeaderLine(char *data, size_t size, size_t count, void *self)
 {
     auto *t = static_cast<Transfer *>(self);
     const size_t bytes = size * count;
-    t->m_headerBytes += qint64(bytes);
-    if (t->m_headerBytes > kMaxHeaderBytes) {
-        t->m_pendingFailure = NetFailure::BadAnswer;
+    t->m_hop.headerBytes += qint64(bytes);
+    if (t->m_hop.headerBytes > kMaxHeaderBytes) {
+        t->m_hop.pendingFailure = NetFailure::BadAnswer;
         return 0;
     }
     return t->takeHeaderLine(QByteArray(data, qsizetype(bytes))) == bytes ? bytes : 0;
@@ -230,47 +242,48 @@ size_t Transfer::takeHeaderLine(QByteArray line)
         line.chop(1);
     if (line.startsWith("HTTP/")) {
         // Each answer, interim or final, starts its own header list.
-        m_status = StatusOfLine(line);
-        m_statusLine = line;
-        m_headers.clear();
+        m_hop.status = StatusOfLine(line);
+        m_hop.statusLine = line;
+        m_hop.headers.clear();
         return bytes;
     }
     if (line.isEmpty())
         return endOfHead() ? bytes : 0;
-    if ((line.startsWith(' ') || line.startsWith('\t')) && !m_headers.isEmpty()) {
-        m_headers.last().second += ' ' + line.trimmed();
+    if ((line.startsWith(' ') || line.startsWith('\t')) && !m_hop.headers.isEmpty()) {
+        m_hop.headers.last().second += ' ' + line.trimmed();
         return bytes;
     }
     const int colon = line.indexOf(':');
     if (colon <= 0) {
-        m_pendingFailure = NetFailure::BadAnswer;  // a header line that is none
+        m_hop.pendingFailure = NetFailure::BadAnswer;  // a header line that is none
         return 0;
     }
-    m_headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+    m_hop.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
     return bytes;
 }
 
-// The blank line after a head. False ends the transfer.
+// The blank line after a head: what this answer makes of the hop. False ends the transfer.
 bool Transfer::endOfHead()
 {
-    if (m_status < 200)
+    const int status = m_hop.status;
+    if (status < 200)
         return true;  // an interim answer: the final one follows
-    if (IsRedirect(m_status) && m_hops < kMaxHops && !header("Location").isEmpty()) {
-        m_redirecting = true;  // libcurl resolves the Location once the hop ends
-        m_discarding = true;
+    if (IsRedirect(status) && m_hops < kMaxHops && !header("Location").isEmpty()) {
+        m_hop.state = HopState::Redirect;  // libcurl resolves the Location once the hop ends
         return true;
     }
     // Plain http through an HTTP proxy: a 407 is the proxy's own answer, not the server's.
-    if (m_status == 407 && m_endpoint.proxyTakesRequest()) {
-        m_pendingFailure = NetFailure::ProxyCredentials;
+    if (status == 407 && m_endpoint.proxyTakesRequest()) {
+        m_hop.pendingFailure = NetFailure::ProxyCredentials;
         return false;
     }
-    if (m_status == 401 && !m_sendAuth && !m_userName.isEmpty() && sameOrigin()) {
-        m_retryAuth = true;
-        m_discarding = true;
+    if (status == 401 && !m_sendAuth && !m_userName.isEmpty() && sameOrigin()) {
+        m_hop.state = HopState::AuthRetry;
         return true;
     }
-    m_headersIn = true;
+    // A server that says it is overloaded gets its connection back.
+    if (status == 429 || status == 503)
+        curl_easy_setopt(m_easy, CURLOPT_FORBID_REUSE, 1L);
     m_headTimer.stop();
     m_lastBodyByte.start();
     m_idleTimer.start(m_limits.idleMs);
@@ -280,18 +293,112 @@ bool Transfer::endOfHead()
     const QByteArray coding = header("Transfer-Encoding");
     bool lengthKnown = false;
     const qint64 length = header("Content-Length").toLongLong(&lengthKnown);
-    m_lengthEnds = !coding.isEmpty() && !coding.contains("chunked") && lengthKnown ? length : -1;
+    m_hop.lengthEnds = !coding.isEmpty() && !coding.contains("chunked") && lengthKnown ? length : -1;
     if (m_headersOnly) {
         // A short body is read to its end so the connection stays usable;
         // a long one is not fetched.
-        if (!lengthKnown || length > kDrainLimit) {
-            m_stopAtHead = true;
-            return false;
-        }
-        m_discarding = true;
-        return true;
+        const bool drain = lengthKnown && length <= kDrainLimit;
+        m_hop.state = drain ? HopState::Drain : HopState::Ended;
+        return drain;
     }
+    m_hop.state = HopState::Body;
+    if (status == 206)
+        planPieces();
     return true;
+}
+
+// Inside libcurl's callback: whether this body may come in pieces; when is for considerPieces().
+void Transfer::planPieces()
+{
+    const qint64 from = OpenRangeStart(m_range);
+    if (m_limits.connections < 2 || from < 0 || m_hop.lengthEnds >= 0)
+        return;
+    const qint64 total = LengthOfRestFrom(header("Content-Range"), from);
+    // Pieces of two versions must never be joined: without a version named,
+    // or with another than the one asked for, one connection brings it all.
+    const QByteArray validator = ValidatorOf(header("ETag"), header("Last-Modified"));
+    if (total < 0 || validator.isEmpty() || (!m_ifRange.isEmpty() && m_ifRange != validator))
+        return;
+    if (total - from < PieceStream::kMinimumRest)
+        return;
+    PieceSource source;
+    source.address = m_url.toString();
+    if (sameOrigin()) {
+        source.userName = m_userName;
+        source.password = m_password;
+    }
+    source.validator = validator;
+    source.total = total;
+    source.settings = m_limits;
+    m_hop.piecePlan = source;
+    m_hop.planFrom = from;
+    m_hop.sinceHead.start();
+}
+
+// Inside libcurl's callback, after a body write: once the pace of this
+// connection is known, the rest is split into pieces, or left to it.
+void Transfer::considerPieces()
+{
+    Hop &hop = m_hop;
+    if (hop.bodyTaken >= kFastAlone) {
+        hop.piecePlan.reset();
+        return;
+    }
+    if (hop.sinceHead.elapsed() < kPaceMs)
+        return;
+    const PieceSource source = *std::exchange(hop.piecePlan, std::nullopt);
+    // This connection brings one piece more, and ends with it.
+    const qint64 cut = hop.bodyTaken + PieceStream::kPieceSize;
+    if (source.total - (hop.planFrom + cut) < PieceStream::kMinimumRest)
+        return;
+    hop.lengthEnds = cut;
+    m_pieces = std::make_unique<PieceStream>(m_multi, source, hop.planFrom + cut, m_limits.connections);
+    connect(m_pieces.get(), &PieceStream::wake, this, &Transfer::wake);
+    QMetaObject::invokeMethod(this, &Transfer::beginPieces, Qt::QueuedConnection);
+}
+
+void Transfer::beginPieces()
+{
+    if (!m_pieces)
+        return;
+    // The limit is shared by every connection of the download.
+    if (m_easy && m_limits.maxBytesPerSecond > 0)
+        curl_easy_setopt(m_easy, CURLOPT_MAX_RECV_SPEED_LARGE,
+                         curl_off_t(std::max<qint64>(1, m_limits.maxBytesPerSecond / m_limits.connections)));
+    m_pieces->begin();
+}
+
+bool Transfer::piecesFollow() const
+{
+    // Only after this connection's piece came whole do the others' continue it.
+    return m_pieces && m_ended && m_complete;
+}
+
+bool Transfer::bodyEnded() const
+{
+    return m_ended && (!piecesFollow() || m_pieces->ended());
+}
+
+bool Transfer::complete() const
+{
+    return m_complete && (!m_pieces || m_pieces->complete());
+}
+
+qint64 Transfer::bufferedBytes() const
+{
+    return m_body.size() + (piecesFollow() ? m_pieces->readyBytes() : 0);
+}
+
+int Transfer::pieceConnections() const
+{
+    return m_pieces ? m_pieces->running() : 0;
+}
+
+QByteArrayView Transfer::peek(qint64 size)
+{
+    if (m_body.size() > 0 || !piecesFollow())
+        return m_body.peek(size);
+    return m_pieces->peek(size);
 }
 
 size_t Transfer::onBodyBytes(char *data, size_t size, size_t count, void *self)
@@ -301,27 +408,31 @@ size_t Transfer::onBodyBytes(char *data, size_t size, size_t count, void *self)
 
 size_t Transfer::takeBody(const char *data, size_t bytes)
 {
-    if (m_discarding) {
-        m_discarded += qint64(bytes);
-        if (m_headersIn)
+    Hop &hop = m_hop;
+    if (discarding()) {
+        hop.discarded += qint64(bytes);
+        if (hop.state == HopState::Drain) {
             m_lastBodyByte.start();
-        if (m_headersIn && m_lengthEnds >= 0 && m_discarded >= m_lengthEnds)
-            return endAtLength();
-        return m_discarded > kDrainLimit ? 0 : bytes;
+            if (hop.lengthEnds >= 0 && hop.discarded >= hop.lengthEnds)
+                return endAtLength();
+        }
+        return hop.discarded > kDrainLimit ? 0 : bytes;
     }
     // Nothing beyond the length that ends the body is kept.
-    const qint64 wanted = m_lengthEnds >= 0 ? qMin(qint64(bytes), m_lengthEnds - m_bodyTaken) : qint64(bytes);
+    const qint64 wanted = hop.lengthEnds >= 0 ? qMin(qint64(bytes), hop.lengthEnds - hop.bodyTaken) : qint64(bytes);
     if (wanted > m_body.room()) {
         // Full: libcurl keeps these bytes and stops reading until we take some.
-        m_paused = true;
+        hop.paused = true;
         m_idleTimer.stop();
         return CURL_WRITEFUNC_PAUSE;
     }
     m_body.write(data, wanted);
-    m_bodyTaken += qint64(bytes);
+    hop.bodyTaken += qint64(bytes);
     // A time stamp only: restarting a timer for every write costs more than the copy.
     m_lastBodyByte.start();
-    if (m_lengthEnds >= 0 && m_bodyTaken >= m_lengthEnds)
+    if (hop.piecePlan)
+        considerPieces();
+    if (hop.lengthEnds >= 0 && hop.bodyTaken >= hop.lengthEnds)
         return endAtLength();
     return bytes;
 }
@@ -329,41 +440,42 @@ size_t Transfer::takeBody(const char *data, size_t bytes)
 // Ends the transfer from inside libcurl's callback; hopEnded takes it as complete.
 size_t Transfer::endAtLength()
 {
-    m_endedAtLength = true;
+    m_hop.state = HopState::Ended;
+    m_hop.whole = true;
     return 0;
 }
 
 void Transfer::hopEnded(CURLcode result)
 {
     const QString error = QString::fromUtf8(m_errorBuffer);
-    if (m_pendingFailure != NetFailure::None)
-        return fail(m_pendingFailure, m_pendingFailure == NetFailure::ProxyCredentials
-                                          ? QStringLiteral("the proxy refused the credentials")
-                                          : QStringLiteral("the answer's head is too long or malformed"));
-    if (m_stopAtHead)
+    if (m_hop.pendingFailure != NetFailure::None)
+        return fail(m_hop.pendingFailure, m_hop.pendingFailure == NetFailure::ProxyCredentials
+                                              ? QStringLiteral("the proxy refused the credentials")
+                                              : QStringLiteral("the answer's head is too long or malformed"));
+    switch (m_hop.state) {
+    case HopState::Ended:
+        m_complete = m_hop.whole;
         return finish();
-    if (m_endedAtLength) {
-        m_complete = true;
-        return finish();
-    }
-    if (m_redirecting) {
+    case HopState::Redirect:
         followRedirect();
         return;
-    }
-    if (m_retryAuth) {
+    case HopState::AuthRetry:
         m_sendAuth = true;
         if (!startHop(m_url))
             fail(NetFailure::Unreachable, QStringLiteral("cannot start a request"));
         return;
+    case HopState::Head:
+        if (result != CURLE_OK)
+            return fail(FailureOf(m_easy, result, error, &m_certificate), error);
+        break;
+    case HopState::Drain:
+    case HopState::Body:
+        break;
     }
-    if (result == CURLE_OK || m_headersIn) {
-        // After the head a broken connection is a body that ended short:
-        // the caller sees how much came.
-        m_error = result == CURLE_OK ? QString() : error;
-        m_complete = result == CURLE_OK;
-        return finish();
-    }
-    fail(FailureOf(m_easy, result, error, &m_certificate), error);
+    // After the head a broken connection is a body that ended short: the caller sees how much came.
+    m_error = result == CURLE_OK ? QString() : error;
+    m_complete = result == CURLE_OK;
+    finish();
 }
 
 bool Transfer::followRedirect()
@@ -392,15 +504,21 @@ void Transfer::fail(NetFailure why, const QString &error)
 {
     m_failure = why;
     m_error = error;
-    m_headersIn = false;
-    m_headers.clear();
-    m_statusLine.clear();
+    m_hop = Hop{};
     m_body.clear();
     finish();
 }
 
 void Transfer::finish()
 {
+    if (m_pieces) {
+        // This connection's piece came whole: it is free for the others'.
+        // Ended short, the body ends here, and so do the pieces after it.
+        if (m_complete)
+            QMetaObject::invokeMethod(m_pieces.get(), &PieceStream::headDone, Qt::QueuedConnection);
+        else
+            m_pieces->stop();
+    }
     dropEasy();
     m_headTimer.stop();
     m_idleTimer.stop();
@@ -423,24 +541,27 @@ void Transfer::dropEasy()
 
 void Transfer::cancel()
 {
+    m_pieces.reset();
     dropEasy();
     m_headTimer.stop();
     m_idleTimer.stop();
     m_ended = true;
-    m_headersIn = false;
+    // The hop is over; the answer's headers stay readable.
+    Hop over;
+    over.headers = std::move(m_hop.headers);
+    m_hop = std::move(over);
     m_body.clear();
-    m_paused = false;
 }
 
 bool Transfer::stillExecuting() const
 {
     // A length request waits until its short body has been read off the connection.
-    return !m_ended && (!m_headersIn || m_discarding);
+    return !m_ended && m_hop.state != HopState::Body && m_hop.state != HopState::Ended;
 }
 
 QByteArray Transfer::header(const QByteArray &name) const
 {
-    for (const auto &h : m_headers)
+    for (const auto &h : m_hop.headers)
         if (h.first.compare(name, Qt::CaseInsensitive) == 0)
             return h.second;
     return {};
@@ -448,10 +569,10 @@ QByteArray Transfer::header(const QByteArray &name) const
 
 QString Transfer::headerText() const
 {
-    if (!m_headersIn)
+    if (!headIn())
         return QString();
-    QByteArray text = m_statusLine + "\r\n";
-    for (const auto &h : m_headers)
+    QByteArray text = m_hop.statusLine + "\r\n";
+    for (const auto &h : m_hop.headers)
         text += h.first + ": " + h.second + "\r\n";
     return QString::fromLatin1(text);
 }
@@ -472,8 +593,12 @@ QByteArray Transfer::getChunk(qint64 size)
 
 void Transfer::consume(qint64 bytes)
 {
-    m_body.consume(bytes);
-    resumeIfRoom();
+    if (m_body.size() > 0 || !piecesFollow()) {
+        m_body.consume(bytes);
+        resumeIfRoom();
+        return;
+    }
+    m_pieces->consume(bytes);
 }
 
 void Transfer::bodyTimedOut()
@@ -486,7 +611,7 @@ void Transfer::bodyTimedOut()
     }
     // Silence in the body: the transfer counts as dropped, like a reset
     // connection. A body nobody wanted may stall: the answer's head is all that counted.
-    if (!m_discarding) {
+    if (!discarding()) {
         m_failure = NetFailure::TimedOut;
         m_error = QStringLiteral("the body stalled");
     }
@@ -496,9 +621,9 @@ void Transfer::bodyTimedOut()
 void Transfer::resumeIfRoom()
 {
     // libcurl's held bytes come back in one go when resumed: room for its whole buffer.
-    if (!m_paused || !m_easy || m_body.room() < kCurlBuffer)
+    if (!m_hop.paused || !m_easy || m_body.room() < kCurlBuffer)
         return;
-    m_paused = false;
+    m_hop.paused = false;
     m_lastBodyByte.start();
     m_idleTimer.start(m_limits.idleMs);
     // libcurl hands over the bytes it kept at once, then reads on.

@@ -13,10 +13,20 @@
 // What a server can make us hold is bounded: the header bytes of an answer,
 // interim answers included, by kMaxHeaderBytes; the body by kBodyBuffer
 // (libcurl is paused while the buffer is full, and resumed as it is taken).
+//
+// A ranged body that is long enough, from a server that named its version,
+// and whose connection is held back (see kFastAlone), comes over several
+// connections (NetSettings::connections): this one brings its start, the
+// others the pieces after it, and the reader takes them in order as one
+// body (see PieceStream).
 #include "net/bodybuffer.h"
 #include "net/curlmulti.h"
 #include "net/failure.h"
+#include "net/piece.h"
 #include "net/route.h"
+
+#include <memory>
+#include <optional>
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -29,6 +39,8 @@
 
 namespace velmora::net {
 
+class PieceStream;
+
 class Transfer : public QObject
 {
     Q_OBJECT
@@ -39,6 +51,12 @@ public:
     // and then keeps a copy of what it read; room for two of its buffers and
     // more makes that rare.
     static constexpr qint64 kBodyBuffer = 4 * kCurlBuffer;
+    // A body that brings this much in its first kPaceMs is fast enough on
+    // its own connection: more connections would only cost (loopback, a
+    // host that does not throttle each connection). Otherwise the pieces
+    // begin then.
+    static constexpr qint64 kFastAlone = 32 * 1024 * 1024;
+    static constexpr qint64 kPaceMs = 500;
     // Redirects followed before an answer is taken as it is.
     static constexpr int kMaxHops = 10;
     // A body this small is read to its end and dropped (a redirect's, or a
@@ -63,17 +81,17 @@ public:
     // Until the final answer's headers are in, or the request has ended.
     bool stillExecuting() const;
     // No more body will come (what is buffered can still be taken).
-    bool bodyEnded() const { return m_ended; }
+    bool bodyEnded() const;
     NetFailure failure() const { return m_failure; }
     // The answer came whole: its body ended where the server said it would.
-    bool complete() const { return m_complete; }
+    bool complete() const;
     CertificateProblem certificateProblem() const { return m_certificate; }
     // libcurl's words for what went wrong, for logs ("" when nothing did).
     QString errorString() const { return m_error; }
 
     // The final answer: its status (0 when none came), one header's value
     // ("" when absent) and all of them as "<status line>" CR LF "Name: value" CR LF ...
-    int status() const { return m_headersIn ? m_status : 0; }
+    int status() const { return headIn() ? m_hop.status : 0; }
     QByteArray header(const QByteArray &name) const;
     QString headerText() const;
     // Where the answer came from, after redirects.
@@ -84,11 +102,13 @@ public:
     // The next body bytes where they lie, up to size (at most
     // BodyBuffer::kMaxPeek); valid until consume(), cancel() or the next
     // request. Reading them does not take them: consume() does.
-    QByteArrayView peek(qint64 size) { return m_body.peek(size); }
+    QByteArrayView peek(qint64 size);
     void consume(qint64 bytes);
     // A chunk of size bytes is in, or the end.
-    bool chunkReady(qint64 size) const { return bufferedBytes() >= size || m_ended; }
-    qint64 bufferedBytes() const { return m_body.size(); }
+    bool chunkReady(qint64 size) const { return bufferedBytes() >= size || bodyEnded(); }
+    qint64 bufferedBytes() const;
+    // Connections bringing pieces of the body besides this one, at this moment.
+    int pieceConnections() const;
 
     void cancel();
 
@@ -114,6 +134,10 @@ private:
     void bodyTimedOut();
     // The hop under way goes to the address the user's name and password were given for.
     bool sameOrigin() const;
+    void planPieces();
+    void considerPieces();
+    void beginPieces();
+    bool piecesFollow() const;
 
     CurlMulti *m_multi;
     CURL *m_easy = nullptr;
@@ -139,30 +163,55 @@ private:
 
     // What happened to it.
     bool m_ended = true;
-    bool m_headersIn = false;
     bool m_complete = false;
-    bool m_discarding = false;  // a body nobody wants: a redirect's, a 401's, a length request's
-    qint64 m_discarded = 0;
-    bool m_stopAtHead = false;  // ended by us once the head was in
-    qint64 m_lengthEnds = -1;   // body length that ends the answer when its framing does not
-    qint64 m_bodyTaken = 0;
-    bool m_endedAtLength = false;
-    bool m_redirecting = false;
-    bool m_retryAuth = false;
     NetFailure m_failure = NetFailure::None;
-    NetFailure m_pendingFailure = NetFailure::None;  // decided inside a libcurl callback
     CertificateProblem m_certificate = CertificateProblem::None;
     QString m_error;
 
-    // The answer.
-    qint64 m_headerBytes = 0;
-    int m_status = 0;
-    QByteArray m_statusLine;
-    QList<QPair<QByteArray, QByteArray>> m_headers;
+    // Where one hop (one request and its answer) stands. An answer rule is
+    // one case here, decided where the head ends.
+    enum class HopState {
+        Head,       // waiting for the final answer's head
+        Redirect,   // a redirect's head is in: its body is read off, then the next hop starts
+        AuthRetry,  // a 401 to be asked again with the credentials: its body is read off
+        Drain,      // a length request's short body, read off so the connection stays usable
+        Body,       // the final answer's body is wanted
+        Ended,      // ended by us: at the head (a length request's long body) or at the length that ends it
+    };
+    struct Hop
+    {
+        HopState state = HopState::Head;
+        bool whole = false;  // Ended at the length that ends the body
+        NetFailure pendingFailure = NetFailure::None;  // decided inside a libcurl callback
+        qint64 headerBytes = 0;   // interim answers included
+        int status = 0;
+        QByteArray statusLine;
+        QList<QPair<QByteArray, QByteArray>> headers;
+        qint64 lengthEnds = -1;   // body length that ends the answer when its framing does not
+        qint64 bodyTaken = 0;     // body bytes of a wanted body, kept or beyond lengthEnds
+        qint64 discarded = 0;     // body bytes nobody wants, read off
+        bool paused = false;      // libcurl waits for room in the body buffer
+        // Pieces this body may be split into, decided once the head connection's pace is known.
+        std::optional<PieceSource> piecePlan;
+        qint64 planFrom = 0;      // the file offset the body starts at
+        QElapsedTimer sinceHead;
+    };
+    Hop m_hop;
+    // The final answer's head is in (the hop may have ended since).
+    bool headIn() const
+    {
+        return m_hop.state == HopState::Body || m_hop.state == HopState::Drain || m_hop.state == HopState::Ended;
+    }
+    bool discarding() const
+    {
+        return m_hop.state == HopState::Redirect || m_hop.state == HopState::AuthRetry
+            || m_hop.state == HopState::Drain;
+    }
 
     // The body.
     BodyBuffer m_body{kBodyBuffer};
-    bool m_paused = false;
+    // The rest of a long ranged body, over more connections, after this one's first piece.
+    std::unique_ptr<PieceStream> m_pieces;
 };
 
 // An address as it may be shown or logged: without user name and password.

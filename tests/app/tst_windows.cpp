@@ -11,6 +11,7 @@
 #include "catalogue/ui/frmmain.h"
 #include "catalogue/ui/treeadapter.h"
 #include "common/core/globals.h"
+#include "common/core/settings.h"
 #include "demo.h"
 #include "download/core/engine.h"
 #include "download/ui/frmdownload.h"
@@ -136,6 +137,9 @@ private slots:
     {
         const QUrl address(main->tree().tag(item));
         server.setDefaultRate(1024 * 1024);
+        // One connection, so that the last answer is the whole body; the user's limits come back after.
+        QVERIFY(StoreDownloadLimits({1, 0}) == StoreResult::Stored);
+        const auto restore = qScopeGuard([] { StoreDownloadLimits(DownloadLimits{}); });
         save.path = dir.filePath(QStringLiteral("owned.mp3"));
         QPointer<frmDownload> first;
         answerSaveAs(first);

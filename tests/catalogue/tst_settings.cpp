@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QtTest>
 
 #include <memory>
@@ -128,6 +129,12 @@ private slots:
             testing::Control<QPushButton>(d, "cmdOK")->click();
             QVERIFY(d->isVisible());
             catalogue->setText(dead);
+            auto *connections = testing::Control<QSpinBox>(d, "spnConnections");
+            auto *rate = testing::Control<QSpinBox>(d, "spnRateLimit");
+            QCOMPARE(connections->value(), 4);
+            QCOMPARE(rate->text(), QStringLiteral("不限"));
+            connections->setValue(99);  // out of range: the most allowed
+            rate->setValue(512);
             testing::Control<QPushButton>(d, "cmdOK")->click();
         });
         QTest::keyClick(m_w.data(), Qt::Key_Comma, Qt::ControlModifier);
@@ -135,6 +142,8 @@ private slots:
         QCOMPARE(boxes.texts.size(), 1);
         QVERIFY(boxes.texts.first().contains(QStringLiteral("\"bad host\" 不是有效的服务器地址")));
         QCOMPARE(StoredServer(Server::Catalogue), dead);
+        QCOMPARE(StoredDownloadLimits().connections, kMaxDownloadConnections);
+        QCOMPARE(StoredDownloadLimits().bytesPerSecond, 512 * 1024);
 
         m_w->cmdLoad_Click();
         QCOMPARE(m_w->statusText(), QStringLiteral("无法从服务器 %1 加载列表. 按 Ctrl+, 或在状态栏上单击右键可设置服务器.").arg(dead));

@@ -87,6 +87,53 @@ private slots:
                                      QStringLiteral("result: incomplete")}));
     }
 
+    // Several connections from the engine's side: the saved file is the
+    // file, the server never sees more connections at once than allowed,
+    // and a piece of another version leads to the reset question and a
+    // resume, never to a file of two versions.
+    void connections_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("most");
+        QTest::addColumn<bool>("piecesChange");
+        QTest::newRow("default") << QStringList() << 4 << false;
+        QTest::newRow("one") << QStringList({QStringLiteral("--connections"), QStringLiteral("1")}) << 1 << false;
+        QTest::newRow("eight, limited")
+            << QStringList({QStringLiteral("--connections"), QStringLiteral("8"), QStringLiteral("--limit-rate"),
+                            QStringLiteral("40M")})
+            << 8 << false;
+        QTest::newRow("pieces of another version") << QStringList() << 4 << true;
+    }
+    void connections()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, most);
+        QFETCH(bool, piecesChange);
+        const qint64 size = 9 * 1024 * 1024 + 3;
+        server.addGeneratedFile(QStringLiteral("/many.bin"), size);
+        server.addFile(QStringLiteral("/other.bin"), QByteArray(size, 'x'));
+        if (piecesChange)
+            server.addRule({.path = QStringLiteral("/many.bin"), .when = Rule::When::ClosedRange, .count = 1,
+                            .servePath = QStringLiteral("/other.bin"), .ignoreIfRange = true});
+        server.setDefaultRate(4 * 1024 * 1024);
+        const QString save = dir.filePath(QStringLiteral("many-%1.bin").arg(QTest::currentDataTag()));
+        QStringList lines;
+        const int status = fetch(QStringList({server.url(QStringLiteral("/many.bin")), QStringLiteral("--save"), save}) + options, &lines);
+        server.setDefaultRate(0);
+        QCOMPARE(status, 0);
+        QCOMPARE(lines.last(), QStringLiteral("result: complete %1").arg(size));
+        QCOMPARE(velmora::testing::Sha256OfFile(save), HttpServer::GeneratedSha256(size));
+        // The verdict and the result, and the reset question answered with a resume.
+        QCOMPARE(lines.size(), piecesChange ? 3 : 2);
+        QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("verify: none"));
+        QVERIFY(server.peakConnections() <= most);
+        const auto log = server.requestsFor(QStringLiteral("/many.bin"));
+        const auto pieces = std::count_if(log.begin(), log.end(), [](const auto &e) {
+            return !e.request.range.isEmpty() && !e.request.range.endsWith('-');
+        });
+        QCOMPARE(pieces > 0, most > 1);
+    }
+
     void serverThatAlwaysDrops()
     {
         // Every drop comes before the resume margin is made up: a resume
@@ -111,7 +158,7 @@ private slots:
         const QString name = QStringLiteral("进击 - 01 [1080p][00000000].mkv");
         server.addFile(QStringLiteral("/dl.php"), data);
         server.addRule({.path = QStringLiteral("/dl.php"),
-                        .fileHeaders = "Content-Disposition: attachment; filename*=UTF-8''"
+                        .extraHeaders = "Content-Disposition: attachment; filename*=UTF-8''"
                             + name.toUtf8().toPercentEncoding() + "\r\n"});
         const QString url = server.url(QStringLiteral("/dl.php?id=3"));
         QTemporaryDir folder;
@@ -139,7 +186,7 @@ private slots:
         const QString right = QStringLiteral("进击 - 01 [%1].mkv").arg(crc);
         server.clearRules();
         server.addRule({.path = QStringLiteral("/dl.php"),
-                        .fileHeaders = "Content-Disposition: attachment; filename=\"" + right.toUtf8() + "\"\r\n"});
+                        .extraHeaders = "Content-Disposition: attachment; filename=\"" + right.toUtf8() + "\"\r\n"});
         QCOMPARE(fetch({url, QStringLiteral("--save-dir"), folder.path()}, &lines), 0);
         QCOMPARE(lines, QStringList({QStringLiteral("name: ") + right, QStringLiteral("verify: ok CRC32 ") + crc,
                                      QStringLiteral("result: complete %1").arg(data.size())}));

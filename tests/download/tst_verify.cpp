@@ -399,7 +399,7 @@ private slots:
         QFETCH(QString, words);
         const QString path = QStringLiteral("/digest.bin");
         server.addFile(path, kGood);
-        server.addRule({.path = path, .ignoreRange = whole200, .fileHeaders = headers});
+        server.addRule({.path = path, .ignoreRange = whole200, .extraHeaders = headers});
         Download h(target(QStringLiteral("digest %1.bin").arg(QLatin1String(QTest::currentDataTag()))));
         const bool ok = !words.startsWith(QLatin1String("mismatch"));
         h.answerer.setVerifyAnswers({2});
@@ -423,7 +423,7 @@ private slots:
         const QString path = QStringLiteral("/resume.bin");
         const QByteArray sha256 = Base64Of(kGood, QCryptographicHash::Sha256);
         server.addFile(path, kGood);
-        server.addRule({.path = path, .fileHeaders = "Repr-Digest: sha-256=:" + sha256 + ":\r\n"});
+        server.addRule({.path = path, .extraHeaders = "Repr-Digest: sha-256=:" + sha256 + ":\r\n"});
         Download h(target(QStringLiteral("resume %1.bin").arg(damaged)));
         QByteArray kept = kGood.left(200000);
         if (damaged)
@@ -512,7 +512,7 @@ private slots:
         QFETCH(QString, name);
         const QString path = QUrl(server.url(address)).path();
         server.addFile(path, kGood);
-        server.addRule({.path = path, .fileHeaders = headers});
+        server.addRule({.path = path, .extraHeaders = headers});
         Download h(target(QStringLiteral("named %1.bin").arg(QLatin1String(QTest::currentDataTag()))));
         QVERIFY(h.run(server.url(address)));
         QCOMPARE(h.dialog.defaultName, name);

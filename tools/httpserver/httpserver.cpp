@@ -98,6 +98,8 @@ struct HttpServer::Shared
     std::function<void(const QString &)> observer;
     QSslConfiguration tls;      // null for plain HTTP
     qint64 connections = 0;     // accepted so far; the last one's id
+    int openConnections = 0;
+    int peakConnections = 0;    // most open at once since clearRequests()
 };
 
 // ---------------------------------------------------------------- connection
@@ -179,8 +181,12 @@ private:
 
     void closed()
     {
+        if (m_gone)
+            return;
+        m_gone = true;
         {
             QMutexLocker lock(&m_shared->mutex);
+            --m_shared->openConnections;
             if (RequestLog *entry = logEntry())
                 entry->closed = true;
             m_shared->logChanged.wakeAll();
@@ -258,11 +264,15 @@ private:
 
         const bool hasRange = !req.range.isEmpty();
         bool rangeFromNonZero = false;
+        bool closedRange = false;
         if (req.range.startsWith("bytes=")) {
             const QByteArray rangeSpec = req.range.mid(6);
             bool ok = false;
             const qint64 from = parseNumber(rangeSpec.left(rangeSpec.indexOf('-')), &ok);
             rangeFromNonZero = ok && from > 0;
+            bool okTo = false;
+            parseNumber(rangeSpec.mid(rangeSpec.indexOf('-') + 1), &okTo);
+            closedRange = ok && okTo;
         }
 
         Rule rule;
@@ -279,8 +289,9 @@ private:
                     continue;
                 const bool match = r.when == Rule::When::Any || (r.when == Rule::When::WithRange && hasRange)
                     || (r.when == Rule::When::WithoutRange && !hasRange)
-                    || (r.when == Rule::When::RangeFromNonZero && rangeFromNonZero);
-                if (!match)
+                    || (r.when == Rule::When::RangeFromNonZero && rangeFromNonZero)
+                    || (r.when == Rule::When::ClosedRange && closedRange);
+                if (!match || (r.beyondConnections > 0 && m_shared->openConnections <= r.beyondConnections))
                     continue;
                 if (r.count > 0)
                     --r.count;
@@ -294,7 +305,7 @@ private:
                     break;
                 }
             }
-            auto it = m_shared->sources.constFind(req.path);
+            auto it = m_shared->sources.constFind(haveRule && !rule.servePath.isEmpty() ? rule.servePath : req.path);
             if (it != m_shared->sources.constEnd()) {
                 source = *it;
                 haveSource = true;
@@ -401,7 +412,13 @@ private:
         // A range of another version than the one named in If-Range is no use
         // to the client: it gets the whole file.
         const QByteArray ifRange = req.header("If-Range");
-        const bool rangeApplies = ifRange.isEmpty() || ifRange == source.etag;
+        bool rangeApplies = ifRange.isEmpty() || ifRange == source.etag || rule.ignoreIfRange;
+        // A date names the version the rule's own Last-Modified line names.
+        const int dated = rule.extraHeaders.indexOf("Last-Modified: ");
+        if (dated >= 0 && !ifRange.isEmpty()) {
+            const qsizetype start = dated + 15;
+            rangeApplies = rangeApplies || rule.extraHeaders.mid(start, rule.extraHeaders.indexOf('\r', start) - start) == ifRange;
+        }
         if (hasRange && rangeApplies && !rule.ignoreRange) {
             bool valid = req.range.startsWith("bytes=") && !rule.refuseRange;
             if (valid) {
@@ -440,10 +457,10 @@ private:
         response += "Content-Type: application/octet-stream\r\nAccept-Ranges: bytes\r\n";
         if (!source.etag.isEmpty() && !rule.noValidator)
             response += "ETag: " + source.etag + "\r\n";
+        response += rule.extraHeaders;
         if (status == 206)
             response += "Content-Range: bytes " + QByteArray::number(from) + '-' + QByteArray::number(to) + '/'
                 + QByteArray::number(size) + "\r\n";
-        response += rule.fileHeaders;
         m_chunked = rule.chunked && !m_headOnly;
         m_chunkIndex = 0;
         const bool noLength = (rule.noContentLength) || m_chunked;
@@ -710,6 +727,7 @@ private:
     bool m_chunked = false;
     int m_chunkIndex = 0;
     QTimer m_throttle;
+    bool m_gone = false;  // closed() has run
 };
 
 class Worker : public QObject
@@ -724,6 +742,7 @@ public:
             {
                 QMutexLocker lock(&m_shared->mutex);
                 id = ++m_shared->connections;
+                m_shared->peakConnections = std::max(m_shared->peakConnections, ++m_shared->openConnections);
             }
             (new Connection(socket, m_shared, id, serverName))->setParent(this);
         }, this);
@@ -820,6 +839,12 @@ qint64 HttpServer::connectionCount() const
     return m_shared->connections;
 }
 
+int HttpServer::peakConnections() const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->peakConnections;
+}
+
 void HttpServer::setRoot(const QString &folder)
 {
     QMutexLocker lock(&m_shared->mutex);
@@ -907,6 +932,7 @@ void HttpServer::clearRequests()
     QMutexLocker lock(&m_shared->mutex);
     m_shared->firstSerial += m_shared->log.size();
     m_shared->log.clear();
+    m_shared->peakConnections = m_shared->openConnections;
 }
 
 void HttpServer::setDefaultDelay(int milliseconds)

@@ -42,6 +42,7 @@ struct Rule
         WithRange,         // the request carries a Range header
         WithoutRange,      // it carries none
         RangeFromNonZero,  // its range starts after byte 0
+        ClosedRange,       // its range names its last byte too ("bytes=a-b")
     };
     QString path;              // exact path; "*" matches every path
     When when = When::Any;
@@ -60,7 +61,7 @@ struct Rule
     qint64 extraBytes = 0;     // the file's answer is this many bytes longer than the file
                                // (Content-Length and Content-Range count them; filler bytes)
     QByteArray extraHeaders{}; // raw header lines ("Name: value\r\n") added to a status answer
-    QByteArray fileHeaders{};  // raw header lines added to the file's own answer (200 or 206)
+                               // or to the file's answer
     qint64 rangeShift = 0;     // a 206 starts this many bytes after the asked offset
                                // (and its Content-Range says so)
     bool noValidator = false;  // send no ETag for the file
@@ -78,6 +79,10 @@ struct Rule
     bool requireUserAgent = false;  // answer 403 to a request without a User-Agent header
     bool identityEncoding = false;  // "Transfer-Encoding: identity" on the file's answer (with
                                     // noContentLength the body ends when the connection does)
+    int beyondConnections = 0;  // applies only while more than this many connections are open
+    QString servePath{};        // answer with the file served at this path instead (another
+                                // version of it, with its own ETag)
+    bool ignoreIfRange = false; // serve the range even when If-Range names another version
 };
 
 struct Response
@@ -124,6 +129,8 @@ public:
     bool isTls() const;
     // Connections accepted so far, TLS handshakes that failed included.
     qint64 connectionCount() const;
+    // Most connections open at the same time since the start or the last clearRequests().
+    int peakConnections() const;
 
     // Where files not otherwise known are looked up (empty = nowhere).
     void setRoot(const QString &folder);

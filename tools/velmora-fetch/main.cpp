@@ -142,6 +142,38 @@ std::optional<int> timeoutValue(const QCommandLineParser &args)
     return v;
 }
 
+// Connections for one download, 1 to 16.
+std::optional<int> connectionsValue(const QCommandLineParser &args)
+{
+    bool ok = false;
+    const int v = args.value(QStringLiteral("connections")).toInt(&ok);
+    if (!ok || v < 1 || v > 16) {
+        velmora::RefuseCommandLine(kProgram, QStringLiteral("--connections takes 1 to 16"));
+        return std::nullopt;
+    }
+    return v;
+}
+
+// Bytes per second as curl reads them: a number, optionally with k, M or G
+// (powers of 1024) after it; 0 = no limit.
+std::optional<qint64> rateValue(const QCommandLineParser &args)
+{
+    QString text = args.value(QStringLiteral("limit-rate")).trimmed();
+    qint64 unit = 1;
+    const QChar last = text.isEmpty() ? QChar() : text.back().toLower();
+    if (last == QLatin1Char('k') || last == QLatin1Char('m') || last == QLatin1Char('g')) {
+        unit = last == QLatin1Char('k') ? 1024 : last == QLatin1Char('m') ? 1024 * 1024 : 1024 * 1024 * 1024;
+        text.chop(1);
+    }
+    bool ok = false;
+    const double number = text.toDouble(&ok);
+    if (!ok || number < 0 || number * double(unit) > 1e15 || text.contains(QLatin1Char('e'), Qt::CaseInsensitive)) {
+        velmora::RefuseCommandLine(kProgram, QStringLiteral("--limit-rate takes bytes per second, such as 500k or 2M"));
+        return std::nullopt;
+    }
+    return qint64(number * double(unit));
+}
+
 // The download in the real window, shown on the current display; the
 // window closes itself when the download is over.
 bool DownloadInWindow(const QString &url, velmora::ISaveDialog *dialog, ArgumentAnswerer *answerer,
@@ -252,6 +284,14 @@ int main(int argc, char **argv)
     args.addOption({QStringLiteral("key"), QStringLiteral("The key of the page's catalogue entry."),
                     QStringLiteral("KEY")});
     args.addOption({QStringLiteral("text"), QStringLiteral("The item's text on the page."), QStringLiteral("TEXT")});
+    args.addOption({QStringLiteral("connections"),
+                    QStringLiteral("Connections one download may use at once, 1 to 16 (default 4); 1 fetches "
+                                   "the file over one connection."),
+                    QStringLiteral("N"), QStringLiteral("4")});
+    args.addOption({QStringLiteral("limit-rate"),
+                    QStringLiteral("The most bytes per second the download takes over all its connections, "
+                                   "with k, M or G for powers of 1024 (default 0: no limit)."),
+                    QStringLiteral("RATE"), QStringLiteral("0")});
     const velmora::CommandLineStep step =
         velmora::ReadCommandLine(args, app.arguments(), kProgram, 1);
     if (step != velmora::CommandLineStep::Run)
@@ -261,14 +301,20 @@ int main(int argc, char **argv)
     if (args.positionalArguments().size() != 1 || args.isSet(QStringLiteral("save")) == toFolder) {
         printLine(QStringLiteral("usage: velmora-fetch URL --save PATH|--save-dir DIR [--window] "
                                  "[--answer-file-exists 1|2|3] [--answer-reset 1|2] [--answer-alert 1|2] "
-                                 "[--answer-verify 1|2] [--timeout SECONDS] "
+                                 "[--answer-verify 1|2] [--timeout SECONDS] [--connections N] [--limit-rate RATE] "
                                  "[--from-page PAGE-URL --key KEY --text TEXT]"));
         return 2;
     }
     const std::optional<int> timeout = timeoutValue(args);
     if (!timeout)
         return 2;
-    const velmora::net::NetSettings limits = velmora::net::NetSettings::withTimeout(*timeout);
+    const std::optional<int> connections = connectionsValue(args);
+    const std::optional<qint64> rate = rateValue(args);
+    if (!connections || !rate)
+        return 2;
+    velmora::net::NetSettings limits = velmora::net::NetSettings::withTimeout(*timeout);
+    limits.connections = *connections;
+    limits.maxBytesPerSecond = *rate;
 
     const std::optional<int> fileExists = answerValue(args, QStringLiteral("answer-file-exists"), 3);
     const std::optional<int> reset = answerValue(args, QStringLiteral("answer-reset"), 2);

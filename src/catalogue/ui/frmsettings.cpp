@@ -10,7 +10,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace velmora {
 
@@ -35,6 +38,21 @@ frmSettings::frmSettings(QWidget *parent)
                                  QStringLiteral("txtCatalogueServer"));
     m_search = AddServerField(*form, Server::Search, QStringLiteral("搜索服务器(&S):"),
                               QStringLiteral("txtSearchServer"));
+
+    // How much of a server one download may take.
+    const DownloadLimits limits = StoredDownloadLimits();
+    m_connections = new QSpinBox(this);
+    m_connections->setObjectName(QStringLiteral("spnConnections"));
+    m_connections->setRange(1, kMaxDownloadConnections);
+    m_connections->setValue(limits.connections);
+    form->addRow(QStringLiteral("每个下载的连接数(&N):"), m_connections);
+    m_rateLimit = new QSpinBox(this);
+    m_rateLimit->setObjectName(QStringLiteral("spnRateLimit"));
+    m_rateLimit->setRange(0, 1024 * 1024);
+    m_rateLimit->setSuffix(QStringLiteral(" KiB/s"));
+    m_rateLimit->setSpecialValueText(QStringLiteral("不限"));
+    m_rateLimit->setValue(int(std::min<qint64>(limits.bytesPerSecond / 1024, 1024 * 1024)));
+    form->addRow(QStringLiteral("限速(&L):"), m_rateLimit);
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
@@ -99,7 +117,8 @@ void frmSettings::cmdOK_Click()
     if (!search)
         return;
     if (StoreServer(Server::Catalogue, *catalogue) != StoreResult::Stored
-        || StoreServer(Server::Search, *search) != StoreResult::Stored) {
+        || StoreServer(Server::Search, *search) != StoreResult::Stored
+        || StoreDownloadLimits({m_connections->value(), qint64(m_rateLimit->value()) * 1024}) != StoreResult::Stored) {
         ShowMessage(this, QMessageBox::Critical, QStringLiteral("无法保存设置到 %1.").arg(SettingsFile()));
         return;
     }

@@ -9,6 +9,7 @@ class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace velmora {
 
@@ -38,6 +39,8 @@ private:
 
     ServerField m_catalogue;
     ServerField m_search;
+    QSpinBox *m_connections = nullptr;
+    QSpinBox *m_rateLimit = nullptr;  // KiB per second; 0 = no limit
 };
 
 } // namespace velmora

@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace velmora {
 
 namespace {
@@ -86,6 +88,25 @@ StoreResult StoreServer(Server which, const QString &hostPort)
         settings.remove(Key(which));
     else
         settings.setValue(Key(which), hostPort);
+    settings.sync();
+    return settings.status() == QSettings::NoError ? StoreResult::Stored : StoreResult::NotWritable;
+}
+
+DownloadLimits StoredDownloadLimits()
+{
+    const QSettings settings = OpenSettings();
+    DownloadLimits limits;
+    limits.connections = std::clamp(settings.value(QStringLiteral("download/connections"), limits.connections).toInt(),
+                                    1, kMaxDownloadConnections);
+    limits.bytesPerSecond = std::max<qint64>(0, settings.value(QStringLiteral("download/rate-limit"), 0).toLongLong());
+    return limits;
+}
+
+StoreResult StoreDownloadLimits(const DownloadLimits &limits)
+{
+    QSettings settings = OpenSettings();
+    settings.setValue(QStringLiteral("download/connections"), limits.connections);
+    settings.setValue(QStringLiteral("download/rate-limit"), limits.bytesPerSecond);
     settings.sync();
     return settings.status() == QSettings::NoError ? StoreResult::Stored : StoreResult::NotWritable;
 }

@@ -52,6 +52,19 @@ QString StoredSaveFolder(CatalogueKind kind);
 // Keeps `folder` as the one last saved into for this kind.
 StoreResult StoreSaveFolder(CatalogueKind kind, const QString &folder);
 
+// How much of a server one download may take: its connections at once
+// (1 to 16) and its bytes per second over all of them (0 = no limit).
+struct DownloadLimits
+{
+    int connections = 4;
+    qint64 bytesPerSecond = 0;
+};
+inline constexpr int kMaxDownloadConnections = 16;
+
+// The user's setting, or the defaults; values out of range are brought back into it.
+DownloadLimits StoredDownloadLimits();
+StoreResult StoreDownloadLimits(const DownloadLimits &limits);
+
 // The file the settings live in.
 QString SettingsFile();
 

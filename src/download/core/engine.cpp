@@ -10,6 +10,7 @@
 #include "download/core/filename.h"
 #include "download/core/origin.h"
 #include "download/core/probe.h"
+#include "net/piece.h"
 #include "net/transfer.h"
 
 #include <QCoreApplication>
@@ -245,6 +246,7 @@ DownloadEngine::Next DownloadEngine::askExistingFile()
     switch (m_answerer->ShowFileAlert(m_run.savePath, false)) {
     case FileAlertAnswer::Resume:
         m_run.resume = true;
+        takeKeptVersion();
         break;
     case FileAlertAnswer::DownloadAgain:
         QFile::remove(m_run.savePath);
@@ -257,6 +259,16 @@ DownloadEngine::Next DownloadEngine::askExistingFile()
     }
     // Any other answer: written again from the start.
     return Next::GoOn;
+}
+
+void DownloadEngine::takeKeptVersion()
+{
+    // A part from an earlier run of this address names the version it is
+    // of: the range asks for that one (If-Range), so a file that changed
+    // meanwhile is fetched anew, even where the bytes around the resume point agree.
+    const std::optional<PartVersion> kept = ReadPartVersion(m_run.savePath);
+    if (kept && !kept->validator.isEmpty() && kept->address == OriginValue(m_run.address))
+        m_run.validator = kept->validator;
 }
 
 DownloadEngine::Next DownloadEngine::transferOnce()
@@ -498,11 +510,21 @@ DownloadEngine::Next DownloadEngine::openTarget()
     // file held beyond it must not survive as a tail.
     if (!m_file.open(savePath, m_run.received, m_run.total, cutNow))
         return stopWith(DownloadProblem::Unexpected(m_file.errorString()), savePath);
+    keepVersion();
     m_run.figuresShown = false;
     startBodyClock();
     TimerTime.start();
     m_sinceYield.invalidate();
     return Next::GoOn;
+}
+
+void DownloadEngine::keepVersion()
+{
+    // The version the body now written is of goes with the file, for a resume in a later run.
+    const QByteArray validator = net::ValidatorOf(m_transfer->header("ETag"), m_transfer->header("Last-Modified"));
+    if (!validator.isEmpty())
+        m_run.validator = validator;
+    WritePartVersion(m_run.savePath, m_run.address, validator);
 }
 
 DownloadEngine::Next DownloadEngine::receiveBody()

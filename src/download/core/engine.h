@@ -188,6 +188,8 @@ private:
     Next probe();
     Next chooseTarget();
     Next askExistingFile();
+    void takeKeptVersion();
+    void keepVersion();
     Next transferOnce();
     Next transferSteps();
     Next askLength();

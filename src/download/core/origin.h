@@ -6,7 +6,10 @@
 // Where a downloaded file came from, kept with the file itself: the extended
 // attribute "user.xdg.origin.url" that file managers, browsers, wget and curl
 // read and write.
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 namespace velmora {
 
@@ -25,5 +28,22 @@ QByteArray OriginValue(const QString &address);
 // Marks the file at path as fetched from address. Never fatal: a download is
 // complete whether or not its origin could be recorded.
 OriginMark WriteOriginUrl(const QString &path, const QString &address);
+
+// A part on disk remembers the version it is of: the address and the
+// validator (strong ETag, else Last-Modified) of the answer its body came
+// from, so that a resume in a later run asks for that version and no other.
+inline constexpr char kPartAddressAttribute[] = "user.velmora.url";
+inline constexpr char kPartVersionAttribute[] = "user.velmora.validator";
+
+struct PartVersion
+{
+    QByteArray address;    // as OriginValue() keeps it
+    QByteArray validator;  // "" when the answer named none
+};
+
+// Keeps both with the file; NotSupported where the file system keeps no attributes.
+OriginMark WritePartVersion(const QString &path, const QString &address, const QByteArray &validator);
+// What the file keeps; nothing when it keeps none (or no attributes at all).
+std::optional<PartVersion> ReadPartVersion(const QString &path);
 
 } // namespace velmora

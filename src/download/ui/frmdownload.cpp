@@ -5,6 +5,7 @@
 #include "download/ui/frmdownload.h"
 
 #include "download/ui/alerts.h"
+#include "common/core/settings.h"
 #include "common/core/version.h"
 #include "common/ui/accessible.h"
 #include "common/ui/uifont.h"
@@ -220,6 +221,12 @@ frmDownload::frmDownload(QWidget *mainWindow)
     m_saveDialog = m_fileDialog.get();
     m_notice = DesktopBusNotice::onSessionBus();
     m_engine = new DownloadEngine(m_state, m_view.get(), m_saveDialog, m_answerer, this);
+    // The user's limits on what one download may take of a server.
+    const DownloadLimits stored = StoredDownloadLimits();
+    net::NetSettings limits;
+    limits.connections = stored.connections;
+    limits.maxBytesPerSecond = stored.bytesPerSecond;
+    m_engine->setNetSettings(limits);
 }
 
 frmDownload::~frmDownload() = default;
