@@ -64,13 +64,18 @@ private slots:
         QTest::addColumn<bool>("someBytesFirst");  // the old address dies in the middle of the body
         QTest::addColumn<QString>("listed");       // what the page lists for the item now
         QTest::addColumn<QString>("result");       // "new", "other" (the whole other file), "kept"
-        QTest::newRow("before any byte") << false << "/t/new/ep.bin" << "new";
-        QTest::newRow("after some bytes, resumed") << true << "/t/new/ep.bin" << "new";
-        QTest::newRow("another file behind the new link") << true << "/t/other/ep.bin" << "other";
-        QTest::newRow("the item gone from the page") << true << "" << "kept";
-        QTest::newRow("the same address again") << true << "/t/old/ep.bin" << "kept";
-        QTest::newRow("the new address refused too") << true << "/t/dead/ep.bin" << "kept";
-        QTest::newRow("gone, before any byte") << false << "" << "kept";
+        QTest::addColumn<int>("gone");             // how the old address answers once it expired
+        QTest::newRow("before any byte") << false << "/t/new/ep.bin" << "new" << 403;
+        QTest::newRow("after some bytes, resumed") << true << "/t/new/ep.bin" << "new" << 403;
+        QTest::newRow("another file behind the new link") << true << "/t/other/ep.bin" << "other" << 403;
+        QTest::newRow("the item gone from the page") << true << "" << "kept" << 403;
+        QTest::newRow("the same address again") << true << "/t/old/ep.bin" << "kept" << 403;
+        QTest::newRow("the new address refused too") << true << "/t/dead/ep.bin" << "kept" << 403;
+        QTest::newRow("gone, before any byte") << false << "" << "kept" << 403;
+        // A 404 meets the probe already, before the transfer starts.
+        QTest::newRow("404 to the probe") << false << "/t/new/ep.bin" << "new" << 404;
+        QTest::newRow("404 to the probe, gone from the page") << false << "" << "kept" << 404;
+        QTest::newRow("410 after some bytes") << true << "/t/new/ep.bin" << "new" << 410;
     }
 
     void refresh()
@@ -78,6 +83,7 @@ private slots:
         QFETCH(bool, someBytesFirst);
         QFETCH(QString, listed);
         QFETCH(QString, result);
+        QFETCH(int, gone);
         {
             QMutexLocker lock(&m_mutex);
             m_listed = listed;
@@ -86,7 +92,7 @@ private slots:
         const QString oldUrl = m_server.url(oldPath) + "?expires=1";
         if (someBytesFirst)
             m_server.addRule({.path = oldPath, .count = 3, .dropAfter = kDropAfter});  // probe, length, body
-        m_server.addRule({.path = oldPath, .status = 403, .body = "expired"});
+        m_server.addRule({.path = oldPath, .status = gone, .body = "expired"});
         m_server.addRule({.path = "/t/dead/ep.bin", .status = 403, .body = "expired"});
 
         const QString save = m_dir.filePath(QString(QTest::currentDataTag()).replace(' ', '-'));

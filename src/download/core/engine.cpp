@@ -114,8 +114,9 @@ void DownloadEngine::onProbeData(const QString &text)
         if (!location.isEmpty())
             followProbeRedirect(location);
     } else if (status == QLatin1String("404")) {
-        showAlert(Problem::FileNotFound, m_run.probed.strRequestURL, false);
-        m_run.probeOutcome = Next::Stop;
+        // Told once the probe has been waited for: the item's page may know
+        // a fresh address for it first.
+        m_run.probeNotFound = true;
     }
     m_run.headReceived = true;
     m_probe->close();
@@ -204,6 +205,8 @@ DownloadEngine::Next DownloadEngine::probe()
         if (!waitUntil([this] { return m_run.headReceived || m_probe->failed(); }))
             return Next::Finish;
     }
+    if (m_run.probeNotFound)
+        return probeFoundNothing();
     if (m_run.probeOutcome != Next::GoOn)
         return m_run.probeOutcome;
     if (!m_run.headReceived) {
@@ -216,6 +219,18 @@ DownloadEngine::Next DownloadEngine::probe()
         return Next::Finish;
     }
     return Next::GoOn;
+}
+
+DownloadEngine::Next DownloadEngine::probeFoundNothing()
+{
+    // A file host's signed link that expired answers "404" too; its page
+    // may list the file under a fresh one, which the transfer then takes.
+    if (refreshLink(404) == Next::Refreshed) {
+        m_run.probed.strRequestURL = m_run.address;
+        return Next::GoOn;
+    }
+    showAlert(Problem::FileNotFound, m_run.probed.strRequestURL, false);
+    return Next::Stop;
 }
 
 DownloadEngine::Next DownloadEngine::chooseTarget()

@@ -157,6 +157,7 @@ private:
         QString probeAnswer;  // the last text received on the probe connection
         bool headReceived = false;  // the probe's answer has arrived
         Next probeOutcome = Next::GoOn;  // Stop when that answer ended the download
+        bool probeNotFound = false;      // that answer was a "404"
         QString address;      // the address fetched, after the probe's redirect
         QString userName;
         QString password;
@@ -186,6 +187,7 @@ private:
 
     void beginRun(const QString &StrURL, const QString &UserName, const QString &Password);
     Next probe();
+    Next probeFoundNothing();
     Next chooseTarget();
     Next askExistingFile();
     void takeKeptVersion();
