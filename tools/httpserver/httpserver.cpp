@@ -24,6 +24,8 @@
 #include <functional>
 #include <map>
 
+#include <sys/socket.h>
+
 namespace velmora::httpd {
 
 QByteArray Request::header(const QByteArray &name) const
@@ -157,6 +159,16 @@ public:
             m_budget = std::min<qint64>(m_budget + std::max<qint64>(1, m_rate / 50), std::max<qint64>(m_rate, 1));
             pump();
         });
+    }
+
+    // A connection its client has closed already, though the server has not
+    // read its end yet, is let go now: counted as open, it would make a
+    // client that closes one connection and opens the next look like two at once.
+    void dropIfClientGone()
+    {
+        char byte = 0;
+        if (!m_gone && ::recv(int(m_socket->socketDescriptor()), &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
+            m_socket->abort();  // its closed() deletes this connection
     }
 
 private:
@@ -738,13 +750,18 @@ public:
     quint16 listen(const QHostAddress &address, quint16 port)
     {
         m_server = new Listener([this](QTcpSocket *socket, const QByteArray &serverName) {
+            m_connections.removeAll(nullptr);
+            for (const QPointer<Connection> &open : std::as_const(m_connections))
+                open->dropIfClientGone();
             qint64 id = 0;
             {
                 QMutexLocker lock(&m_shared->mutex);
                 id = ++m_shared->connections;
                 m_shared->peakConnections = std::max(m_shared->peakConnections, ++m_shared->openConnections);
             }
-            (new Connection(socket, m_shared, id, serverName))->setParent(this);
+            auto *connection = new Connection(socket, m_shared, id, serverName);
+            connection->setParent(this);
+            m_connections.append(connection);
         }, this);
         {
             QMutexLocker lock(&m_shared->mutex);
@@ -758,6 +775,7 @@ public:
 private:
     std::shared_ptr<HttpServer::Shared> m_shared;
     Listener *m_server = nullptr;
+    QList<QPointer<Connection>> m_connections;  // those not yet closed, and some gone
 };
 
 } // namespace
