@@ -81,10 +81,12 @@ void Connection::readMore()
     const qsizetype before = m_in.size();
     char buffer[16 * 1024];
     // Everything that is in, TLS records included: the socket may be quiet
-    // while bytes already wait decrypted.
-    while (isOpen()) {
+    // while bytes already wait decrypted. But no more than the bound: the
+    // rest waits in the socket until what is held has been read.
+    while (isOpen() && m_in.size() < kHeldAtMost) {
         size_t got = 0;
-        const CURLcode result = curl_easy_recv(m_easy, buffer, sizeof buffer, &got);
+        const size_t room = size_t(qMin<qsizetype>(qsizetype(sizeof buffer), kHeldAtMost - m_in.size()));
+        const CURLcode result = curl_easy_recv(m_easy, buffer, room, &got);
         if (result == CURLE_AGAIN)
             break;
         if (result != CURLE_OK || got == 0) {
@@ -97,6 +99,9 @@ void Connection::readMore()
         m_in.append(buffer, qsizetype(got));
         m_heard = true;
     }
+    // Full: no wake-ups for a socket that stays readable until room is made.
+    if (m_readable && m_in.size() >= kHeldAtMost)
+        m_readable->setEnabled(false);
     if (m_in.size() > before)
         emit readyRead();
 }
@@ -105,6 +110,11 @@ QByteArray Connection::readAll()
 {
     QByteArray bytes;
     bytes.swap(m_in);
+    // Room again: what waited in the socket (or decrypted) is read next.
+    if (m_readable && isOpen() && !m_readable->isEnabled()) {
+        m_readable->setEnabled(true);
+        QMetaObject::invokeMethod(this, &Connection::readMore, Qt::QueuedConnection);
+    }
     return bytes;
 }
 

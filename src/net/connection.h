@@ -23,6 +23,10 @@ class Connection : public QObject
 {
     Q_OBJECT
 public:
+    // Bytes held at most until they are read: a server that sends fast (a
+    // whole file after the head) is not read into memory beyond this.
+    static constexpr qsizetype kHeldAtMost = 256 * 1024;
+
     explicit Connection(QObject *parent = nullptr);
     ~Connection() override;
 
@@ -31,7 +35,7 @@ public:
     void open(const Endpoint &endpoint, const NetSettings &settings);
     // Queues bytes; they go out as the connection takes them.
     void send(const QByteArray &bytes);
-    // What has arrived since the last call.
+    // What has arrived since the last call (at most kHeldAtMost bytes).
     QByteArray readAll();
     // Closes it (repeatable); no signal follows.
     void close();

@@ -6,7 +6,9 @@
 #include "catalogue/core/inet.h"
 #include "doubles.h"
 #include "httpserver.h"
+#include "net/connection.h"
 #include "net/proxy.h"
+#include "net/route.h"
 #include "net/transfer.h"
 #include "proxies.h"
 #include "testcerts.h"
@@ -351,6 +353,40 @@ private slots:
         const qint64 kept = rule.stallAfter > 0 ? rule.stallAfter : 100000;
         if (d.ok || rule.stallAfter > 0)
             QCOMPARE(Sha256OfFile(d.h.dialog.path), HttpServer::GeneratedSha256(kept));
+    }
+
+    // The probe's connection reads no more than it is asked for: a server
+    // that has sent a whole file after the head (here, all of it waiting in
+    // the sockets' buffers) is not read into memory at once, and what is
+    // read comes whole and in order.
+    void connectionHoldsLittle()
+    {
+        HttpServer server;
+        QVERIFY(server.start());
+        const qint64 size = 1024 * 1024;
+        server.addGeneratedFile(QStringLiteral("/big.bin"), size);
+        Connection connection;
+        QSignalSpy opened(&connection, &Connection::opened);
+        QSignalSpy arrived(&connection, &Connection::readyRead);
+        connection.open(Endpoint::of(QUrl(server.url(QStringLiteral("/big.bin")))), QuickSettings());
+        QVERIFY(opened.wait());
+        connection.send("GET /big.bin HTTP/1.1\r\nHost: " + server.hostPort().toLatin1() + "\r\n\r\n");
+        // The server runs on its own thread: the whole answer leaves it while nothing here reads.
+        QVERIFY(server.waitForNoOpenRequests(20000));
+        QByteArray answer;
+        while (answer.size() < size) {
+            QVERIFY(arrived.wait());
+            const QByteArray part = connection.readAll();
+            QVERIFY2(part.size() <= Connection::kHeldAtMost, qPrintable(QString::number(part.size())));
+            answer += part;
+        }
+        const qsizetype body = answer.indexOf("\r\n\r\n") + 4;
+        QVERIFY(body > 4);
+        while (answer.size() - body < size) {
+            QVERIFY(arrived.wait());
+            answer += connection.readAll();
+        }
+        QCOMPARE(Sha256(answer.mid(body)), HttpServer::GeneratedSha256(size));
     }
 
     // [::1] with a port; a relative Location from the probe; a server that
