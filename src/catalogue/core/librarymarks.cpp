@@ -11,26 +11,8 @@
 #include "download/core/origin.h"
 
 #include <QDir>
-#include <QFile>
-
-#include <sys/xattr.h>
 
 namespace velmora {
-
-namespace {
-
-// An extended attribute of the file; empty when it has none, or the file
-// system keeps none. Values are short (an address, a verdict): a longer one
-// is not ours.
-QByteArray ReadAttribute(const QString &path, const char *name)
-{
-    char buffer[8192];
-    const QByteArray local = QFile::encodeName(path);
-    const ssize_t n = getxattr(local.constData(), name, buffer, sizeof buffer);
-    return n > 0 ? QByteArray(buffer, n) : QByteArray();
-}
-
-} // namespace
 
 QString MarkText(LibraryMark mark)
 {
@@ -56,7 +38,7 @@ LibraryFolder::LibraryFolder(const QString &folder) : m_folder(folder)
     const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     for (const QString &name : names) {
         m_names.insert(name);
-        const QByteArray origin = ReadAttribute(dir.filePath(name), kOriginAttribute);
+        const QByteArray origin = ReadAttribute(dir.filePath(name), kOriginAttribute).value_or(QByteArray());
         if (!origin.isEmpty())
             m_byOrigin.insert(origin, name);
     }
@@ -69,7 +51,7 @@ LibraryMark LibraryFolder::presenceOf(const QString &address) const
         name = m_byOrigin.value(OriginValue(address));
     if (name.isEmpty())
         return LibraryMark::None;
-    const QByteArray verdict = ReadAttribute(QDir(m_folder).filePath(name), kVerifyAttribute);
+    const QByteArray verdict = ReadAttribute(QDir(m_folder).filePath(name), kVerifyAttribute).value_or(QByteArray());
     return verdict.startsWith("mismatch") ? LibraryMark::OnDiskMismatch : LibraryMark::OnDisk;
 }
 

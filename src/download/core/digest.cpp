@@ -4,13 +4,10 @@
 
 #include "download/core/digest.h"
 
+#include "download/core/origin.h"
+
 #include <QFile>
 #include <QtEndian>
-
-#if __has_include(<sys/xattr.h>)
-#include <sys/xattr.h>
-#define VELMORA_HAS_XATTR 1
-#endif
 
 #include <optional>
 
@@ -176,15 +173,7 @@ QString VerdictStatusText(const Verdict &verdict)
 
 bool WriteVerdictMark(const QString &path, const Verdict &verdict)
 {
-#ifdef VELMORA_HAS_XATTR
-    const QByteArray file = QFile::encodeName(path);
-    const QByteArray value = VerdictWords(verdict).toUtf8();
-    return ::setxattr(file.constData(), kVerifyAttribute, value.constData(), size_t(value.size()), 0) == 0;
-#else
-    Q_UNUSED(path);
-    Q_UNUSED(verdict);
-    return false;
-#endif
+    return WriteAttribute(path, kVerifyAttribute, VerdictWords(verdict).toUtf8()) == OriginMark::Written;
 }
 
 } // namespace velmora

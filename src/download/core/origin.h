@@ -21,6 +21,13 @@ enum class OriginMark {
     Failed,        // the file is gone or may not be changed
 };
 
+// One extended attribute of the file at path. Writing never throws the
+// file away; NotSupported where the file system keeps no user attributes.
+OriginMark WriteAttribute(const QString &path, const char *name, const QByteArray &value);
+// Its value; nothing when the file has none, or the file system keeps none.
+// Our values are short (an address, a validator, a verdict): a longer one is not ours.
+std::optional<QByteArray> ReadAttribute(const QString &path, const char *name);
+
 // The address as it is kept: user name and password left out, the rest
 // percent-encoded; the text unchanged when it is no address at all.
 QByteArray OriginValue(const QString &address);
