@@ -10,10 +10,10 @@
 #include "catalogue/core/catalogueload.h"
 #include "catalogue/core/inet.h"
 #include "httpserver.h"
+#include "memory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTextStream>
 
 #include <sys/resource.h>
@@ -43,28 +43,6 @@ QByteArray MakePage()
     return page;
 }
 
-qint64 PeakKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-qint64 CurrentKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
 // CPU time of this thread (the fetch, the scan and the tree run on it; the
 // server has a thread of its own), in milliseconds: on a busy machine it
 // says more than the wall clock.
@@ -73,13 +51,6 @@ qint64 ThreadCpuMs()
     rusage u{};
     getrusage(RUSAGE_THREAD, &u);
     return (qint64(u.ru_utime.tv_sec) + u.ru_stime.tv_sec) * 1000 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
-}
-
-void ResetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
 }
 
 } // namespace

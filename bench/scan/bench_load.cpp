@@ -10,10 +10,10 @@
 #include "catalogue/core/inet.h"
 #include "catalogue/core/listformat.h"
 #include "httpserver.h"
+#include "memory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTextStream>
 
 #include <memory>
@@ -56,25 +56,6 @@ QString ExpectedTree()
     for (const QString &g : groups)
         tree += QStringLiteral("  ") + g + QStringLiteral("\t\n") + items.value(g);
     return tree;
-}
-
-// Peak resident memory in KiB since the last reset (Linux).
-qint64 PeakKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-void ResetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
 }
 
 struct Result
