@@ -143,8 +143,10 @@ void PieceStream::startOn(Slot &slot, Piece &piece, bool second)
     slot.second = second;
     const qint64 rate = m_source.settings.maxBytesPerSecond / m_connections;
     QByteArray buffer;
-    if (!m_spare.empty()) {
-        buffer = std::move(m_spare.back());
+    // A piece's memory still held by whoever read it is left to them.
+    while (!m_spare.empty() && buffer.isNull()) {
+        if (m_spare.back().isDetached())
+            buffer = std::move(m_spare.back());
         m_spare.pop_back();
     }
     slot.fetch->start(from, piece.to, m_source.settings.maxBytesPerSecond > 0 ? std::max<qint64>(rate, 1) : 0,
@@ -251,13 +253,13 @@ qint64 PieceStream::readyBytes() const
     return ready;
 }
 
-QByteArrayView PieceStream::peek(qint64 size) const
+SharedView PieceStream::peekShared(qint64 size) const
 {
     if (m_pieces.empty() || m_pieces.front().state != Piece::State::Done)
-        return QByteArrayView();
+        return {};
     const Piece &p = m_pieces.front();
     const qint64 n = std::min({size, p.size() - p.taken, BodyBuffer::kMaxPeek});
-    return QByteArrayView(p.bytes.constData() + p.taken, qsizetype(n));
+    return {QByteArrayView(p.bytes.constData() + p.taken, qsizetype(n)), p.bytes};
 }
 
 void PieceStream::consume(qint64 bytes)

@@ -14,6 +14,7 @@
 // ends where its pieces stop being whole, and the caller's own rules take
 // over from there.
 #include "net/piece.h"
+#include "net/bodybuffer.h"
 
 #include <QByteArrayView>
 #include <QObject>
@@ -53,7 +54,7 @@ public:
 
     // Bytes in order, ready to be read.
     qint64 readyBytes() const;
-    QByteArrayView peek(qint64 size) const;
+    SharedView peekShared(qint64 size) const;
     void consume(qint64 bytes);
     // Nothing more will come (what is ready can still be read).
     bool ended() const;

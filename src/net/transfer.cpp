@@ -394,11 +394,11 @@ int Transfer::pieceConnections() const
     return m_pieces ? m_pieces->running() : 0;
 }
 
-QByteArrayView Transfer::peek(qint64 size)
+SharedView Transfer::peekShared(qint64 size)
 {
     if (m_body.size() > 0 || !piecesFollow())
-        return m_body.peek(size);
-    return m_pieces->peek(size);
+        return m_body.peekShared(size);
+    return m_pieces->peekShared(size);
 }
 
 size_t Transfer::onBodyBytes(char *data, size_t size, size_t count, void *self)

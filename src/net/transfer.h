@@ -102,7 +102,10 @@ public:
     // The next body bytes where they lie, up to size (at most
     // BodyBuffer::kMaxPeek); valid until consume(), cancel() or the next
     // request. Reading them does not take them: consume() does.
-    QByteArrayView peek(qint64 size);
+    QByteArrayView peek(qint64 size) { return peekShared(size).bytes; }
+    // The same, with the block the bytes lie in, for a reader that keeps
+    // them beyond consume() without a copy.
+    SharedView peekShared(qint64 size);
     void consume(qint64 bytes);
     // A chunk of size bytes is in, or the end.
     bool chunkReady(qint64 size) const { return bufferedBytes() >= size || bodyEnded(); }

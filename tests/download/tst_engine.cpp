@@ -584,6 +584,10 @@ private slots:
         QCOMPARE(h2.answerer.asked.mid(1), QStringList {kIncomplete});  // after the write's own problem
         QCOMPARE(h2.answerer.questions[0].file, h2.dialog.path);
         QVERIFY(QFileInfo(h2.dialog.path).size() < 2 * 1024 * 1024);
+        // What did reach the disk is the body's start, nothing after a failed write.
+        QFile part(h2.dialog.path);
+        QVERIFY(part.open(QIODevice::ReadOnly));
+        QCOMPARE(part.readAll(), testing::GeneratedBytes(0, QFileInfo(h2.dialog.path).size()));
 
         // No attributes: the download is complete all the same.
         server.addGeneratedFile(QStringLiteral("/plain.bin"), 30000);
@@ -595,6 +599,29 @@ private slots:
         QCOMPARE(WriteOriginUrl(h3.dialog.path, server.url(QStringLiteral("/plain.bin"))), OriginMark::NotSupported);
         QCOMPARE(WriteOriginUrl(target(QStringLiteral("no-such-file")), server.url(QStringLiteral("/x"))),
                  OriginMark::Failed);
+    }
+
+    // Chunks lying in shared blocks and chunks copied, in every mix and with
+    // hand-overs between them, reach the disk in order; a shared block's
+    // bytes are read where they lie while the caller keeps it.
+    void bodyFileKeepsOrder()
+    {
+        const QByteArray stream = testing::GeneratedBytes(0, 5 * BodyFile::kBlock + 4321);
+        const QString path = target(QStringLiteral("order.bin"));
+        BodyFile file;
+        QVERIFY(file.open(path, 0, stream.size()));
+        qsizetype at = 0;
+        for (int i = 0; at < stream.size(); ++i) {
+            const qsizetype n = qMin<qsizetype>(i % 5 == 4 ? 70001 : 4096, stream.size() - at);
+            // Runs of shared chunks, broken by copied ones and by blocks that end.
+            const QByteArray owner = stream;  // shared, not copied
+            QVERIFY(i % 7 == 3 ? file.append(stream.sliced(at, n)) : file.append(QByteArrayView(stream).sliced(at, n), owner));
+            if (i % 11 == 0)
+                QVERIFY(file.flush());
+            at += n;
+        }
+        QVERIFY(file.close());
+        QCOMPARE(testing::Sha256OfFile(path), testing::Sha256(stream));
     }
 
     // The probe's readers meet odd answers; the redirects above show the plain ones.

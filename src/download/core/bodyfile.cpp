@@ -5,25 +5,34 @@
 #include "download/core/bodyfile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace velmora {
 
-BodyFile::BodyFile() : m_block(new char[kBlock]) {}
+BodyFile::BodyFile() : m_thread([this] { writeLoop(); }) {}
 
 BodyFile::~BodyFile()
 {
     close();
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_quit = true;
+    }
+    m_work.notify_one();
+    m_thread.join();
 }
 
 bool BodyFile::open(const QString &path, qint64 offset, qint64 end, bool cut)
 {
     close();
     m_error.clear();
+    m_failed = false;
     m_used = 0;
     m_file.setFileName(path);
-    // Unbuffered: the block here is the only buffer between a chunk and the disk.
+    // Unbuffered: the blocks here are the only buffer between a chunk and the disk.
     if (!m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
         m_error = m_file.errorString();
         return false;
@@ -35,7 +44,9 @@ bool BodyFile::open(const QString &path, qint64 offset, qint64 end, bool cut)
         m_file.close();
         return false;
     }
-    m_position = offset;
+    m_fd = m_file.handle();
+    m_blockOffset = offset;
+    m_diskEnd = offset;
     m_end = std::max(end, offset);
     m_reserved = offset;
     return true;
@@ -43,20 +54,23 @@ bool BodyFile::open(const QString &path, qint64 offset, qint64 end, bool cut)
 
 bool BodyFile::seek(qint64 position)
 {
-    if (!flush() || !m_file.seek(position)) {
-        if (m_error.isEmpty())
-            m_error = m_file.errorString();
+    if (!drain())
+        return false;
+    if (!m_file.seek(position)) {
+        fail(m_file.errorString());
         return false;
     }
-    m_position = position;
+    m_blockOffset = position;
+    m_diskEnd = position;
     return true;
 }
 
 bool BodyFile::resize(qint64 size)
 {
-    if (!flush() || !m_file.resize(size)) {
-        if (m_error.isEmpty())
-            m_error = m_file.errorString();
+    if (!drain())
+        return false;
+    if (!m_file.resize(size)) {
+        fail(m_file.errorString());
         return false;
     }
     return true;
@@ -64,73 +78,218 @@ bool BodyFile::resize(qint64 size)
 
 QByteArray BodyFile::read(qint64 size)
 {
-    if (!flush())
+    if (!drain())
         return {};
     const QByteArray bytes = m_file.read(size);
-    m_position = m_file.pos();
+    m_blockOffset = m_file.pos();
+    m_diskEnd = m_blockOffset;
     return bytes;
 }
 
-bool BodyFile::append(QByteArrayView chunk)
+bool BodyFile::append(QByteArrayView chunk, const QByteArray &owner)
 {
+    return SharedRun::Lies(chunk, owner) ? appendShared(chunk, owner) : appendCopy(chunk);
+}
+
+bool BodyFile::appendShared(QByteArrayView chunk, const QByteArray &owner)
+{
+    // Only bytes that follow the ones collected in the same block extend them.
+    if (!m_shared.continuedBy(chunk, owner, kBlock)) {
+        handOver();
+        m_shared = SharedRun{owner, chunk.data(), 0};
+    }
+    m_shared.size += chunk.size();
+    if (m_shared.size == kBlock)
+        handOver();
+    return !m_failed.load(std::memory_order_relaxed);
+}
+
+bool BodyFile::appendCopy(QByteArrayView chunk)
+{
+    if (!m_shared.isEmpty())
+        handOver();
     const char *data = chunk.constData();
     qint64 left = chunk.size();
     while (left > 0) {
+        if (m_block.isNull()) {
+            m_block = freeBlock();
+            if (m_failed.load(std::memory_order_relaxed))
+                return false;
+        }
         const qint64 n = std::min(left, kBlock - m_used);
-        std::memcpy(m_block.get() + m_used, data, size_t(n));
+        std::memcpy(m_block.data() + m_used, data, size_t(n));
         m_used += n;
         data += n;
         left -= n;
-        if (m_used == kBlock && !flush())
-            return false;
+        if (m_used == kBlock)
+            handOver();
     }
     return true;
+}
+
+// A block to copy into: one written before whose bytes nobody else still
+// holds, else a new one.
+QByteArray BodyFile::freeBlock()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    while (!m_spare.empty()) {
+        QByteArray block = std::move(m_spare.back());
+        m_spare.pop_back();
+        if (block.isDetached()) {
+            block.resize(kBlock);
+            return block;
+        }
+    }
+    return QByteArray(kBlock, Qt::Uninitialized);
+}
+
+void BodyFile::handOver()
+{
+    Job job;
+    if (!m_shared.isEmpty()) {
+        job = Job{std::move(m_shared.owner), m_shared.data, m_shared.size, m_blockOffset};
+    } else if (m_used > 0) {
+        m_block.resize(m_used);
+        job = Job{std::exchange(m_block, QByteArray()), nullptr, m_used, m_blockOffset};
+        job.data = job.block.constData();
+    }
+    m_shared = SharedRun();
+    m_used = 0;
+    // Nothing is written to a file that is not open.
+    if (job.size == 0 || m_fd < 0)
+        return;
+    m_blockOffset += job.size;
+    queue(std::move(job));
+}
+
+// Waits while kBlocks are out already: the disk sets the pace then, and
+// what is held for it stays bounded.
+void BodyFile::queue(Job job)
+{
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_written.wait(lock, [this] {
+            return qsizetype(m_jobs.size()) + (m_writing ? 1 : 0) < kBlocks || !m_error.isEmpty();
+        });
+        m_queued += job.size;
+        m_jobs.push_back(std::move(job));
+    }
+    m_work.notify_one();
 }
 
 bool BodyFile::flush()
 {
-    if (m_used == 0 || !m_file.isOpen())
-        return m_error.isEmpty();
-    reserveAhead();
-    const qint64 written = m_file.write(m_block.get(), m_used);
-    if (written > 0)
-        m_position += written;
-    if (written != m_used) {
-        m_error = m_file.errorString();
-        // What did reach the disk stays (it is the body's next bytes); the
-        // rest is given up with the download.
-        m_used = 0;
-        return false;
+    handOver();
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_error.isEmpty();
+}
+
+bool BodyFile::drain()
+{
+    handOver();
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_written.wait(lock, [this] { return m_jobs.empty() && !m_writing; });
+    return m_error.isEmpty();
+}
+
+void BodyFile::writeLoop()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_work.wait(lock, [this] { return m_quit || !m_jobs.empty(); });
+        if (m_jobs.empty())
+            return;
+        Job job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        const bool skip = !m_error.isEmpty();
+        m_writing = true;
+        lock.unlock();
+        // After a failed write nothing more is written: what is on disk
+        // stays the body's first bytes.
+        if (!skip)
+            writeJob(job);
+        lock.lock();
+        m_writing = false;
+        m_queued -= job.size;
+        // Our own blocks are kept to be filled again; a shared one goes back to its owner.
+        if (job.block.isDetached() && int(m_spare.size()) < kBlocks)
+            m_spare.push_back(std::move(job.block));
+        job = Job();
+        m_written.notify_all();
     }
-    m_used = 0;
+}
+
+bool BodyFile::writeJob(const Job &job)
+{
+    reserveAhead(job.offset + job.size);
+    const char *data = job.data;
+    qint64 left = job.size;
+    qint64 at = job.offset;
+    while (left > 0) {
+        const ssize_t n = ::pwrite(m_fd, data, size_t(left), off_t(at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // What did reach the disk stays (it is the body's next bytes);
+            // the rest is given up with the download.
+            fail(n < 0 ? qt_error_string(errno) : qt_error_string(ENOSPC));
+            return false;
+        }
+        data += n;
+        left -= n;
+        at += n;
+        m_diskEnd = at;
+    }
     return true;
+}
+
+void BodyFile::fail(const QString &error)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_error = error;
+    m_failed = true;
 }
 
 // Room for the next stretch of the file is taken from the file system in
 // one piece, ahead of the writes (the file's length stays where the written
 // bytes end): measured, about a fifth less CPU for a download than
 // letting the file system find room for every block as it comes.
-void BodyFile::reserveAhead()
+void BodyFile::reserveAhead(qint64 upTo)
 {
-    if (m_position + m_used <= m_reserved || m_reserved >= m_end)
+    if (upTo <= m_reserved || m_reserved >= m_end)
         return;
-    const qint64 from = std::max(m_reserved, m_position);
+    const qint64 from = std::max(m_reserved, m_diskEnd);
     const qint64 to = std::min(m_end, from + kReserveStep);
     // Where the file system cannot do this, the writes find their room as usual.
-    ::fallocate(m_file.handle(), FALLOC_FL_KEEP_SIZE, from, to - from);
+    ::fallocate(m_fd, FALLOC_FL_KEEP_SIZE, from, to - from);
     m_reserved = to;
+}
+
+QString BodyFile::errorString() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_error;
+}
+
+qint64 BodyFile::pending() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_queued + m_used + m_shared.size;
 }
 
 bool BodyFile::close()
 {
     if (!m_file.isOpen())
-        return m_error.isEmpty();
-    const bool ok = flush();
+        return errorString().isEmpty();
+    const bool ok = drain();
     // Room taken ahead and not written is given back.
-    if (m_reserved > m_position)
-        m_file.resize(m_position);
+    if (m_reserved > m_diskEnd)
+        m_file.resize(m_diskEnd);
     m_file.close();
+    m_fd = -1;
     m_used = 0;
+    m_block = QByteArray();
+    m_shared = SharedRun();
     return ok;
 }
 

@@ -3,26 +3,42 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #pragma once
-// The local file a body is written to. Chunks are collected and written in
-// large blocks: a few large writes cost the system far less than many small
-// ones. What is on disk is always the body's first bytes in order, so the
-// file stays a prefix of the remote one whenever the download stops.
+// The local file a body is written to. Chunks are collected into large
+// blocks, and the blocks are written by a thread of the file's own while
+// the next ones are received: the disk and the network work at the same
+// time, and a few large writes cost the system far less than many small
+// ones. Chunks that lie one after the other in a block somebody shares
+// with us (the transfer's own) are written from there, not copied. The
+// blocks reach the disk in order, so the file is always the body's first
+// bytes and stays a prefix of the remote one whenever the download stops.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QFile>
 #include <QString>
 
+#include "download/core/sharedrun.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace velmora {
 
 class BodyFile
 {
 public:
-    // Bytes collected before they are written.
+    // Bytes collected before they are handed to the writing thread.
     static constexpr qint64 kBlock = 1024 * 1024;
+    // Blocks in all: one being filled, the others written or waiting to be.
+    static constexpr int kBlocks = 4;
     // Room taken from the file system ahead of the writes, at most.
     static constexpr qint64 kReserveStep = 64 * 1024 * 1024;
+
 
     BodyFile();
     ~BodyFile();
@@ -33,31 +49,73 @@ public:
     // file held from there on is cut off. end: where the file will end when
     // whole. False (see errorString()) when that cannot be done.
     bool open(const QString &path, qint64 offset, qint64 end, bool cut = true);
-    // Direct access to the file, after what is collected has been written.
+    // Direct access to the file, once everything collected is on disk.
     bool seek(qint64 position);
     bool resize(qint64 size);
     QByteArray read(qint64 size);
     bool isOpen() const { return m_file.isOpen(); }
-    // Takes one chunk; writes the collected block once it is full.
-    bool append(QByteArrayView chunk);
-    // Writes what is collected.
+    // Takes one chunk; a full block goes to the writing thread. Waits only
+    // when every block is still being written: the disk sets the pace then.
+    // A chunk that lies in owner (shared, never written into again while we
+    // hold it) is kept there instead of copied.
+    bool append(QByteArrayView chunk, const QByteArray &owner = QByteArray());
+    // Hands what is collected to the writing thread, without waiting for it.
+    // False once a write has failed.
     bool flush();
+    // Waits until everything collected is on disk.
+    bool drain();
     // Writes what is collected and closes; a write error is kept in errorString().
     bool close();
-    QString errorString() const { return m_error; }
-    // Bytes collected and not yet written.
-    qint64 pending() const { return m_used; }
+    QString errorString() const;
+    // Bytes collected and not yet on disk.
+    qint64 pending() const;
 
 private:
-    void reserveAhead();
+    // Bytes to be written at offset, and the block that keeps them.
+    struct Job
+    {
+        QByteArray block;
+        const char *data = nullptr;
+        qint64 size = 0;
+        qint64 offset = 0;
+    };
+
+    bool appendCopy(QByteArrayView chunk);
+    bool appendShared(QByteArrayView chunk, const QByteArray &owner);
+    void handOver();
+    void queue(Job job);
+    QByteArray freeBlock();
+    void writeLoop();
+    bool writeJob(const Job &job);
+    void reserveAhead(qint64 upTo);
+    void fail(const QString &error);
 
     QFile m_file;
-    qint64 m_position = 0;  // where the next written byte lands
+    int m_fd = -1;
+    // Collected by append(), where its first byte lands: copied into our own
+    // block (m_used bytes of it), or lying in a shared one.
+    qint64 m_blockOffset = 0;
+    QByteArray m_block;
+    qint64 m_used = 0;
+    SharedRun m_shared;
+
+    // Shared with the writing thread, under m_mutex.
+    mutable std::mutex m_mutex;
+    std::condition_variable m_work;     // a job came, or the thread is to end
+    std::condition_variable m_written;  // a job is done
+    std::deque<Job> m_jobs;
+    std::vector<QByteArray> m_spare;    // blocks written, to be filled again
+    qint64 m_queued = 0;                // bytes handed over, not yet on disk
+    bool m_writing = false;
+    bool m_quit = false;
+    QString m_error;
+    std::atomic<bool> m_failed = false;  // m_error is set: read without the lock
+    // The writing thread's own while jobs are out; the appender's otherwise.
+    qint64 m_diskEnd = 0;   // where what reached the disk ends
     qint64 m_end = 0;
     qint64 m_reserved = 0;  // room taken up to here
-    std::unique_ptr<char[]> m_block;  // allocated once: a fresh block each time costs page faults
-    qint64 m_used = 0;
-    QString m_error;
+
+    std::thread m_thread;
 };
 
 } // namespace velmora

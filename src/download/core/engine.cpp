@@ -552,12 +552,15 @@ DownloadEngine::Next DownloadEngine::receiveBody()
                 return Next::Stop;
             waitUntil([this] { return m_transfer->chunkReady(kChunk); });
         }
-        // The chunk is looked at where the transfer holds it, and taken once stored.
-        const QByteArrayView chunk = m_transfer->peek(kChunk);
+        // The chunk is looked at where the transfer holds it, and taken once
+        // stored: the file and the hashes share the transfer's block.
+        const net::SharedView piece = m_transfer->peekShared(kChunk);
+        const QByteArrayView chunk = piece.bytes;
         const qsizetype size = chunk.size();
         // The last chunk is the one that empties a body that has ended.
         const bool last = m_transfer->bodyEnded() && size == m_transfer->bufferedBytes();
-        const Next next = m_run.received < m_run.checkEnd ? checkResumedBytes(chunk, last) : storeChunk(chunk);
+        const Next next =
+            m_run.received < m_run.checkEnd ? checkResumedBytes(chunk, last) : storeChunk(chunk, piece.owner);
         m_transfer->consume(size);
         if (next != Next::GoOn)
             return next;
@@ -608,7 +611,7 @@ DownloadEngine::Next DownloadEngine::checkResumedBytes(QByteArrayView chunk, boo
         m_file.close();
         return stopWith(DownloadProblem::Unexpected(error), m_run.savePath);
     }
-    return storeChunk(held);
+    return storeChunk(held, held);
 }
 
 bool DownloadEngine::matchesDisk(const QByteArray &bytes)
@@ -627,7 +630,7 @@ DownloadEngine::Next DownloadEngine::flushBody()
     return stopWith(DownloadProblem::Unexpected(m_file.errorString()), m_run.savePath);
 }
 
-DownloadEngine::Next DownloadEngine::storeChunk(QByteArrayView chunk)
+DownloadEngine::Next DownloadEngine::storeChunk(QByteArrayView chunk, const QByteArray &owner)
 {
     BodyFile &file = m_file;
     if (m_run.received + chunk.size() > m_run.total) {
@@ -637,11 +640,11 @@ DownloadEngine::Next DownloadEngine::storeChunk(QByteArrayView chunk)
         m_run.badBody = true;
     }
     // Collected into large writes; every way out of the body writes what was collected.
-    if (!chunk.isEmpty() && !file.append(chunk)) {
+    if (!chunk.isEmpty() && !file.append(chunk, owner)) {
         file.close();
         return stopWith(DownloadProblem::Unexpected(file.errorString()), m_run.savePath);
     }
-    hashChunk(chunk);
+    hashChunk(chunk, owner);
     if (m_state.blnCancel) {
         file.close();
         return Next::Finish;
@@ -745,13 +748,13 @@ DownloadEngine::Next DownloadEngine::finishIncomplete(bool stopped)
     return Next::Finish;
 }
 
-void DownloadEngine::hashChunk(QByteArrayView chunk)
+void DownloadEngine::hashChunk(QByteArrayView chunk, const QByteArray &owner)
 {
     // The hashes follow the file as it is written: a transfer that starts
     // elsewhere than where they stand starts them anew over the kept part.
     if (!m_hasher.active() || m_hasher.position() != m_run.received)
         startHashing(m_run.received);
-    m_hasher.feed(chunk);
+    m_hasher.feed(chunk, owner);
 }
 
 void DownloadEngine::waitForHashing()

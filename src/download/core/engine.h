@@ -205,8 +205,9 @@ private:
     Next receiveBody();
     Next checkResumedBytes(QByteArrayView chunk, bool last);
     bool matchesDisk(const QByteArray &bytes);
-    Next storeChunk(QByteArrayView chunk);
-    void hashChunk(QByteArrayView chunk);
+    // owner: the block the chunk lies in, kept instead of a copy where given.
+    Next storeChunk(QByteArrayView chunk, const QByteArray &owner = QByteArray());
+    void hashChunk(QByteArrayView chunk, const QByteArray &owner);
     void waitForHashing();
     void startHashing(qint64 prefix);
     QList<Expectation> expectations() const;

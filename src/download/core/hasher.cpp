@@ -83,7 +83,7 @@ struct Hasher::Lane
     HashKind kind;
     std::mutex mutex;
     std::condition_variable wakeUp;
-    std::deque<QByteArray> queue;  // blocks shared with the other lanes
+    std::deque<SharedRun> queue;  // blocks shared with the other lanes
     bool closed = false;
     bool abandoned = false;
     bool finished = false;
@@ -101,11 +101,11 @@ struct Hasher::Lane
                 return;
             if (queue.empty())
                 break;  // closed, and everything hashed
-            const QByteArray block = std::move(queue.front());
+            const SharedRun run = std::move(queue.front());
             queue.pop_front();
             const bool roomAgain = queue.size() == size_t(kQueued / 2);
             lock.unlock();
-            digester.update(block.constData(), block.size());
+            digester.update(run.data, run.size);
             if (roomAgain)
                 emit owner->progressed();
         }
@@ -181,16 +181,32 @@ void Hasher::stop()
     m_lanes.clear();
     m_block.clear();
     m_used = 0;
+    m_run = SharedRun();
     m_handedOver.clear();
     m_position = 0;
     m_started = false;
 }
 
-void Hasher::feed(QByteArrayView bytes)
+void Hasher::feed(QByteArrayView bytes, const QByteArray &owner)
 {
     m_position += bytes.size();
     if (m_lanes.empty())
         return;
+    if (!SharedRun::Lies(bytes, owner))
+        return copy(bytes);
+    if (!m_run.continuedBy(bytes, owner, kBlock)) {
+        handOverBlock();  // what was copied before comes first
+        handOverRun();
+        m_run = SharedRun{owner, bytes.data(), 0};
+    }
+    m_run.size += bytes.size();
+    if (m_run.size == kBlock)
+        handOverRun();
+}
+
+void Hasher::copy(QByteArrayView bytes)
+{
+    handOverRun();
     while (!bytes.isEmpty()) {
         if (m_block.isEmpty())
             nextBlock();
@@ -198,13 +214,26 @@ void Hasher::feed(QByteArrayView bytes)
         memcpy(m_block.data() + m_used, bytes.data(), size_t(part));
         m_used += part;
         bytes = bytes.sliced(part);
-        if (m_used == kBlock) {
-            QByteArray full = std::exchange(m_block, QByteArray());
-            m_used = 0;
-            handOver(full);
-            m_handedOver.push_back(std::move(full));
-        }
+        if (m_used == kBlock)
+            handOverBlock();
     }
+}
+
+void Hasher::handOverBlock()
+{
+    if (m_used == 0)
+        return;
+    QByteArray block = std::exchange(m_block, QByteArray());
+    handOver(SharedRun{block, block.constData(), m_used});
+    m_used = 0;
+    m_handedOver.push_back(std::move(block));
+}
+
+void Hasher::handOverRun()
+{
+    if (!m_run.isEmpty())
+        handOver(m_run);
+    m_run = SharedRun();
 }
 
 void Hasher::nextBlock()
@@ -219,13 +248,13 @@ void Hasher::nextBlock()
     m_block = QByteArray(kBlock, Qt::Uninitialized);
 }
 
-void Hasher::handOver(QByteArray block)
+void Hasher::handOver(const SharedRun &run)
 {
     // One block for all lanes: each holds a reference, none a copy.
     for (auto &lane : m_lanes) {
         {
             std::lock_guard<std::mutex> lock(lane->mutex);
-            lane->queue.push_back(block);
+            lane->queue.push_back(run);
         }
         lane->wakeUp.notify_one();
     }
@@ -243,10 +272,8 @@ bool Hasher::busy() const
 
 void Hasher::close()
 {
-    if (m_used > 0)
-        handOver(m_block.left(m_used));
-    m_block.clear();
-    m_used = 0;
+    handOverBlock();
+    handOverRun();
     for (auto &lane : m_lanes) {
         {
             std::lock_guard<std::mutex> lock(lane->mutex);

@@ -9,6 +9,7 @@
 // copies its bytes into the current block. A resumed file's kept start is
 // read from disk by the hashing threads themselves before what is fed.
 #include "download/core/digest.h"
+#include "download/core/sharedrun.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -43,8 +44,9 @@ public:
     bool active() const { return m_started; }
     // The file offset the next fed byte has: the prefix and what was fed.
     qint64 position() const { return m_position; }
-    // Takes bytes (copied); a full block goes to the hashing threads.
-    void feed(QByteArrayView bytes);
+    // Takes bytes; a full block goes to the hashing threads. Bytes that lie
+    // in owner (shared, never written into while held) are not copied.
+    void feed(QByteArrayView bytes, const QByteArray &owner = QByteArray());
     // A hashing thread is behind by kQueued blocks: the feeder waits for
     // progressed() and asks again, so that memory stays bounded.
     bool busy() const;
@@ -61,7 +63,10 @@ signals:
 
 private:
     struct Lane;
-    void handOver(QByteArray block);
+    void copy(QByteArrayView bytes);
+    void handOverBlock();
+    void handOverRun();
+    void handOver(const SharedRun &run);
     void nextBlock();
 
     std::vector<std::unique_ptr<Lane>> m_lanes;
@@ -69,6 +74,7 @@ private:
     // lane holds them: fresh blocks of this size cost page faults each time.
     QByteArray m_block;
     qsizetype m_used = 0;
+    SharedRun m_run;  // bytes fed that lie in somebody else's block
     std::vector<QByteArray> m_handedOver;
     qint64 m_position = 0;
     bool m_started = false;
