@@ -121,7 +121,7 @@ for pair in "curl -o file:curl" "wget -O file:wget" "velmora-fetch:fetch" "velmo
     printf '| %-28s | %9.2f | %8.2f | %9.1f | %10.2f | %9.2f |\n' "$label" "$W" "$C" "$(echo "$R / 1024" | bc -l)" \
         "$(echo "$CW / $W" | bc -l)" "$(echo "$C / $CC" | bc -l)"
 done
-echo "(targets: velmora-fetch throughput >= 2.0 and CPU <= 0.8 of curl's; the window >= 1.5 and <= 1.0)"
+echo "(targets: velmora-fetch throughput >= 2.4 and CPU <= 0.6 of curl's; the window >= 2.0 and <= 0.7)"
 
 # Peak RSS against file size.
 /usr/bin/time -f "%M" -o "$WORK/time64" "$FETCH" "http://127.0.0.1:$NGINX_PORT/64m.bin" --save "$WORK/64b.bin" >/dev/null 2>&1

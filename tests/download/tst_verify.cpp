@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -52,6 +53,22 @@ QString Crc32Hex(const QByteArray &data)
 {
     const uLong crc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size()));
     return QStringLiteral("%1").arg(qulonglong(crc), 8, 16, QLatin1Char('0')).toUpper();
+}
+
+// Blocks until done() holds, woken by the hasher's signal, which its own
+// threads send: it reaches this thread queued, so none is missed.
+bool WaitForHasher(Hasher &hasher, const std::function<bool()> &done)
+{
+    QObject here;
+    QObject::connect(&hasher, &Hasher::progressed, &here, [] {}, Qt::QueuedConnection);
+    bool late = false;
+    QTimer::singleShot(30000, &here, [&late] { late = true; });
+    while (!done()) {
+        if (late)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
 }
 
 QByteArray Base64Of(const QByteArray &data, QCryptographicHash::Algorithm algorithm)
@@ -258,17 +275,14 @@ private slots:
             f.write(data.left(kept));
         }
         Hasher hasher;
-        QSignalSpy progressed(&hasher, &Hasher::progressed);
         hasher.start(path, kept, {HashKind::Crc32, HashKind::Sha256, HashKind::Sha512, HashKind::Md5});
         for (qsizetype at = kept; at < data.size(); at += 4096) {
             hasher.feed(QByteArrayView(data).sliced(at, qMin<qsizetype>(4096, data.size() - at)));
-            while (hasher.busy())
-                QVERIFY(progressed.wait(30000));
+            QVERIFY(WaitForHasher(hasher, [&] { return !hasher.busy(); }));
         }
         QCOMPARE(hasher.position(), qint64(data.size()));
         hasher.close();
-        while (!hasher.done())
-            QVERIFY(progressed.wait(30000));
+        QVERIFY(WaitForHasher(hasher, [&] { return hasher.done(); }));
         const FileHashes h = hasher.result();
         QCOMPARE(HashHex(HashKind::Crc32, h.crc32), Crc32Hex(data));
         QCOMPARE(h.sha256, QCryptographicHash::hash(data, QCryptographicHash::Sha256));
@@ -278,8 +292,7 @@ private slots:
         // A prefix that cannot be read leaves the hashes empty: no verdict of "ok".
         hasher.start(target(QStringLiteral("missing.bin")), 10, {HashKind::Sha256});
         hasher.close();
-        while (!hasher.done())
-            QVERIFY(progressed.wait(30000));
+        QVERIFY(WaitForHasher(hasher, [&] { return hasher.done(); }));
         QVERIFY(hasher.result().sha256.isEmpty());
         QCOMPARE(Judge({Expectation{HashKind::Sha256, QByteArray(32, 'a')}}, hasher.result()).result,
                  Verdict::Result::Mismatch);
