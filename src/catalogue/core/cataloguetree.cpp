@@ -5,6 +5,7 @@
 #include "catalogue/core/cataloguetree.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace velmora {
 
@@ -59,8 +60,10 @@ CatalogueTree::Text CatalogueTree::keep(QByteArrayView bytes)
         m_strings << chunk;
     }
     QByteArray &chunk = m_strings.last();
-    t.at = (qint64(m_strings.size() - 1) << 32) | chunk.size();
-    chunk.append(bytes);
+    const qsizetype at = chunk.size();
+    t.at = (qint64(m_strings.size() - 1) << 32) | at;
+    chunk.resize(at + bytes.size());  // within its room: the chunk never moves
+    std::memcpy(chunk.data() + at, bytes.data(), size_t(bytes.size()));
     return t;
 }
 

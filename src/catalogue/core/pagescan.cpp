@@ -158,14 +158,24 @@ bool SameAsciiCaseless(const char *bytes, const char *lowerAscii, qsizetype n)
     return true;
 }
 
-// First `href="` (any case) at or after from; -1 when none.
+// Where byte c next occurs in page at or after from; -1 when it does not.
+qsizetype FindByte(QByteArrayView page, char c, qsizetype from)
+{
+    if (from >= page.size())
+        return -1;
+    const void *hit = std::memchr(page.data() + from, c, size_t(page.size() - from));
+    return hit ? static_cast<const char *>(hit) - page.data() : -1;
+}
+
+// First `href="` (any case) at or after from; -1 when none. Found by its
+// quote: the one byte of it that a page holds least often.
 qsizetype FindMarker(QByteArrayView page, qsizetype from)
 {
-    qsizetype p = from + 4;
-    while ((p = page.indexOf("=\"", p)) >= 0) {
-        if (SameAsciiCaseless(page.data() + p - 4, "href", 4))
-            return p - 4;
-        p += 1;
+    qsizetype q = from + 5;
+    while ((q = FindByte(page, '"', q)) >= 0) {
+        if (SameAsciiCaseless(page.data() + q - 5, "href=", 5))
+            return q - 5;
+        q += 1;
     }
     return -1;
 }
@@ -174,8 +184,8 @@ qsizetype FindMarker(QByteArrayView page, qsizetype from)
 qsizetype FindLinkEnd(QByteArrayView page, qsizetype from)
 {
     qsizetype p = from;
-    while ((p = page.indexOf("</", p)) >= 0) {
-        if (p + 4 <= page.size() && SameAsciiCaseless(page.data() + p + 2, "a>", 2))
+    while ((p = FindByte(page, '<', p)) >= 0) {
+        if (p + 4 <= page.size() && SameAsciiCaseless(page.data() + p + 1, "/a>", 3))
             return p;
         p += 1;
     }
@@ -188,7 +198,13 @@ qsizetype FindLinkEnd(QByteArrayView page, qsizetype from)
 // the bytes can be compared as they are.
 bool MayFoldToAscii(QByteArrayView bytes)
 {
-    return bytes.contains("\xC5\xBF") || bytes.contains("\xE2\x84\xAA");
+    const qsizetype n = bytes.size();
+    const char *b = bytes.data();
+    for (qsizetype i = 0; i + 1 < n; ++i) {
+        if ((b[i] == '\xC5' && b[i + 1] == '\xBF') || (b[i] == '\xE2' && i + 2 < n && b[i + 1] == '\x84' && b[i + 2] == '\xAA'))
+            return true;
+    }
+    return false;
 }
 
 // needle (lower-case ASCII) occurs in bytes, ASCII letters compared without regard to case.
