@@ -24,7 +24,9 @@ qint64 ItemKeyNumber(const QString &key)
     if (!key.startsWith(kItemKeyPrefix))
         return -1;
     const QStringView digits = QStringView(key).mid(kItemKeyPrefix.size());
-    if (digits.isEmpty() || digits.size() > kLargestKeyDigits || (digits.size() > 1 && digits.front() == QLatin1Char('0')))
+    if (digits.isEmpty() || digits.size() > kLargestKeyDigits)
+        return -1;
+    if (digits.size() > 1 && digits.front() == QLatin1Char('0'))
         return -1;
     qint64 n = 0;
     for (const QChar c : digits) {

@@ -201,7 +201,9 @@ bool MayFoldToAscii(QByteArrayView bytes)
     const qsizetype n = bytes.size();
     const char *b = bytes.data();
     for (qsizetype i = 0; i + 1 < n; ++i) {
-        if ((b[i] == '\xC5' && b[i + 1] == '\xBF') || (b[i] == '\xE2' && i + 2 < n && b[i + 1] == '\x84' && b[i + 2] == '\xAA'))
+        const bool longS = b[i] == '\xC5' && b[i + 1] == '\xBF';
+        const bool kelvin = b[i] == '\xE2' && i + 2 < n && b[i + 1] == '\x84' && b[i + 2] == '\xAA';
+        if (longS || kelvin)
             return true;
     }
     return false;
