@@ -85,6 +85,9 @@ qsizetype CatalogueTree::findKey(const QString &key) const
 
 qsizetype CatalogueTree::findNumber(qint64 number) const
 {
+    // A load's items come in rising order: each new number beyond every one kept so far.
+    if (!m_risingNumbers.isEmpty() && number > m_risingNumbers.last().first)
+        return m_otherNumbers.value(number, 0);
     const auto it = std::lower_bound(m_risingNumbers.cbegin(), m_risingNumbers.cend(), number,
                                      [](const std::pair<qint64, qsizetype> &e, qint64 n) { return e.first < n; });
     if (it != m_risingNumbers.cend() && it->first == number)
