@@ -3,10 +3,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // One very large catalogue page through the whole data path a load takes:
-// the fetch from a loopback server, the decoding, the scan and the tree.
-// A page of 64 MiB with 600,000 matching links; prints the time from the
-// request to the filled tree and the peak memory the load added, and checks
-// them against 1 s and 200 MiB.
+// the fetch from a loopback server, the check that the page is UTF-8 (it is
+// then scanned as it came), the scan and the tree. A page of 64 MiB with
+// 600,000 matching links; prints the time from the request to the filled
+// tree and the peak memory the load added, and checks them against 1 s and
+// 200 MB (200,000,000 bytes).
 #include "catalogue/core/catalogueload.h"
 #include "catalogue/core/inet.h"
 #include "httpserver.h"
@@ -87,13 +88,14 @@ int main(int argc, char **argv)
     loader.LoadTrackList(server.url(QStringLiteral("/big.html")), QStringLiteral(".mkv"), QStringLiteral("大"));
     const qint64 ms = t.elapsed();
     const qint64 cpuMs = ThreadCpuMs() - cpuBefore;
-    const qint64 addedMiB = (PeakKiB() - before) / 1024;
+    const qint64 addedBytes = (PeakKiB() - before) * 1024;
     const qsizetype items = tree.nodeCount() - 2;
     const bool right = items == kLinks && tree.text(3) == QStringLiteral("第 0 话 高清 & 字幕")
         && tree.tag(tree.nodeCount()) == QStringLiteral("http://127.0.0.1/e/599999.mkv");
-    out << "load:        " << items << " items, " << ms << " ms (" << cpuMs << " ms CPU), peak memory +" << addedMiB << " MiB, "
-        << double(addedMiB) * 1024 * 1024 / double(items) << " bytes an item\n";
-    const bool ok = right && ms <= 1000 && addedMiB <= 200;
-    out << (right ? "" : "TREE WRONG\n") << (ok ? "target met (<= 1 s, <= 200 MiB)\n" : "TARGET MISSED\n");
+    out << "load:        " << items << " items, " << ms << " ms (" << cpuMs << " ms CPU), peak memory +"
+        << addedBytes / (1024 * 1024) << " MiB (" << addedBytes / 1000000 << " MB), "
+        << qRound(double(addedBytes) / double(items)) << " bytes an item\n";
+    const bool ok = right && ms <= 1000 && addedBytes <= 200 * 1000 * 1000;
+    out << (right ? "" : "TREE WRONG\n") << (ok ? "target met (<= 1 s, <= 200 MB)\n" : "TARGET MISSED\n");
     return ok ? 0 : 1;
 }

@@ -300,8 +300,39 @@ private slots:
         QCOMPARE(r.status, FetchStatus::Cut);
         QCOMPARE(r.body.size(), kMaxFetchBytes);
         QCOMPARE(testing::Sha256(r.body), HttpServer::GeneratedSha256(kMaxFetchBytes));
+        QVERIFY(r.body.capacity() <= kMaxFetchBytes);  // its answer's true length gave it no more room
         QVERIFY(m_server.waitForNoOpenRequests(5000));
         QVERIFY(m_server.requestsFor("/big.bin").first().bodyBytesSent < size);
+    }
+
+    // A body gets its room at once from the length its answer names, but a
+    // server's word never makes us hold more than is read of a body, and a
+    // body shorter than it said gives the rest of that room back.
+    void inetBodyRoom_data()
+    {
+        QTest::addColumn<qint64>("claimed");
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("a terabyte claimed, 10 KiB sent") << (qint64(1) << 40) << qint64(10 * 1024);
+        QTest::newRow("more than is read claimed, nothing sent") << kMaxFetchBytes + 1 << qint64(0);
+        QTest::newRow("64 MiB claimed, 3 MiB sent") << kMaxFetchBytes << qint64(3 << 20);
+        QTest::newRow("the length it sends") << qint64(1 << 20) << qint64(1 << 20);
+    }
+
+    void inetBodyRoom()
+    {
+        QFETCH(qint64, claimed);
+        QFETCH(qint64, size);
+        // A chunked answer is framed by its chunks: its Content-Length says nothing.
+        m_server.addGeneratedFile("/claims.bin", size);
+        m_server.addRule({.path = "/claims.bin",
+                          .extraHeaders = "Content-Length: " + QByteArray::number(claimed) + "\r\n",
+                          .chunked = true});
+        Inet inet;
+        const FetchResult r = inet.Fetch(m_server.url("/claims.bin"));
+        QCOMPARE(r.status, FetchStatus::Ok);
+        QCOMPARE(r.body.size(), size);
+        QCOMPARE(testing::Sha256(r.body), HttpServer::GeneratedSha256(size));
+        QVERIFY2(r.body.capacity() <= qMax(2 * size, qint64(4096)), QByteArray::number(r.body.capacity()));
     }
 
     void scanPrintsTheWindowsTree_data()

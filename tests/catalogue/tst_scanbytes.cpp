@@ -4,7 +4,8 @@
 
 // The path a large page takes: a UTF-8 page scanned as bytes gives exactly
 // what the scan of the decoded page gives, only pages that decode as UTF-8
-// are taken that way, and the tree's small records keep every key rule.
+// are taken that way, and the tree's small records keep every key rule,
+// whether an item comes as text or as bytes.
 #include "catalogue/core/cataloguetree.h"
 #include "catalogue/core/pagescan.h"
 #include "catalogue/core/textdecode.h"
@@ -54,6 +55,13 @@ private slots:
         QTest::newRow("an end tag cut short") << "<a href=\"1.mp3\">1</a" << ".mp3";
         QTest::newRow("a marker at the very start") << "href=\"1.mp3\">1</a>" << ".mp3";
         QTest::newRow("nothing") << "" << ".mp3";
+        // Two letters beyond ASCII fold to ASCII ones: the long s and the Kelvin sign.
+        QTest::newRow("a Kelvin sign in the address")
+            << "<a href=\"/a.m\u212Av\">a</a><a href=\"/b.mkv\">b</a><a href=\"/c.m\u212Bv\">c</a>" << ".MKV";
+        QTest::newRow("a key with a Kelvin sign") << "<a href=\"/k.mp3\">k</a><a href=\"/x.mp3\">x</a>"
+                                                  << "\u212A.mp3";
+        QTest::newRow("folding letters in the text")
+            << "<a href=\"1.mp3\"><font \u017ftyle=color:#e10900>\u212A</font> &amp;lt;    x</a>" << ".mp3";
     }
 
     void sameLinks()
@@ -79,6 +87,9 @@ private slots:
         QTest::newRow("a long s folds to s") << QString::fromUtf8("<font \u017ftyle=color:#e10900>x</font>");
         QTest::newRow("cut short") << "<font color=#e1090 &am &l";
         QTest::newRow("only a tag start") << "<";
+        QTest::newRow("a tag beside letters beyond ASCII") << "<Font Color=#E10900>第一</FONT>话 &AMP;&amp;";
+        QTest::newRow("a Kelvin sign beside a highlight") << "\u212A<font color=#e10900>x</font>&amp;";
+        QTest::newRow("a long s outside a tag") << "\u017f <font style=color:#e10900>x</font>";
     }
 
     void cleanupAsQtDoes()
@@ -92,6 +103,15 @@ private slots:
         qt.replace(QStringLiteral("&lt;"), QStringLiteral("<"), Qt::CaseInsensitive);
         qt.replace(QStringLiteral("&gt;"), QStringLiteral(">"), Qt::CaseInsensitive);
         QCOMPARE(CleanLinkText(text), qt);
+        // The scan of a UTF-8 page cleans its texts as bytes, to the same text.
+        QString scanned;
+        const QByteArray page = "<a href=\"x\">" + text.toUtf8() + "</a>";
+        QCOMPARE(ScanUtf8Page(page, u"x", [&](const QString &, const QString &t) {
+                     scanned = t;
+                     return true;
+                 }),
+                 qsizetype(1));
+        QCOMPARE(scanned, qt);
     }
 
     void takenAsUtf8_data()
@@ -143,6 +163,24 @@ private slots:
         QCOMPARE(tree.text(6), big);
         QCOMPARE(tree.tag(6), QStringLiteral("http://h/9"));
         QCOMPARE(tree.text(4), QStringLiteral("三"));
+
+        // Items added as bytes keep the same rules and read back the same.
+        QCOMPARE(tree.addItem(2, 3, "clash", "http://h/x"), 0);
+        QCOMPARE(tree.addItem(99, 10, "no such parent", "http://h/x"), 0);
+        QCOMPARE(tree.addItem(2, 10, "十", "http://h/10"), 7);
+        QCOMPARE(tree.addItem(2, 7, "七, after a higher number", "http://h/7"), 8);
+        QCOMPARE(tree.addNode("Node  5", "Node  10", "clash", 1, "t"), 0);
+        const qint64 huge = 1'000'000'000'000'000;  // beyond the numbers kept as such
+        QCOMPARE(tree.addItem(0, huge, "", "http://h/h"), 9);
+        QCOMPARE(tree.addNode("", "Node  1000000000000000", "clash", 1, "t"), 0);
+        QCOMPARE(tree.addItem(0, huge, "clash", "t"), 0);
+        QCOMPARE((QList<qsizetype>{tree.indexOfKey("Node  10"), tree.indexOfKey("Node  7"),
+                                   tree.indexOfKey("Node  1000000000000000")}),
+                 (QList<qsizetype>{7, 8, 9}));
+        QCOMPARE((QStringList{tree.key(7), tree.text(7), tree.tag(7), tree.key(9), tree.text(9)}),
+                 (QStringList{"Node  10", "十", "http://h/10", "Node  1000000000000000", ""}));
+        QCOMPARE((QList<qsizetype>{tree.parentIndex(7), tree.parentIndex(9), tree.image(7)}),
+                 (QList<qsizetype>{2, 0, ImageRootOrItem}));
     }
 };
 

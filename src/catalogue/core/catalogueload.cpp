@@ -170,16 +170,22 @@ bool CatalogueLoader::FillGroup(const QString &URL, const QString &Key, const QS
     if (m_state.blnQuit || page.status == FetchStatus::Cancelled)
         return false;
     ScannedPage scanned{URL, Key, Category, page.status, m_tree.nodeCount() + 1, 0};
-    const LinkSink addItem = [&](const QString &address, const QString &text) {
+    // Where the group is now: the tree may have been rebuilt while the page came.
+    // Without it the items are counted but not added.
+    const qsizetype parent = m_tree.indexOfKey(groupKey);
+    const Utf8LinkSink addItem = [&](QByteArrayView address, QByteArrayView text) {
         ++m_state.intNodeCount;
-        m_tree.addNode(groupKey, ItemKey(m_state.intNodeCount), text, ImageRootOrItem, address);
+        if (parent != 0)
+            m_tree.addItem(parent, m_state.intNodeCount, text, address);
         return !m_state.blnQuit;
     };
     // A page in UTF-8, as most are, is scanned as it came: never held twice.
     if (page.answered() && IsValidUtf8Page(page.body, page.contentType))
-        ScanUtf8Page(page.body, Key, addItem);
+        ScanUtf8Bytes(page.body, Key, addItem);
     else
-        ScanPage(page.text(), Key, addItem);
+        ScanPage(page.text(), Key, [&](const QString &address, const QString &text) {
+            return addItem(address.toUtf8(), text.toUtf8());
+        });
     scanned.endItem = m_tree.nodeCount() + 1;
     // A scan stopped between two links did not see the whole page.
     if (m_state.blnQuit)

@@ -5,6 +5,7 @@
 #include "catalogue/core/cataloguetree.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace velmora {
 
@@ -12,6 +13,9 @@ namespace {
 
 constexpr qsizetype kChunkBytes = 1 << 20;
 const QString kItemKeyPrefix = QStringLiteral("Node  ");
+// Item keys kept as their number have at most this many digits.
+constexpr qsizetype kLargestKeyDigits = 15;
+constexpr qint64 kLargestKeyNumber = 999'999'999'999'999;
 
 // The number of a key written as an item's key ("Node  " and digits, no
 // leading zero); -1 for any other key.
@@ -20,7 +24,9 @@ qint64 ItemKeyNumber(const QString &key)
     if (!key.startsWith(kItemKeyPrefix))
         return -1;
     const QStringView digits = QStringView(key).mid(kItemKeyPrefix.size());
-    if (digits.isEmpty() || digits.size() > 15 || (digits.size() > 1 && digits.front() == QLatin1Char('0')))
+    if (digits.isEmpty() || digits.size() > kLargestKeyDigits)
+        return -1;
+    if (digits.size() > 1 && digits.front() == QLatin1Char('0'))
         return -1;
     qint64 n = 0;
     for (const QChar c : digits) {
@@ -43,9 +49,8 @@ void CatalogueTree::clear()
     nodesCleared();
 }
 
-CatalogueTree::Text CatalogueTree::keep(const QString &s)
+CatalogueTree::Text CatalogueTree::keep(QByteArrayView bytes)
 {
-    const QByteArray bytes = s.toUtf8();
     Text t;
     t.size = qint32(bytes.size());
     if (bytes.isEmpty())
@@ -57,8 +62,10 @@ CatalogueTree::Text CatalogueTree::keep(const QString &s)
         m_strings << chunk;
     }
     QByteArray &chunk = m_strings.last();
-    t.at = (qint64(m_strings.size() - 1) << 32) | chunk.size();
-    chunk.append(bytes);
+    const qsizetype at = chunk.size();
+    t.at = (qint64(m_strings.size() - 1) << 32) | at;
+    chunk.resize(at + bytes.size());  // within its room: the chunk never moves
+    std::memcpy(chunk.data() + at, bytes.data(), size_t(bytes.size()));
     return t;
 }
 
@@ -73,8 +80,14 @@ QString CatalogueTree::read(const Text &t) const
 qsizetype CatalogueTree::findKey(const QString &key) const
 {
     const qint64 number = ItemKeyNumber(key);
-    if (number < 0)
-        return m_byKey.value(key, 0);
+    return number < 0 ? m_byKey.value(key, 0) : findNumber(number);
+}
+
+qsizetype CatalogueTree::findNumber(qint64 number) const
+{
+    // A load's items come in rising order: each new number beyond every one kept so far.
+    if (!m_risingNumbers.isEmpty() && number > m_risingNumbers.last().first)
+        return m_otherNumbers.value(number, 0);
     const auto it = std::lower_bound(m_risingNumbers.cbegin(), m_risingNumbers.cend(), number,
                                      [](const std::pair<qint64, qsizetype> &e, qint64 n) { return e.first < n; });
     if (it != m_risingNumbers.cend() && it->first == number)
@@ -100,21 +113,47 @@ qsizetype CatalogueTree::addNode(const QString &parentKey, const QString &key, c
     }
     Node n;
     n.keyNumber = ItemKeyNumber(key);
-    if (n.keyNumber < 0)
-        n.key = keep(key);
-    n.text = keep(text);
-    n.tag = keep(tag);
+    if (n.keyNumber < 0) {
+        n.key = keep(key.toUtf8());
+        m_byKey.insert(key, m_nodes.size() + 1);
+    }
+    n.text = keep(text.toUtf8());
+    n.tag = keep(tag.toUtf8());
     n.image = qint8(image);
     n.parent = qint32(parent);
+    return append(n);
+}
+
+qsizetype CatalogueTree::addItem(qsizetype parent, qint64 number, QByteArrayView text, QByteArrayView tag)
+{
+    if (number < 0 || (parent != 0 && !exists(parent)))
+        return 0;
+    // A number too long to be kept as one is a key like any other.
+    if (number > kLargestKeyNumber)
+        return addNode(key(parent), kItemKeyPrefix + QString::number(number), QString::fromUtf8(text), ImageRootOrItem,
+                       QString::fromUtf8(tag));
+    if (findNumber(number) != 0)
+        return 0;
+    Node n;
+    n.keyNumber = number;
+    n.text = keep(text);
+    n.tag = keep(tag);
+    n.image = qint8(ImageRootOrItem);
+    n.parent = qint32(parent);
+    return append(n);
+}
+
+// Adds the node, finds it by its key's number from now on, and tells the view.
+qsizetype CatalogueTree::append(const Node &n)
+{
     m_nodes.append(n);
+    const qsizetype index = m_nodes.size();
     if (n.keyNumber >= 0 && (m_risingNumbers.isEmpty() || m_risingNumbers.last().first < n.keyNumber))
-        m_risingNumbers.append({n.keyNumber, m_nodes.size()});
+        m_risingNumbers.append({n.keyNumber, index});
     else if (n.keyNumber >= 0)
-        m_otherNumbers.insert(n.keyNumber, m_nodes.size());
-    else
-        m_byKey.insert(key, m_nodes.size());
-    nodeAdded(m_nodes.size());
-    return m_nodes.size();
+        m_otherNumbers.insert(n.keyNumber, index);
+    nodeAdded(index);
+    return index;
 }
 
 QString CatalogueTree::key(qsizetype index) const

@@ -7,6 +7,7 @@
 // with a text, an image number and a Tag, addressed by index (1 = the first
 // node added since the last clear, 0 = none). The window puts a real tree
 // view behind it; tools and tests use it alone.
+#include <QByteArrayView>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -33,6 +34,11 @@ public:
     // or the parent does not exist (the add then has no effect).
     qsizetype addNode(const QString &parentKey, const QString &key, const QString &text, int image,
                       const QString &tag = QString());
+    // addNode for an item, whose key is "Node  " + number, under the node at
+    // parent (0: top level), with its text and tag in UTF-8: what a page
+    // scan brings goes in as it is, without passing through UTF-16. The same
+    // rules: 0 when the key is used or the parent does not exist.
+    qsizetype addItem(qsizetype parent, qint64 number, QByteArrayView text, QByteArrayView tag);
     qsizetype nodeCount() const { return m_nodes.size(); }
     // Index of the node with that key; 0 when there is none.
     qsizetype indexOfKey(const QString &key) const;
@@ -73,9 +79,11 @@ private:
         qint8 image = 0;
         bool expanded = false;
     };
-    Text keep(const QString &s);
+    Text keep(QByteArrayView bytes);
     QString read(const Text &t) const;
     qsizetype findKey(const QString &key) const;
+    qsizetype findNumber(qint64 number) const;
+    qsizetype append(const Node &n);
     const Node *node(qsizetype index) const { return exists(index) ? &m_nodes.at(index - 1) : nullptr; }
 
     QList<Node> m_nodes;

@@ -6,6 +6,7 @@
 
 #include "catalogue/core/textdecode.h"
 
+#include "net/bodybuffer.h"
 #include "net/curlmulti.h"
 #include "net/route.h"
 #include "net/transfer.h"
@@ -125,18 +126,44 @@ void Inet::ReadBody(Ticket ticket)
         Finished(ticket);
 }
 
-// Takes what has arrived. True when the body has run past kMaxFetchBytes:
-// it is cut there and the rest is not to be fetched.
+namespace {
+
+// The room a body gets at once: the length its answer names, never more than
+// is read of it. A server's word is not trusted further than that.
+qsizetype RoomForBody(const QByteArray &contentLength)
+{
+    bool known = false;
+    const qint64 length = contentLength.trimmed().toLongLong(&known);
+    return known && length > 0 ? qsizetype(qMin(length, kMaxFetchBytes)) : 0;
+}
+
+} // namespace
+
+// Takes what has arrived, straight from the transfer's buffer into the body,
+// which has its whole room from the start when the answer named its length.
+// True when the body has run past kMaxFetchBytes: it is cut there and the
+// rest is not to be fetched.
 bool Inet::AppendBody(Job &job)
 {
     net::Transfer *t = job.transfer;
     if (t->status() == 0)
         return false;
-    job.result.body += t->getChunk(t->bufferedBytes());
-    if (job.result.body.size() <= kMaxFetchBytes)
-        return false;
-    job.result.body.truncate(kMaxFetchBytes);
-    return true;
+    QByteArray &body = job.result.body;
+    if (job.reserved < 0) {
+        job.reserved = RoomForBody(t->header("Content-Length"));
+        body.reserve(job.reserved);
+    }
+    for (QByteArrayView part = t->peek(net::BodyBuffer::kMaxPeek); !part.isEmpty();
+         part = t->peek(net::BodyBuffer::kMaxPeek)) {
+        const qsizetype room = kMaxFetchBytes - body.size();
+        if (part.size() > room) {
+            body.append(part.first(room));
+            return true;
+        }
+        body.append(part);
+        t->consume(part.size());
+    }
+    return false;
 }
 
 void Inet::Finished(Ticket ticket)
@@ -168,6 +195,8 @@ void Inet::Finished(Ticket ticket)
     }
     if (!r.answered())
         r.body.clear();
+    else if (r.body.size() < job.reserved)
+        r.body.squeeze();  // shorter than its answer said: the rest of its room goes back
     transfer->disconnect(this);
     transfer->cancel();
     transfer->deleteLater();

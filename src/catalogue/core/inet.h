@@ -103,6 +103,7 @@ private:
         QString server;                 // scheme://host:port, for the per-server limit
         net::Transfer *transfer = nullptr; // while it runs
         FetchStatus stopped = FetchStatus::Ok;  // Cut, Refused or Cancelled once decided here
+        qsizetype reserved = -1;        // room made for the body from its answer's length; -1 before the head
         FetchResult result;
         bool done = false;
     };

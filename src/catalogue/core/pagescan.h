@@ -39,10 +39,17 @@ using LinkSink = std::function<bool(const QString &address, const QString &text)
 // the scan always ends. Returns the number of links passed to sink.
 qsizetype ScanPage(QStringView page, QStringView key, const LinkSink &sink);
 
+// Called for each taken link of a UTF-8 page with its address and its
+// cleaned text, both as UTF-8 bytes. The views hold until the call returns.
+using Utf8LinkSink = std::function<bool(QByteArrayView address, QByteArrayView text)>;
+
 // The same scan on a page held as valid UTF-8 bytes, with the same links,
-// addresses and texts as ScanPage on the decoded page: every marker is ASCII,
-// so it is found at the same places, and only the addresses and texts are
-// decoded, one link at a time. A large page is then held once, as it came.
+// addresses and texts as ScanPage on the decoded page, in UTF-8: every
+// marker is ASCII, so it is found at the same places, and the addresses and
+// texts are cut and cleaned as bytes. A large page is then held once, as it
+// came, and its items never pass through UTF-16.
+qsizetype ScanUtf8Bytes(QByteArrayView page, QStringView key, const Utf8LinkSink &sink);
+// The same, each link decoded for a sink of QStrings.
 qsizetype ScanUtf8Page(QByteArrayView page, QStringView key, const LinkSink &sink);
 
 } // namespace velmora
