@@ -25,8 +25,11 @@ constexpr qint64 kWorthAskingAgain = PieceStream::kPieceSize / 4;
 
 PieceStream::PieceStream(CurlMulti *multi, const PieceSource &source, qint64 from, int connections, QObject *parent)
     : QObject(parent), m_multi(multi), m_source(source),
-      m_connections(std::clamp(connections, 1, kMaxConnections)), m_next(from)
+      m_connections(std::clamp(connections, 1, kMaxConnections)), m_next(from),
+      m_gate(source.settings.maxBytesPerSecond, kPieceSize), m_gateTimer(new QTimer(this))
 {
+    m_gateTimer->setSingleShot(true);
+    connect(m_gateTimer, &QTimer::timeout, this, &PieceStream::schedule);
     // One connection is the head's until it is done.
     for (int i = 1; i < m_connections; ++i)
         addSlot();
@@ -50,6 +53,7 @@ void PieceStream::addSlot()
 void PieceStream::begin()
 {
     m_begun = true;
+    m_clock.start();
     schedule();
 }
 
@@ -90,6 +94,15 @@ void PieceStream::schedule()
         Piece *piece = nextWork(&second);
         if (!piece)
             break;
+        // Under a limit, the next request waits for its turn.
+        const qint64 bytes = bytesToAsk(*piece, second);
+        const qint64 waitMs = m_gate.waitMs(m_clock.elapsed(), bytes);
+        if (waitMs > 0) {
+            // A new piece not asked for yet stays Waiting, first in line for then.
+            m_gateTimer->start(int(qMin<qint64>(waitMs, 60000)));
+            break;
+        }
+        m_gate.take(m_clock.elapsed(), bytes);
         startOn(slot, *piece, second);
     }
     // Work left and no connection that will ever take it: the stream ends short.
@@ -123,6 +136,16 @@ PieceStream::Piece *PieceStream::nextWork(bool *second)
             return &front;
         }
     return nullptr;
+}
+
+qint64 PieceStream::bytesToAsk(const Piece &piece, bool second) const
+{
+    if (!second)
+        return piece.size();
+    for (const Slot &other : m_slots)
+        if (other.state == Slot::State::Asking && other.piece == piece.from)
+            return piece.size() - other.fetch->bytes().size();
+    return piece.size();
 }
 
 void PieceStream::startOn(Slot &slot, Piece &piece, bool second)

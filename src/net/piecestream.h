@@ -15,8 +15,10 @@
 // over from there.
 #include "net/piece.h"
 #include "net/bodybuffer.h"
+#include "net/rategate.h"
 
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <deque>
@@ -94,6 +96,7 @@ private:
     void addSlot();
     void schedule();
     Piece *nextWork(bool *second);
+    qint64 bytesToAsk(const Piece &piece, bool second) const;
     void startOn(Slot &slot, Piece &piece, bool second);
     void onEnded(Slot &slot);
     void pieceWhole(Slot &slot, Piece &piece);
@@ -109,6 +112,10 @@ private:
     std::deque<Piece> m_pieces;
     std::deque<Slot> m_slots;
     std::vector<QByteArray> m_spare;  // memory of pieces read, for the next ones  // grows at the back only: references stay valid
+    // The download's limit over all its pieces, and the clock it counts by.
+    RateGate m_gate;
+    QElapsedTimer m_clock;
+    QTimer *m_gateTimer;
     bool m_headDone = false;
     bool m_begun = false;
     bool m_stopped = false;

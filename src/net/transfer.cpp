@@ -6,6 +6,8 @@
 #include "net/piecestream.h"
 #include "net/route.h"
 
+#include <algorithm>
+
 namespace velmora::net {
 
 namespace {
@@ -193,7 +195,10 @@ void Transfer::configure(CURL *easy, const QUrl &url)
     ConfigureRoute(easy, m_endpoint, m_limits);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, UserAgent().constData());
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kCurlBuffer);
+    // libcurl reads up to a hundred buffers at a go before its limit looks
+    // at the time: under a limit, a go is kept to about a second's worth.
+    const qint64 rate = m_limits.maxBytesPerSecond;
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, rate > 0 ? long(std::clamp<qint64>(rate / 100, 16 * 1024, kCurlBuffer)) : kCurlBuffer);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_errorBuffer);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeaderLine);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);

@@ -7,6 +7,7 @@
 // connections ends with a true start of one version or with the whole file,
 // never with two versions joined. Connections are counted by the server.
 #include "net/piecestream.h"
+#include "net/rategate.h"
 #include "net/transfer.h"
 #include "httpserver.h"
 #include "testsupport.h"
@@ -273,6 +274,33 @@ private slots:
             return !range.endsWith('-') && from % PieceStream::kPieceSize != 0;
         });
         QVERIFY(restAsked);
+    }
+
+    // The limit over all pieces: requests wait their turn, so that what was
+    // asked for by any moment is at most what the rate allows by then and
+    // one piece besides; a pause saves up room for one piece, no more.
+    // libcurl's limit alone lets a piece through whole.
+    void rateGateSpreadsRequests()
+    {
+        const qint64 rate = 2 * kMiB;
+        const qint64 piece = PieceStream::kPieceSize;
+        net::RateGate gate(rate, piece);
+        qint64 asked = 0;
+        qint64 nowMs = 0;
+        for (int i = 0; i < 40; ++i) {
+            if (i == 20)
+                nowMs += 10000;  // nothing asked for a while
+            const qint64 wait = gate.waitMs(nowMs, piece);
+            nowMs += wait;
+            QCOMPARE(gate.waitMs(nowMs, piece), qint64(0));  // its turn has come
+            gate.take(nowMs, piece);
+            asked += piece;
+            const qint64 pausedMs = i >= 20 ? 10000 : 0;
+            QVERIFY(asked <= rate * (nowMs - pausedMs) / 1000 + 2 * piece);
+            QVERIFY(i == 0 || i == 20 || wait > 0);  // one piece at most goes without waiting
+        }
+        QCOMPARE(nowMs, qint64(10000 + 38 * 500));
+        QCOMPARE(net::RateGate(0, 0).waitMs(0, qint64(1) << 40), qint64(0));  // no limit
     }
 
     // A limit shared by all connections still brings the file whole.
