@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 namespace velmora {
@@ -194,6 +196,10 @@ bool BodyFile::drain()
 
 void BodyFile::writeLoop()
 {
+    // Waking this thread must not push the one that receives off its
+    // processor: the writes can wait a moment, the network cannot.
+    const sched_param batch{};
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         m_work.wait(lock, [this] { return m_quit || !m_jobs.empty(); });

@@ -35,7 +35,7 @@ public:
     // Bytes collected before they are handed to the writing thread.
     static constexpr qint64 kBlock = 1024 * 1024;
     // Blocks in all: one being filled, the others written or waiting to be.
-    static constexpr int kBlocks = 4;
+    static constexpr int kBlocks = 8;
     // Room taken from the file system ahead of the writes, at most.
     static constexpr qint64 kReserveStep = 64 * 1024 * 1024;
 
