@@ -161,7 +161,10 @@ std::unique_ptr<IProblemAnswerer> CreateDialogAnswerer(QWidget *window)
 } // namespace
 
 frmDownload::frmDownload(QWidget *mainWindow)
-    : QWidget(mainWindow, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), m_mainWindow(mainWindow),
+    // A window of fixed size: its title bar offers closing and minimising, never maximising.
+    : QWidget(mainWindow, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                              | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_mainWindow(mainWindow),
       m_view(std::make_unique<View>(this))
 {
     DescribeWindow(this, QAccessible::Dialog, QStringLiteral("文件下载: 显示下载的进度, 完成后可打开文件或文件夹"));
