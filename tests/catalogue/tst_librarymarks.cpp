@@ -190,6 +190,17 @@ private slots:
         QVERIFY(testing::WriteFile(folder.filePath("a4.mp3"), "x"));
         m_server.addFile("/n/p1.html", Links({"a4", "a5"}, m_server));
         QCOMPARE(MarksAfterLoad(one, folder.path()), (QStringList{"a4=已下载", "a5=新", "b1=", "b2="}));
+
+        // One page named by two entries, each with its own key: what both
+        // found is kept, and the next visit finds nothing new.
+        m_server.addFile("/n/p3.html", Links({"x1", "y1"}, m_server));
+        m_server.addFile("/n/three.txt", (m_server.url("/n/p3.html") + "::=/f/x::=X\r\n" + m_server.url("/n/p3.html")
+                                          + "::=/f/y::=Y\r\n").toUtf8());
+        const QString three = m_server.url("/n/three.txt");
+        QCOMPARE(MarksAfterLoad(three, none), (QStringList{"x1=", "y1="}));
+        QCOMPARE(MarksAfterLoad(three, none), (QStringList{"x1=", "y1="}));
+        m_server.addFile("/n/p3.html", Links({"x1", "y1", "x2"}, m_server));
+        QCOMPARE(MarksAfterLoad(three, none), (QStringList{"x1=", "x2=新", "y1="}));
     }
 
     void seenStateBounded()

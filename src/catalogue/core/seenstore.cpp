@@ -58,7 +58,10 @@ void SeenList::updatePage(const QString &pageUrl, const QList<AddressDigest> &it
     if (!m_pages.contains(page))
         m_order << page;
     QList<AddressDigest> &kept = m_pages[page];
-    if (came || kept.isEmpty()) {
+    // Several entries of a list may name one page, each with its own key:
+    // within one load, what each of them found is added to the others'.
+    const bool firstThisLoad = !m_updated.contains(page);
+    if ((came && firstThisLoad) || kept.isEmpty()) {
         kept = items;
     } else {
         const QSet<AddressDigest> before(kept.cbegin(), kept.cend());

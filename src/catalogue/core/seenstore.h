@@ -37,7 +37,7 @@ public:
 
     // This load's items of one page. A page that came whole replaces what it
     // listed before; one that did not (no answer, an error page, a cut body)
-    // only adds to it.
+    // only adds to it, as does the same page again in the same load.
     void updatePage(const QString &pageUrl, const QList<AddressDigest> &items, bool came);
     // Forgets the pages this load did not reach; only for a load that read
     // its whole list.
