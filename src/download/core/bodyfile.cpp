@@ -32,7 +32,7 @@ bool BodyFile::open(const QString &path, qint64 offset, qint64 end, bool cut)
     close();
     m_error.clear();
     m_failed = false;
-    m_used = 0;
+    m_collected.clear();
     m_file.setFileName(path);
     // Unbuffered: the blocks here are the only buffer between a chunk and the disk.
     if (!m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
@@ -90,90 +90,30 @@ QByteArray BodyFile::read(qint64 size)
 
 bool BodyFile::append(QByteArrayView chunk, const QByteArray &owner)
 {
-    return SharedRun::Lies(chunk, owner) ? appendShared(chunk, owner) : appendCopy(chunk);
-}
-
-bool BodyFile::appendShared(QByteArrayView chunk, const QByteArray &owner)
-{
-    // Only bytes that follow the ones collected in the same block extend them.
-    if (!m_shared.continuedBy(chunk, owner, kBlock)) {
-        handOver();
-        m_shared = SharedRun{owner, chunk.data(), 0};
-    }
-    m_shared.size += chunk.size();
-    if (m_shared.size == kBlock)
-        handOver();
+    m_collected.add(chunk, owner, [this](SharedRun run) { queue(std::move(run)); });
     return !m_failed.load(std::memory_order_relaxed);
-}
-
-bool BodyFile::appendCopy(QByteArrayView chunk)
-{
-    if (!m_shared.isEmpty())
-        handOver();
-    const char *data = chunk.constData();
-    qint64 left = chunk.size();
-    while (left > 0) {
-        if (m_block.isNull()) {
-            m_block = freeBlock();
-            if (m_failed.load(std::memory_order_relaxed))
-                return false;
-        }
-        const qint64 n = std::min(left, kBlock - m_used);
-        std::memcpy(m_block.data() + m_used, data, size_t(n));
-        m_used += n;
-        data += n;
-        left -= n;
-        if (m_used == kBlock)
-            handOver();
-    }
-    return true;
-}
-
-// A block to copy into: one written before whose bytes nobody else still
-// holds, else a new one.
-QByteArray BodyFile::freeBlock()
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    while (!m_spare.empty()) {
-        QByteArray block = std::move(m_spare.back());
-        m_spare.pop_back();
-        if (block.isDetached()) {
-            block.resize(kBlock);
-            return block;
-        }
-    }
-    return QByteArray(kBlock, Qt::Uninitialized);
 }
 
 void BodyFile::handOver()
 {
-    Job job;
-    if (!m_shared.isEmpty()) {
-        job = Job{std::move(m_shared.owner), m_shared.data, m_shared.size, m_blockOffset};
-    } else if (m_used > 0) {
-        m_block.resize(m_used);
-        job = Job{std::exchange(m_block, QByteArray()), nullptr, m_used, m_blockOffset};
-        job.data = job.block.constData();
-    }
-    m_shared = SharedRun();
-    m_used = 0;
-    // Nothing is written to a file that is not open.
-    if (job.size == 0 || m_fd < 0)
-        return;
-    m_blockOffset += job.size;
-    queue(std::move(job));
+    m_collected.handOn([this](SharedRun run) { queue(std::move(run)); });
 }
 
 // Waits while kBlocks are out already: the disk sets the pace then, and
 // what is held for it stays bounded.
-void BodyFile::queue(Job job)
+void BodyFile::queue(SharedRun run)
 {
+    // Nothing is written to a file that is not open.
+    if (m_fd < 0)
+        return;
+    Job job{std::move(run), m_blockOffset};
+    m_blockOffset += job.run.size;
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_written.wait(lock, [this] {
-            return qsizetype(m_jobs.size()) + (m_writing ? 1 : 0) < kBlocks || !m_error.isEmpty();
+            return qsizetype(m_jobs.size()) + (m_writing ? 1 : 0) < kBlocks || m_failed;
         });
-        m_queued += job.size;
+        m_queued += job.run.size;
         m_jobs.push_back(std::move(job));
     }
     m_work.notify_one();
@@ -182,8 +122,7 @@ void BodyFile::queue(Job job)
 bool BodyFile::flush()
 {
     handOver();
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_error.isEmpty();
+    return !m_failed;
 }
 
 bool BodyFile::drain()
@@ -191,7 +130,7 @@ bool BodyFile::drain()
     handOver();
     std::unique_lock<std::mutex> lock(m_mutex);
     m_written.wait(lock, [this] { return m_jobs.empty() && !m_writing; });
-    return m_error.isEmpty();
+    return !m_failed;
 }
 
 void BodyFile::writeLoop()
@@ -207,7 +146,7 @@ void BodyFile::writeLoop()
             return;
         Job job = std::move(m_jobs.front());
         m_jobs.pop_front();
-        const bool skip = !m_error.isEmpty();
+        const bool skip = m_failed;
         m_writing = true;
         lock.unlock();
         // After a failed write nothing more is written: what is on disk
@@ -216,20 +155,17 @@ void BodyFile::writeLoop()
             writeJob(job);
         lock.lock();
         m_writing = false;
-        m_queued -= job.size;
-        // Our own blocks are kept to be filled again; a shared one goes back to its owner.
-        if (job.block.isDetached() && int(m_spare.size()) < kBlocks)
-            m_spare.push_back(std::move(job.block));
-        job = Job();
+        m_queued -= job.run.size;
+        job = Job();  // the block goes back to whoever fills it again
         m_written.notify_all();
     }
 }
 
 bool BodyFile::writeJob(const Job &job)
 {
-    reserveAhead(job.offset + job.size);
-    const char *data = job.data;
-    qint64 left = job.size;
+    reserveAhead(job.offset + job.run.size);
+    const char *data = job.run.data;
+    qint64 left = job.run.size;
     qint64 at = job.offset;
     while (left > 0) {
         const ssize_t n = ::pwrite(m_fd, data, size_t(left), off_t(at));
@@ -280,7 +216,7 @@ QString BodyFile::errorString() const
 qint64 BodyFile::pending() const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_queued + m_used + m_shared.size;
+    return m_queued + m_collected.collected();
 }
 
 bool BodyFile::close()
@@ -293,9 +229,7 @@ bool BodyFile::close()
         m_file.resize(m_diskEnd);
     m_file.close();
     m_fd = -1;
-    m_used = 0;
-    m_block = QByteArray();
-    m_shared = SharedRun();
+    m_collected.clear();
     return ok;
 }
 

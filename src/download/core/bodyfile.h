@@ -21,7 +21,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -38,7 +37,6 @@ public:
     static constexpr int kBlocks = 8;
     // Room taken from the file system ahead of the writes, at most.
     static constexpr qint64 kReserveStep = 64 * 1024 * 1024;
-
 
     BodyFile();
     ~BodyFile();
@@ -71,20 +69,15 @@ public:
     qint64 pending() const;
 
 private:
-    // Bytes to be written at offset, and the block that keeps them.
+    // Bytes to be written at offset.
     struct Job
     {
-        QByteArray block;
-        const char *data = nullptr;
-        qint64 size = 0;
+        SharedRun run;
         qint64 offset = 0;
     };
 
-    bool appendCopy(QByteArrayView chunk);
-    bool appendShared(QByteArrayView chunk, const QByteArray &owner);
     void handOver();
-    void queue(Job job);
-    QByteArray freeBlock();
+    void queue(SharedRun run);
     void writeLoop();
     bool writeJob(const Job &job);
     void reserveAhead(qint64 upTo);
@@ -92,24 +85,20 @@ private:
 
     QFile m_file;
     int m_fd = -1;
-    // Collected by append(), where its first byte lands: copied into our own
-    // block (m_used bytes of it), or lying in a shared one.
+    // Collected by append(), and where its first byte lands.
+    RunCollector m_collected{kBlock};
     qint64 m_blockOffset = 0;
-    QByteArray m_block;
-    qint64 m_used = 0;
-    SharedRun m_shared;
 
     // Shared with the writing thread, under m_mutex.
     mutable std::mutex m_mutex;
     std::condition_variable m_work;     // a job came, or the thread is to end
     std::condition_variable m_written;  // a job is done
     std::deque<Job> m_jobs;
-    std::vector<QByteArray> m_spare;    // blocks written, to be filled again
     qint64 m_queued = 0;                // bytes handed over, not yet on disk
     bool m_writing = false;
     bool m_quit = false;
     QString m_error;
-    std::atomic<bool> m_failed = false;  // m_error is set: read without the lock
+    std::atomic<bool> m_failed = false;  // a write failed (m_error says why): read without the lock
     // The writing thread's own while jobs are out; the appender's otherwise.
     qint64 m_diskEnd = 0;   // where what reached the disk ends
     qint64 m_end = 0;

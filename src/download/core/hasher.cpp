@@ -179,10 +179,7 @@ void Hasher::stop()
     for (auto &lane : m_lanes)
         lane->thread.join();
     m_lanes.clear();
-    m_block.clear();
-    m_used = 0;
-    m_run = SharedRun();
-    m_handedOver.clear();
+    m_collected.clear();
     m_position = 0;
     m_started = false;
 }
@@ -192,60 +189,7 @@ void Hasher::feed(QByteArrayView bytes, const QByteArray &owner)
     m_position += bytes.size();
     if (m_lanes.empty())
         return;
-    if (!SharedRun::Lies(bytes, owner))
-        return copy(bytes);
-    if (!m_run.continuedBy(bytes, owner, kBlock)) {
-        handOverBlock();  // what was copied before comes first
-        handOverRun();
-        m_run = SharedRun{owner, bytes.data(), 0};
-    }
-    m_run.size += bytes.size();
-    if (m_run.size == kBlock)
-        handOverRun();
-}
-
-void Hasher::copy(QByteArrayView bytes)
-{
-    handOverRun();
-    while (!bytes.isEmpty()) {
-        if (m_block.isEmpty())
-            nextBlock();
-        const qsizetype part = qMin(kBlock - m_used, bytes.size());
-        memcpy(m_block.data() + m_used, bytes.data(), size_t(part));
-        m_used += part;
-        bytes = bytes.sliced(part);
-        if (m_used == kBlock)
-            handOverBlock();
-    }
-}
-
-void Hasher::handOverBlock()
-{
-    if (m_used == 0)
-        return;
-    QByteArray block = std::exchange(m_block, QByteArray());
-    handOver(SharedRun{block, block.constData(), m_used});
-    m_used = 0;
-    m_handedOver.push_back(std::move(block));
-}
-
-void Hasher::handOverRun()
-{
-    if (!m_run.isEmpty())
-        handOver(m_run);
-    m_run = SharedRun();
-}
-
-void Hasher::nextBlock()
-{
-    for (auto it = m_handedOver.begin(); it != m_handedOver.end(); ++it) {
-        if (it->isDetached()) {  // every lane is done with it
-            m_block = std::move(*it);
-            m_handedOver.erase(it);
-            return;
-        }
-    }
-    m_block = QByteArray(kBlock, Qt::Uninitialized);
+    m_collected.add(bytes, owner, [this](const SharedRun &run) { handOver(run); });
 }
 
 void Hasher::handOver(const SharedRun &run)
@@ -272,8 +216,7 @@ bool Hasher::busy() const
 
 void Hasher::close()
 {
-    handOverBlock();
-    handOverRun();
+    m_collected.handOn([this](const SharedRun &run) { handOver(run); });
     for (auto &lane : m_lanes) {
         {
             std::lock_guard<std::mutex> lock(lane->mutex);

@@ -5,9 +5,10 @@
 #pragma once
 // Hashes a file while it is received. Each kind of hash runs on a thread of
 // its own (CRC32 with zlib, the others with OpenSSL), fed in order through a
-// short queue of blocks the threads share, so the thread that receives only
-// copies its bytes into the current block. A resumed file's kept start is
-// read from disk by the hashing threads themselves before what is fed.
+// short queue of blocks the threads share; the thread that receives hands
+// on the transfer's own blocks where it can, and copies only what does not
+// lie in one. A resumed file's kept start is read from disk by the hashing
+// threads themselves before what is fed.
 #include "download/core/digest.h"
 #include "download/core/sharedrun.h"
 
@@ -63,19 +64,11 @@ signals:
 
 private:
     struct Lane;
-    void copy(QByteArrayView bytes);
-    void handOverBlock();
-    void handOverRun();
     void handOver(const SharedRun &run);
-    void nextBlock();
 
     std::vector<std::unique_ptr<Lane>> m_lanes;
-    // The block being filled, and the blocks handed over, taken back once no
-    // lane holds them: fresh blocks of this size cost page faults each time.
-    QByteArray m_block;
-    qsizetype m_used = 0;
-    SharedRun m_run;  // bytes fed that lie in somebody else's block
-    std::vector<QByteArray> m_handedOver;
+    // What is fed, in blocks of kBlock shared by all lanes.
+    RunCollector m_collected{kBlock};
     qint64 m_position = 0;
     bool m_started = false;
 };
