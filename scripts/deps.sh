@@ -14,9 +14,9 @@ case "${1:-}" in
 esac
 # libxcb1-dev: the balloon asks X11 whether a compositor runs.
 # librsvg2-bin: the package's icons are drawn from the SVG at build time.
-# libssl-dev, zlib1g-dev: the hashes a download is checked with.
+# libssl-dev, libdeflate-dev: the hashes a download is checked with.
 # libglib2.0-dev: GIO reads GNOME's proxy settings.
-pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libcurl4-openssl-dev libssl-dev zlib1g-dev
+pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libcurl4-openssl-dev libssl-dev libdeflate-dev
       libglib2.0-dev librsvg2-bin)
 case "$job" in
   # A CJK font and qt6-translations-l10n: the windows' Chinese texts and Qt's
@@ -25,11 +25,12 @@ case "$job" in
   run) pkgs+=(fonts-noto-cjk qt6-translations-l10n dbus-daemon openssl) ;;
   # And GNOME's proxy settings as a GNOME desktop keeps them, for the desktop
   # proxy test: the schema, dconf behind GSettings, the gsettings tool.
-  test|sanitize) pkgs+=(fonts-noto-cjk qt6-translations-l10n dbus-daemon openssl
+  # zlib1g-dev: the tests reckon CRC32 with zlib to check the program's.
+  test|sanitize) pkgs+=(zlib1g-dev fonts-noto-cjk qt6-translations-l10n dbus-daemon openssl
                         gsettings-desktop-schemas dconf-gsettings-backend dconf-service libglib2.0-bin) ;;
   # The fuzz targets build only the window-free cores (Qt, libcurl, GIO,
-  # OpenSSL, zlib), with clang's libFuzzer.
-  fuzz) pkgs=(cmake ninja-build pkg-config qt6-base-dev libcurl4-openssl-dev libglib2.0-dev libssl-dev zlib1g-dev
+  # OpenSSL, libdeflate), with clang's libFuzzer.
+  fuzz) pkgs=(cmake ninja-build pkg-config qt6-base-dev libcurl4-openssl-dev libglib2.0-dev libssl-dev libdeflate-dev
               clang-14 libclang-rt-14-dev) ;;
   # dpkg-dev: dpkg-shlibdeps and dpkg-buildflags; file: CPack's program check.
   package) pkgs+=(dpkg-dev debhelper file lintian) ;;

@@ -6,6 +6,7 @@
 // Content-Disposition, the decoded address, made safe), and the verdict on a
 // whole file from the CRC32 in its name and the digests its server sends,
 // end to end against the loopback test server.
+#include "download/core/bodyfile.h"
 #include "download/core/digest.h"
 #include "download/core/engine.h"
 #include "download/core/filename.h"
@@ -298,30 +299,87 @@ private slots:
                  Verdict::Result::Mismatch);
     }
 
+    // CRC32 reckoned by the file's writer, told of each stretch it wrote:
+    // right when every byte came through in order (SHA-256 beside it on its
+    // lane), empty when one did not, and read from disk over a kept start.
+    void crcOnWriter()
+    {
+        const QString path = target(QStringLiteral("writer.bin"));
+        const QByteArray data = Generated(3 * BodyFile::kBlock + 4097);
+        Hasher hasher;
+        BodyFile file;
+        file.setTap(&hasher);
+        QVERIFY(file.open(path, 0, data.size()));
+        hasher.start(path, 0, {HashKind::Crc32, HashKind::Sha256}, Hasher::CrcOn::Writer);
+        // Chunks lying in a shared block and chunks that are copied, mixed.
+        for (qsizetype at = 0, n = 0; at < data.size(); at += 4096, ++n) {
+            const QByteArrayView chunk = QByteArrayView(data).sliced(at, qMin<qsizetype>(4096, data.size() - at));
+            const QByteArray owner = n % 3 == 0 ? QByteArray() : data;
+            hasher.feed(chunk, owner);
+            QVERIFY(file.append(chunk, owner));
+            QVERIFY(WaitForHasher(hasher, [&] { return !hasher.busy(); }));
+        }
+        QVERIFY(file.close());
+        hasher.close();
+        QVERIFY(WaitForHasher(hasher, [&] { return hasher.done(); }));
+        QCOMPARE(HashHex(HashKind::Crc32, hasher.result().crc32), Crc32Hex(data));
+        QCOMPARE(hasher.result().sha256, QCryptographicHash::hash(data, QCryptographicHash::Sha256));
+        QCOMPARE(testing::Sha256OfFile(path), testing::Sha256(data));
+
+        // A stretch the writer never told of: no CRC, so never "ok".
+        hasher.start(path, 0, {HashKind::Crc32}, Hasher::CrcOn::Writer);
+        hasher.feed(QByteArrayView(data).first(8192));
+        hasher.written(data.constData(), 4096, 0);
+        hasher.close();
+        QVERIFY(WaitForHasher(hasher, [&] { return hasher.done(); }));
+        QVERIFY(hasher.result().crc32.isEmpty());
+        // Told out of order: no CRC either, whatever follows.
+        hasher.start(path, 0, {HashKind::Crc32}, Hasher::CrcOn::Writer);
+        hasher.feed(QByteArrayView(data).first(8192));
+        hasher.written(data.constData() + 4096, 4096, 4096);
+        hasher.written(data.constData(), 4096, 0);
+        hasher.close();
+        QVERIFY(WaitForHasher(hasher, [&] { return hasher.done(); }));
+        QVERIFY(hasher.result().crc32.isEmpty());
+
+        // Over a kept start the CRC is a lane's, which reads the start itself.
+        hasher.start(path, 5000, {HashKind::Crc32}, Hasher::CrcOn::Writer);
+        hasher.feed(QByteArrayView(data).sliced(5000));
+        hasher.close();
+        QVERIFY(WaitForHasher(hasher, [&] { return hasher.done(); }));
+        QCOMPARE(HashHex(HashKind::Crc32, hasher.result().crc32), Crc32Hex(data));
+    }
+
     // The CRC32 in the saved file's name: right, wrong, absent, look-alikes.
     void crcInName_data()
     {
+        QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("words");
         const QString crc = Crc32Hex(kGood);
-        QTest::newRow("right") << QStringLiteral("[G] T - 01 [1080p][%1].mkv").arg(crc)
+        QTest::newRow("right") << kGood << QStringLiteral("[G] T - 01 [1080p][%1].mkv").arg(crc)
                                << QStringLiteral("ok CRC32 ") + crc;
-        QTest::newRow("right, lower case") << QStringLiteral("T [%1].mkv").arg(crc.toLower())
+        QTest::newRow("right, lower case") << kGood << QStringLiteral("T [%1].mkv").arg(crc.toLower())
                                            << QStringLiteral("ok CRC32 ") + crc;
-        QTest::newRow("absent") << QStringLiteral("[G] T - 01 [1080p].mkv") << QStringLiteral("none");
-        QTest::newRow("look-alike") << QStringLiteral("[G] T - 01 [00000000][v2].mkv") << QStringLiteral("none");
+        // Written in several blocks, each told to the CRC by the file's writer.
+        const QByteArray large = Generated(5 * BodyFile::kBlock + 777);
+        QTest::newRow("right, several blocks") << large << QStringLiteral("L [%1].mkv").arg(Crc32Hex(large))
+                                               << QStringLiteral("ok CRC32 ") + Crc32Hex(large);
+        QTest::newRow("absent") << kGood << QStringLiteral("[G] T - 01 [1080p].mkv") << QStringLiteral("none");
+        QTest::newRow("look-alike") << kGood << QStringLiteral("[G] T - 01 [00000000][v2].mkv") << QStringLiteral("none");
     }
     void crcInName()
     {
+        QFETCH(QByteArray, data);
         QFETCH(QString, name);
         QFETCH(QString, words);
-        server.addFile(QStringLiteral("/ep.mkv"), kGood);
+        server.addFile(QStringLiteral("/ep.mkv"), data);
         Download h(target(name));
         QVERIFY(h.run(server.url(QStringLiteral("/ep.mkv"))));
         QVERIFY(h.answerer.asked.isEmpty());
-        checkVerdict(h, kGood, words, Ending::Finished);
+        checkVerdict(h, data, words, Ending::Finished);
         const QString status = words == QLatin1String("none") ? QStringLiteral("保存")
-                                                                : QStringLiteral("校验通过 CRC32 ") + Crc32Hex(kGood);
+                                                                : QStringLiteral("校验通过 CRC32 ") + Crc32Hex(data);
         QCOMPARE(h.view.statuses.last(), status);
         QCOMPARE(h.view.estimated, QStringLiteral("下载完毕:"));
         QCOMPARE(h.view.phases, QList<Phase>({Phase::Connecting, Phase::AskingInfo, Phase::Saving, Phase::Saving}));

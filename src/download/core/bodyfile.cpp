@@ -177,6 +177,8 @@ bool BodyFile::writeJob(const Job &job)
             fail(n < 0 ? qt_error_string(errno) : qt_error_string(ENOSPC));
             return false;
         }
+        if (m_tap)
+            m_tap->written(data, qsizetype(n), at);
         data += n;
         left -= n;
         at += n;

@@ -28,6 +28,18 @@
 
 namespace velmora {
 
+// Told, on the file's writing thread, of each stretch right after it is on
+// disk, in order: reading it there costs next to nothing, as the write has
+// just brought it into that processor's cache.
+class WrittenTap
+{
+public:
+    virtual void written(const char *data, qsizetype size, qint64 offset) = 0;
+
+protected:
+    ~WrittenTap() = default;
+};
+
 class BodyFile
 {
 public:
@@ -52,6 +64,8 @@ public:
     bool resize(qint64 size);
     QByteArray read(qint64 size);
     bool isOpen() const { return m_file.isOpen(); }
+    // Whom to tell of what is written; set before the first open().
+    void setTap(WrittenTap *tap) { m_tap = tap; }
     // Takes one chunk; a full block goes to the writing thread. Waits only
     // when every block is still being written: the disk sets the pace then.
     // A chunk that lies in owner (shared, never written into again while we
@@ -85,6 +99,7 @@ private:
 
     QFile m_file;
     int m_fd = -1;
+    WrittenTap *m_tap = nullptr;
     // Collected by append(), and where its first byte lands.
     RunCollector m_collected{kBlock};
     qint64 m_blockOffset = 0;

@@ -41,6 +41,7 @@ DownloadEngine::DownloadEngine(DownloadState &state, DownloadView *view, ISaveDi
     connect(m_probe, &Probe::dataArrived, this, &DownloadEngine::onProbeData);
     connect(m_transfer, &net::Transfer::wake, this, &DownloadEngine::wake);
     connect(&m_hasher, &Hasher::progressed, this, &DownloadEngine::wake);
+    m_file.setTap(&m_hasher);
 }
 
 DownloadEngine::~DownloadEngine() = default;
@@ -639,12 +640,14 @@ DownloadEngine::Next DownloadEngine::storeChunk(QByteArrayView chunk, const QByt
         chunk = chunk.first(qsizetype(m_run.total - m_run.received));
         m_run.badBody = true;
     }
+    // Hashed first: the hashes must stand at this chunk before the file's
+    // writer can tell them of it.
+    hashChunk(chunk, owner);
     // Collected into large writes; every way out of the body writes what was collected.
     if (!chunk.isEmpty() && !file.append(chunk, owner)) {
         file.close();
         return stopWith(DownloadProblem::Unexpected(file.errorString()), m_run.savePath);
     }
-    hashChunk(chunk, owner);
     if (m_state.blnCancel) {
         file.close();
         return Next::Finish;
@@ -772,7 +775,8 @@ void DownloadEngine::startHashing(qint64 prefix)
     for (const Expectation &e : std::as_const(m_run.expected))
         if (!kinds.contains(e.kind))
             kinds << e.kind;
-    m_hasher.start(m_run.savePath, prefix, kinds);
+    // From the first byte, CRC32 is reckoned on the file's writer as it writes.
+    m_hasher.start(m_run.savePath, prefix, kinds, Hasher::CrcOn::Writer);
 }
 
 QList<Expectation> DownloadEngine::expectations() const
@@ -797,6 +801,8 @@ Verdict DownloadEngine::verifyWhole()
     // A file that needed no transfer (already whole on disk) is read whole.
     if (!m_hasher.active() || m_hasher.position() != m_run.total)
         startHashing(m_run.total);
+    // Every byte on disk, so that the writer has told the hashes of it.
+    m_file.close();
     m_hasher.close();
     const bool done = waitUntil([this] { return m_hasher.done(); });
     const Verdict verdict = done ? Judge(m_run.expected, m_hasher.result()) : Verdict{};

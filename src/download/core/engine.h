@@ -250,11 +250,12 @@ private:
     QElapsedTimer m_clock;
     QElapsedTimer m_sinceYield;
     Run m_run;
+    // The hashes of the file while it is written; before the file, which
+    // tells it what it wrote until the file's writer has ended.
+    Hasher m_hasher;
     // The local file while the body is written. One for all runs: its
     // write block is allocated once.
     BodyFile m_file;
-    // The hashes of the file while it is written.
-    Hasher m_hasher;
     bool m_running = false;
 };
 

@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QtEndian>
 
+#include <libdeflate.h>
 #include <openssl/evp.h>
-#include <zlib.h>
 
 #include <condition_variable>
 #include <cstring>
@@ -41,7 +41,7 @@ public:
     void update(const char *data, qsizetype size)
     {
         if (m_kind == HashKind::Crc32)
-            m_crc = crc32(m_crc, reinterpret_cast<const Bytef *>(data), uInt(size));
+            m_crc = libdeflate_crc32(m_crc, data, size_t(size));
         else if (m_ctx && EVP_DigestUpdate(m_ctx, data, size_t(size)) != 1)
             m_failed = true;
     }
@@ -50,7 +50,7 @@ public:
     {
         if (m_kind == HashKind::Crc32) {
             QByteArray out(4, Qt::Uninitialized);
-            qToBigEndian(quint32(m_crc), out.data());
+            qToBigEndian(m_crc, out.data());
             return out;
         }
         unsigned char out[EVP_MAX_MD_SIZE];
@@ -72,7 +72,7 @@ private:
 
     HashKind m_kind;
     EVP_MD_CTX *m_ctx = nullptr;
-    uLong m_crc = crc32(0, nullptr, 0);
+    quint32 m_crc = 0;  // libdeflate's start value
     bool m_failed = false;
 };
 
@@ -153,18 +153,40 @@ Hasher::~Hasher()
     stop();
 }
 
-void Hasher::start(const QString &path, qint64 prefix, const QList<HashKind> &kinds)
+void Hasher::start(const QString &path, qint64 prefix, const QList<HashKind> &kinds, CrcOn crcOn)
 {
     stop();
     m_started = true;
     m_position = prefix;
+    // A kept start to read first is read by a lane: the writer must not wait for it.
+    const bool crcOnWriter = crcOn == CrcOn::Writer && prefix == 0 && kinds.contains(HashKind::Crc32);
+    {
+        const std::lock_guard<std::mutex> lock(m_writerMutex);
+        m_onWriter = OnWriter{crcOnWriter};
+    }
     for (HashKind kind : kinds) {
+        if (crcOnWriter && kind == HashKind::Crc32)
+            continue;
         auto lane = std::make_unique<Lane>();
         lane->kind = kind;
         Lane *l = lane.get();
         lane->thread = std::thread([l, path, prefix, this] { l->run(path, prefix, this); });
         m_lanes.push_back(std::move(lane));
     }
+}
+
+void Hasher::written(const char *data, qsizetype size, qint64 offset)
+{
+    const std::lock_guard<std::mutex> lock(m_writerMutex);
+    OnWriter &w = m_onWriter;
+    if (!w.on || w.broken)
+        return;
+    if (offset != w.next) {
+        w.broken = true;
+        return;
+    }
+    w.crc = libdeflate_crc32(w.crc, data, size_t(size));
+    w.next += size;
 }
 
 void Hasher::stop()
@@ -182,6 +204,8 @@ void Hasher::stop()
     m_collected.clear();
     m_position = 0;
     m_started = false;
+    const std::lock_guard<std::mutex> lock(m_writerMutex);
+    m_onWriter = OnWriter{};
 }
 
 void Hasher::feed(QByteArrayView bytes, const QByteArray &owner)
@@ -242,6 +266,12 @@ FileHashes Hasher::result() const
     for (const auto &lane : m_lanes) {
         std::lock_guard<std::mutex> lock(lane->mutex);
         out.of(lane->kind) = lane->hash;
+    }
+    const std::lock_guard<std::mutex> lock(m_writerMutex);
+    const OnWriter &w = m_onWriter;
+    if (w.on && !w.broken && w.next == m_position) {
+        out.crc32 = QByteArray(4, Qt::Uninitialized);
+        qToBigEndian(w.crc, out.crc32.data());
     }
     return out;
 }

@@ -4,11 +4,16 @@
 
 #pragma once
 // Hashes a file while it is received. Each kind of hash runs on a thread of
-// its own (CRC32 with zlib, the others with OpenSSL), fed in order through a
+// its own (CRC32 with libdeflate, the others with OpenSSL), fed in order through a
 // short queue of blocks the threads share; the thread that receives hands
 // on the transfer's own blocks where it can, and copies only what does not
 // lie in one. A resumed file's kept start is read from disk by the hashing
 // threads themselves before what is fed.
+//
+// CRC32 may instead be reckoned by the file's writing thread, right after
+// each write (see WrittenTap): so fast a hash costs less there than the
+// bytes' trip to another processor would.
+#include "download/core/bodyfile.h"
 #include "download/core/digest.h"
 #include "download/core/sharedrun.h"
 
@@ -19,14 +24,18 @@
 #include <QString>
 
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace velmora {
 
-class Hasher : public QObject
+class Hasher : public QObject, public WrittenTap
 {
     Q_OBJECT
 public:
+    // Where CRC32 is reckoned when the hashing starts at the file's first byte.
+    enum class CrcOn { Lane, Writer };
+
     static constexpr qsizetype kBlock = 512 * 1024;
     // Blocks a hashing thread may have waiting before the feeder should wait.
     static constexpr qsizetype kQueued = 8;
@@ -37,8 +46,11 @@ public:
     Hasher &operator=(const Hasher &) = delete;
 
     // Hashes anew with the given kinds: first the file's first `prefix`
-    // bytes, then everything fed. Whatever ran before is abandoned.
-    void start(const QString &path, qint64 prefix, const QList<HashKind> &kinds);
+    // bytes, then everything fed. Whatever ran before is abandoned. With
+    // CrcOn::Writer and no prefix, every byte fed must also reach written()
+    // (from a BodyFile this is the tap of) before result() is asked for,
+    // and CRC32 is reckoned there.
+    void start(const QString &path, qint64 prefix, const QList<HashKind> &kinds, CrcOn crcOn = CrcOn::Lane);
     // Abandons the hashing; nothing runs afterwards.
     void stop();
     // Started, and not stopped since (with no kinds it hashes nothing).
@@ -55,8 +67,11 @@ public:
     void close();
     // Every thread has finished since close().
     bool done() const;
-    // The hashes, once done(); a kind whose file could not be read stays empty.
+    // The hashes, once done(); a kind whose file could not be read stays
+    // empty, and so does a CRC32 on the writer that did not see every byte.
     FileHashes result() const;
+    // From the file's writing thread: bytes now on disk at offset.
+    void written(const char *data, qsizetype size, qint64 offset) override;
 
 signals:
     // From a hashing thread: a busy queue has room again, or a thread has finished.
@@ -64,9 +79,19 @@ signals:
 
 private:
     struct Lane;
+    // CRC32 over what the file's writer tells of, from offset 0 on.
+    struct OnWriter
+    {
+        bool on = false;
+        bool broken = false;  // a stretch came out of order
+        qint64 next = 0;      // where the next stretch must start
+        quint32 crc = 0;
+    };
     void handOver(const SharedRun &run);
 
     std::vector<std::unique_ptr<Lane>> m_lanes;
+    mutable std::mutex m_writerMutex;  // the writer's thread and ours
+    OnWriter m_onWriter;
     // What is fed, in blocks of kBlock shared by all lanes.
     RunCollector m_collected{kBlock};
     qint64 m_position = 0;
