@@ -52,6 +52,18 @@ head -c $((64 << 20)) "$WORK/www/1g.bin" >"$WORK/www/64m.bin"
 # On the disk before anything is measured: the write-back of 1 GiB just made
 # would otherwise fall on the first runs, and not on every tool alike.
 sync "$WORK/www/1g.bin" "$WORK/www/64m.bin"
+URL=http://127.0.0.1:$NGINX_PORT/1g.bin
+SUM=$(sha256sum "$WORK/www/1g.bin" | cut -d' ' -f1)
+# The same file under a release's name with its CRC32, and with a digest
+# header from the server: what checking a download costs.
+CRC=$(python3 -c 'import sys, zlib
+c = 0
+with open(sys.argv[1], "rb") as f:
+    for b in iter(lambda: f.read(1 << 20), b""):
+        c = zlib.crc32(b, c)
+print("%08X" % c)' "$WORK/www/1g.bin")
+ln -f "$WORK/www/1g.bin" "$WORK/www/ep [$CRC].bin"
+REPR=$(python3 -c 'import base64, sys; print(base64.b64encode(bytes.fromhex(sys.argv[1])).decode())' "$SUM")
 cat >"$WORK/nginx/nginx.conf" <<CONF
 worker_processes 1;
 daemon off;
@@ -63,7 +75,10 @@ http {
     client_body_temp_path $WORK/nginx; proxy_temp_path $WORK/nginx; fastcgi_temp_path $WORK/nginx;
     uwsgi_temp_path $WORK/nginx; scgi_temp_path $WORK/nginx;
     sendfile on;
-    server { listen 127.0.0.1:$NGINX_PORT; root $WORK/www; }
+    server {
+        listen 127.0.0.1:$NGINX_PORT; root $WORK/www;
+        location = /digest/1g.bin { alias $WORK/www/1g.bin; add_header Repr-Digest "sha-256=:$REPR:"; }
+    }
 }
 CONF
 nginx -c "$WORK/nginx/nginx.conf" &
@@ -71,24 +86,28 @@ NGINX_PID=$!
 Xvfb ":$DISPLAY_NUMBER" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 XVFB_PID=$!
 for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$NGINX_PORT/64m.bin" && break; sleep 0.1; done
-URL=http://127.0.0.1:$NGINX_PORT/1g.bin
-SUM=$(sha256sum "$WORK/www/1g.bin" | cut -d' ' -f1)
 
-# measure NAME CMD...: appends "wall cpu rss_kib" of one run to $WORK/NAME.runs.
+# measure NAME CMD...: appends "wall cpu rss_kib" of one run to $WORK/NAME.runs;
+# the file is looked for in $OUT (out.bin by default).
 measure() {
     local name=$1; shift
-    rm -f "$WORK/out.bin"
+    local out=${OUT:-$WORK/out.bin}
+    rm -f "$out"
     local t0 t1
     t0=$(date +%s.%N)
     /usr/bin/time -f "%U %S %M" -o "$WORK/time" "$@" >"$WORK/$name.out" 2>&1
     t1=$(date +%s.%N)
     read -r U S M < <(tail -1 "$WORK/time")
-    if [ "$(sha256sum "$WORK/out.bin" 2>/dev/null | cut -d' ' -f1)" != "$SUM" ]; then
+    if [ "$(sha256sum "$out" 2>/dev/null | cut -d' ' -f1)" != "$SUM" ]; then
         echo "$name: the file arrived wrong" >&2
         return
     fi
+    if [ -n "${VERIFY:-}" ] && ! grep -q '^verify: ok' "$WORK/$name.out"; then
+        echo "$name: the file was not found right" >&2
+        return
+    fi
     echo "$(echo "$t1 - $t0" | bc -l) $(echo "$U + $S" | bc -l) $M" >>"$WORK/$name.runs"
-    rm -f "$WORK/out.bin"
+    rm -f "$out"
 }
 
 median() {  # median FILE COLUMN
@@ -100,6 +119,9 @@ for i in $(seq "$RUNS"); do
     measure curl curl -s -o "$WORK/out.bin" "$URL"
     measure wget wget -q -O "$WORK/out.bin" "$URL"
     measure fetch "$FETCH" "$URL" --save "$WORK/out.bin"
+    VERIFY=1 OUT="$WORK/ep [$CRC].bin" measure fetchcrc "$FETCH" "http://127.0.0.1:$NGINX_PORT/ep%20%5B$CRC%5D.bin" \
+        --save "$WORK/ep [$CRC].bin"
+    VERIFY=1 measure fetchsha "$FETCH" "http://127.0.0.1:$NGINX_PORT/digest/1g.bin" --save "$WORK/out.bin"
     if [ "$i" -le "$WINDOW_RUNS" ]; then
         measure window env DISPLAY=":$DISPLAY_NUMBER" QT_QPA_PLATFORM=xcb "$FETCH" "$URL" --save "$WORK/out.bin" --window
     fi
@@ -122,6 +144,16 @@ for pair in "curl -o file:curl" "wget -O file:wget" "velmora-fetch:fetch" "velmo
         "$(echo "$CW / $W" | bc -l)" "$(echo "$C / $CC" | bc -l)"
 done
 echo "(targets: velmora-fetch throughput >= 2.4 and CPU <= 0.6 of curl's; the window >= 2.0 and <= 0.7)"
+
+# Checking the file as it comes, against the same download unchecked.
+FW=$(median "$WORK/fetch.runs" 1); FC=$(median "$WORK/fetch.runs" 2)
+for pair in "CRC32 in the name:fetchcrc" "Repr-Digest sha-256:fetchsha"; do
+    label=${pair%%:*}; name=${pair##*:}
+    [ -s "$WORK/$name.runs" ] || { echo "velmora-fetch checking $label: -"; continue; }
+    W=$(median "$WORK/$name.runs" 1); C=$(median "$WORK/$name.runs" 2)
+    printf 'velmora-fetch checking %s: wall %.2f s (%.2f of unchecked), CPU %.2f s (%+.2f s)\n' \
+        "$label" "$W" "$(echo "$W / $FW" | bc -l)" "$C" "$(echo "$C - $FC" | bc -l)"
+done
 
 # Peak RSS against file size.
 /usr/bin/time -f "%M" -o "$WORK/time64" "$FETCH" "http://127.0.0.1:$NGINX_PORT/64m.bin" --save "$WORK/64b.bin" >/dev/null 2>&1

@@ -299,10 +299,11 @@ private slots:
                  Verdict::Result::Mismatch);
     }
 
-    // CRC32 reckoned by the file's writer, told of each stretch it wrote:
-    // right when every byte came through in order (SHA-256 beside it on its
-    // lane), empty when one did not, and read from disk over a kept start.
-    void crcOnWriter()
+    // CRC32 and SHA-256 reckoned by the file's writer, told of each stretch
+    // it wrote: right when every byte came through in order (SHA-512 beside
+    // them on its lane), empty when one did not, and read from disk by a
+    // lane over a kept start.
+    void fastKindsOnWriter()
     {
         const QString path = target(QStringLiteral("writer.bin"));
         const QByteArray data = Generated(3 * BodyFile::kBlock + 4097);
@@ -310,7 +311,7 @@ private slots:
         BodyFile file;
         file.setTap(&hasher);
         QVERIFY(file.open(path, 0, data.size()));
-        hasher.start(path, 0, {HashKind::Crc32, HashKind::Sha256}, Hasher::CrcOn::Writer);
+        hasher.start(path, 0, {HashKind::Crc32, HashKind::Sha256, HashKind::Sha512}, Hasher::FastOn::Writer);
         // Chunks lying in a shared block and chunks that are copied, mixed.
         for (qsizetype at = 0, n = 0; at < data.size(); at += 4096, ++n) {
             const QByteArrayView chunk = QByteArrayView(data).sliced(at, qMin<qsizetype>(4096, data.size() - at));
@@ -324,17 +325,19 @@ private slots:
         QVERIFY(WaitForHasher(hasher, [&] { return hasher.done(); }));
         QCOMPARE(HashHex(HashKind::Crc32, hasher.result().crc32), Crc32Hex(data));
         QCOMPARE(hasher.result().sha256, QCryptographicHash::hash(data, QCryptographicHash::Sha256));
+        QCOMPARE(hasher.result().sha512, QCryptographicHash::hash(data, QCryptographicHash::Sha512));
         QCOMPARE(testing::Sha256OfFile(path), testing::Sha256(data));
 
         // A stretch the writer never told of: no CRC, so never "ok".
-        hasher.start(path, 0, {HashKind::Crc32}, Hasher::CrcOn::Writer);
+        hasher.start(path, 0, {HashKind::Crc32, HashKind::Sha256}, Hasher::FastOn::Writer);
         hasher.feed(QByteArrayView(data).first(8192));
         hasher.written(data.constData(), 4096, 0);
         hasher.close();
         QVERIFY(WaitForHasher(hasher, [&] { return hasher.done(); }));
         QVERIFY(hasher.result().crc32.isEmpty());
+        QVERIFY(hasher.result().sha256.isEmpty());
         // Told out of order: no CRC either, whatever follows.
-        hasher.start(path, 0, {HashKind::Crc32}, Hasher::CrcOn::Writer);
+        hasher.start(path, 0, {HashKind::Crc32}, Hasher::FastOn::Writer);
         hasher.feed(QByteArrayView(data).first(8192));
         hasher.written(data.constData() + 4096, 4096, 4096);
         hasher.written(data.constData(), 4096, 0);
@@ -342,12 +345,13 @@ private slots:
         QVERIFY(WaitForHasher(hasher, [&] { return hasher.done(); }));
         QVERIFY(hasher.result().crc32.isEmpty());
 
-        // Over a kept start the CRC is a lane's, which reads the start itself.
-        hasher.start(path, 5000, {HashKind::Crc32}, Hasher::CrcOn::Writer);
+        // Over a kept start the hashes are lanes', which read the start themselves.
+        hasher.start(path, 5000, {HashKind::Crc32, HashKind::Sha256}, Hasher::FastOn::Writer);
         hasher.feed(QByteArrayView(data).sliced(5000));
         hasher.close();
         QVERIFY(WaitForHasher(hasher, [&] { return hasher.done(); }));
         QCOMPARE(HashHex(HashKind::Crc32, hasher.result().crc32), Crc32Hex(data));
+        QCOMPARE(hasher.result().sha256, QCryptographicHash::hash(data, QCryptographicHash::Sha256));
     }
 
     // The CRC32 in the saved file's name: right, wrong, absent, look-alikes.

@@ -775,8 +775,8 @@ void DownloadEngine::startHashing(qint64 prefix)
     for (const Expectation &e : std::as_const(m_run.expected))
         if (!kinds.contains(e.kind))
             kinds << e.kind;
-    // From the first byte, CRC32 is reckoned on the file's writer as it writes.
-    m_hasher.start(m_run.savePath, prefix, kinds, Hasher::CrcOn::Writer);
+    // From the first byte, the fast kinds are reckoned on the file's writer as it writes.
+    m_hasher.start(m_run.savePath, prefix, kinds, Hasher::FastOn::Writer);
 }
 
 QList<Expectation> DownloadEngine::expectations() const

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace velmora {
@@ -76,7 +77,31 @@ private:
     bool m_failed = false;
 };
 
+// The kinds the file's writer reckons as it writes: the ones faster than
+// a fast link. Measured on 1 GiB over loopback, SHA-256 there took half the
+// time it took on a lane, which has to fetch every byte from the other
+// processor's cache and be woken for each block; the slower kinds keep
+// lanes, so that they run beside the writes instead of holding them up.
+bool RidesWriter(HashKind kind)
+{
+    return kind == HashKind::Crc32 || kind == HashKind::Sha256;
+}
+
 } // namespace
+
+struct Hasher::OnWriter
+{
+    struct Kind
+    {
+        HashKind kind;
+        std::unique_ptr<Digester> digester;
+        std::optional<QByteArray> hash;  // once every byte was told
+    };
+    std::vector<Kind> digesters;
+    bool broken = false;   // a stretch came out of order
+    bool finished = false; // the hashes are taken: nothing more is added
+    qint64 next = 0;       // where the next stretch must start
+};
 
 struct Hasher::Lane
 {
@@ -153,40 +178,42 @@ Hasher::~Hasher()
     stop();
 }
 
-void Hasher::start(const QString &path, qint64 prefix, const QList<HashKind> &kinds, CrcOn crcOn)
+void Hasher::start(const QString &path, qint64 prefix, const QList<HashKind> &kinds, FastOn fastOn)
 {
     stop();
     m_started = true;
     m_position = prefix;
     // A kept start to read first is read by a lane: the writer must not wait for it.
-    const bool crcOnWriter = crcOn == CrcOn::Writer && prefix == 0 && kinds.contains(HashKind::Crc32);
-    {
-        const std::lock_guard<std::mutex> lock(m_writerMutex);
-        m_onWriter = OnWriter{crcOnWriter};
-    }
+    auto onWriter = std::make_unique<OnWriter>();
     for (HashKind kind : kinds) {
-        if (crcOnWriter && kind == HashKind::Crc32)
+        if (fastOn == FastOn::Writer && prefix == 0 && RidesWriter(kind)) {
+            onWriter->digesters.push_back({kind, std::make_unique<Digester>(kind), std::nullopt});
             continue;
+        }
         auto lane = std::make_unique<Lane>();
         lane->kind = kind;
         Lane *l = lane.get();
         lane->thread = std::thread([l, path, prefix, this] { l->run(path, prefix, this); });
         m_lanes.push_back(std::move(lane));
     }
+    const std::lock_guard<std::mutex> lock(m_writerMutex);
+    if (!onWriter->digesters.empty())
+        m_onWriter = std::move(onWriter);
 }
 
 void Hasher::written(const char *data, qsizetype size, qint64 offset)
 {
     const std::lock_guard<std::mutex> lock(m_writerMutex);
-    OnWriter &w = m_onWriter;
-    if (!w.on || w.broken)
+    OnWriter *w = m_onWriter.get();
+    if (!w || w->broken || w->finished)
         return;
-    if (offset != w.next) {
-        w.broken = true;
+    if (offset != w->next) {
+        w->broken = true;
         return;
     }
-    w.crc = libdeflate_crc32(w.crc, data, size_t(size));
-    w.next += size;
+    for (OnWriter::Kind &k : w->digesters)
+        k.digester->update(data, size);
+    w->next += size;
 }
 
 void Hasher::stop()
@@ -205,7 +232,7 @@ void Hasher::stop()
     m_position = 0;
     m_started = false;
     const std::lock_guard<std::mutex> lock(m_writerMutex);
-    m_onWriter = OnWriter{};
+    m_onWriter.reset();
 }
 
 void Hasher::feed(QByteArrayView bytes, const QByteArray &owner)
@@ -268,10 +295,13 @@ FileHashes Hasher::result() const
         out.of(lane->kind) = lane->hash;
     }
     const std::lock_guard<std::mutex> lock(m_writerMutex);
-    const OnWriter &w = m_onWriter;
-    if (w.on && !w.broken && w.next == m_position) {
-        out.crc32 = QByteArray(4, Qt::Uninitialized);
-        qToBigEndian(w.crc, out.crc32.data());
+    if (OnWriter *w = m_onWriter.get(); w && !w->broken && w->next == m_position) {
+        w->finished = true;
+        for (OnWriter::Kind &k : w->digesters) {
+            if (!k.hash)
+                k.hash = k.digester->final();
+            out.of(k.kind) = *k.hash;
+        }
     }
     return out;
 }

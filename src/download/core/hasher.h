@@ -10,9 +10,9 @@
 // lie in one. A resumed file's kept start is read from disk by the hashing
 // threads themselves before what is fed.
 //
-// CRC32 may instead be reckoned by the file's writing thread, right after
-// each write (see WrittenTap): so fast a hash costs less there than the
-// bytes' trip to another processor would.
+// The fast kinds (CRC32, SHA-256) may instead be reckoned by the file's
+// writing thread, right after each write (see WrittenTap): hashes faster
+// than the link cost less there than the bytes' trip to another processor.
 #include "download/core/bodyfile.h"
 #include "download/core/digest.h"
 #include "download/core/sharedrun.h"
@@ -33,8 +33,8 @@ class Hasher : public QObject, public WrittenTap
 {
     Q_OBJECT
 public:
-    // Where CRC32 is reckoned when the hashing starts at the file's first byte.
-    enum class CrcOn { Lane, Writer };
+    // Where the fast kinds are reckoned when the hashing starts at the file's first byte.
+    enum class FastOn { Lanes, Writer };
 
     static constexpr qsizetype kBlock = 512 * 1024;
     // Blocks a hashing thread may have waiting before the feeder should wait.
@@ -47,10 +47,10 @@ public:
 
     // Hashes anew with the given kinds: first the file's first `prefix`
     // bytes, then everything fed. Whatever ran before is abandoned. With
-    // CrcOn::Writer and no prefix, every byte fed must also reach written()
+    // FastOn::Writer and no prefix, every byte fed must also reach written()
     // (from a BodyFile this is the tap of) before result() is asked for,
-    // and CRC32 is reckoned there.
-    void start(const QString &path, qint64 prefix, const QList<HashKind> &kinds, CrcOn crcOn = CrcOn::Lane);
+    // and the fast kinds are reckoned there.
+    void start(const QString &path, qint64 prefix, const QList<HashKind> &kinds, FastOn fastOn = FastOn::Lanes);
     // Abandons the hashing; nothing runs afterwards.
     void stop();
     // Started, and not stopped since (with no kinds it hashes nothing).
@@ -68,7 +68,7 @@ public:
     // Every thread has finished since close().
     bool done() const;
     // The hashes, once done(); a kind whose file could not be read stays
-    // empty, and so does a CRC32 on the writer that did not see every byte.
+    // empty, and so does a kind on the writer that was not told every byte.
     FileHashes result() const;
     // From the file's writing thread: bytes now on disk at offset.
     void written(const char *data, qsizetype size, qint64 offset) override;
@@ -79,19 +79,13 @@ signals:
 
 private:
     struct Lane;
-    // CRC32 over what the file's writer tells of, from offset 0 on.
-    struct OnWriter
-    {
-        bool on = false;
-        bool broken = false;  // a stretch came out of order
-        qint64 next = 0;      // where the next stretch must start
-        quint32 crc = 0;
-    };
+    // The kinds reckoned over what the file's writer tells of, from offset 0 on.
+    struct OnWriter;
     void handOver(const SharedRun &run);
 
     std::vector<std::unique_ptr<Lane>> m_lanes;
     mutable std::mutex m_writerMutex;  // the writer's thread and ours
-    OnWriter m_onWriter;
+    std::unique_ptr<OnWriter> m_onWriter;  // none: every kind on a lane
     // What is fed, in blocks of kBlock shared by all lanes.
     RunCollector m_collected{kBlock};
     qint64 m_position = 0;
