@@ -95,12 +95,12 @@ struct Hasher::OnWriter
     {
         HashKind kind;
         std::unique_ptr<Digester> digester;
-        QByteArray hash;  // once finished
+        QByteArray hash;  // from close(), when every byte fed was told
     };
     std::vector<Kind> digesters;
-    bool broken = false;   // a stretch came out of order
-    bool finished = false; // the hashes are taken: nothing more is added
-    qint64 next = 0;       // where the next stretch must start
+    bool broken = false;  // a stretch came out of order
+    bool closed = false;  // nothing more is added
+    qint64 next = 0;      // where the next stretch must start
 };
 
 struct Hasher::Lane
@@ -205,7 +205,7 @@ void Hasher::written(const char *data, qsizetype size, qint64 offset)
 {
     const std::lock_guard<std::mutex> lock(m_writerMutex);
     OnWriter *w = m_onWriter.get();
-    if (!w || w->broken || w->finished)
+    if (!w || w->broken || w->closed)
         return;
     if (offset != w->next) {
         w->broken = true;
@@ -267,6 +267,7 @@ bool Hasher::busy() const
 
 void Hasher::close()
 {
+    closeOnWriter();
     m_collected.handOn([this](const SharedRun &run) { handOver(run); });
     for (auto &lane : m_lanes) {
         {
@@ -275,6 +276,20 @@ void Hasher::close()
         }
         lane->wakeUp.notify_one();
     }
+}
+
+void Hasher::closeOnWriter()
+{
+    const std::lock_guard<std::mutex> lock(m_writerMutex);
+    OnWriter *w = m_onWriter.get();
+    if (!w)
+        return;
+    w->closed = true;
+    // A kind that was not told every byte fed stays empty.
+    if (w->broken || w->next != m_position)
+        return;
+    for (OnWriter::Kind &k : w->digesters)
+        k.hash = k.digester->final();
 }
 
 bool Hasher::done() const
@@ -295,14 +310,9 @@ FileHashes Hasher::result() const
         out.of(lane->kind) = lane->hash;
     }
     const std::lock_guard<std::mutex> lock(m_writerMutex);
-    if (OnWriter *w = m_onWriter.get(); w && !w->broken && w->next == m_position) {
-        for (OnWriter::Kind &k : w->digesters) {
-            if (!w->finished)
-                k.hash = k.digester->final();
+    if (const OnWriter *w = m_onWriter.get())
+        for (const OnWriter::Kind &k : w->digesters)
             out.of(k.kind) = k.hash;
-        }
-        w->finished = true;
-    }
     return out;
 }
 

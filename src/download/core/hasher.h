@@ -48,8 +48,8 @@ public:
     // Hashes anew with the given kinds: first the file's first `prefix`
     // bytes, then everything fed. Whatever ran before is abandoned. With
     // FastOn::Writer and no prefix, every byte fed must also reach written()
-    // (from a BodyFile this is the tap of) before result() is asked for,
-    // and the fast kinds are reckoned there.
+    // (from a BodyFile this is the tap of) before close(), and the fast
+    // kinds are reckoned there.
     void start(const QString &path, qint64 prefix, const QList<HashKind> &kinds, FastOn fastOn = FastOn::Lanes);
     // Abandons the hashing; nothing runs afterwards.
     void stop();
@@ -63,7 +63,8 @@ public:
     // A hashing thread is behind by kQueued blocks: the feeder waits for
     // progressed() and asks again, so that memory stays bounded.
     bool busy() const;
-    // No more bytes follow: the last block is handed over.
+    // No more bytes follow: the last block is handed over, and the kinds on
+    // the writer take their value.
     void close();
     // Every thread has finished since close().
     bool done() const;
@@ -82,6 +83,7 @@ private:
     // The kinds reckoned over what the file's writer tells of, from offset 0 on.
     struct OnWriter;
     void handOver(const SharedRun &run);
+    void closeOnWriter();
 
     std::vector<std::unique_ptr<Lane>> m_lanes;
     mutable std::mutex m_writerMutex;  // the writer's thread and ours
